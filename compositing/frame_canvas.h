@@ -1,0 +1,76 @@
+// The module-wide frame geometry, the prepared overlay and the blend that
+// stamps it into the host's frame buffer in the frame's own layout.
+#pragma once
+
+#include <cstdint>
+
+#include "common/rect.h"
+#include "logo/resampler.h"
+
+namespace om {
+
+// The number by which the host names the layout of its frames.
+enum PixelFormatCode : int32_t {
+  kPackedYuv422 = 0,    // Y0 Cb Y1 Cr per pixel pair, top row first, 2 * width bytes a row
+  kBgr24BottomUp = 1,   // B G R per pixel, bottom row first, 3 * width bytes a row
+};
+
+// The logo converted to the frame's layout: 4 bytes a pixel, byte 3 the weight.
+// Code 0: Y Cb Cr W, rows top-down. Code 1: B G R W, rows bottom-up over the
+// whole allocation. Only `content` holds logo pixels.
+struct OverlayImage {
+  uint8_t* pixels = nullptr;  // 16-byte aligned, allocatedWidth * allocatedHeight * 4 bytes
+  int32_t allocatedWidth = 0;
+  int32_t allocatedHeight = 0;
+  Rect content;  // left = top = 0 always; empty until the first rebuild
+};
+
+class FrameCanvas {
+ public:
+  FrameCanvas() = default;
+  virtual ~FrameCanvas();
+  FrameCanvas(const FrameCanvas&) = delete;
+  FrameCanvas& operator=(const FrameCanvas&) = delete;
+
+  void SetFormat(int32_t width, int32_t height, int32_t code);
+
+  // Stamps the overlay's content rectangle with its top-left corner at
+  // `position` (x, y in thousandths of the frame) and `opacityPercent` 0..100.
+  void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacityPercent) const;
+  void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
+                    int32_t denominatorY, int32_t opacityPercent) const;
+
+  // Lanczos-scales a rectangle of a B,G,R,A bottom-up picture into the
+  // overlay-style destination; see logo/resampler.h.
+  void Resample(const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
+                const Rect& sourceRect, SourceMode mode, uint8_t* destination,
+                int32_t allocatedWidth, int32_t allocatedHeight, const Rect& destinationRect,
+                DestinationLayout layout, uint32_t keyColor) {
+    resampleImage(resamplerCache_, source, sourceWidth, sourceHeight, sourceRect, mode,
+                  destination, allocatedWidth, allocatedHeight, destinationRect, layout,
+                  keyColor);
+  }
+
+  int32_t layoutCode() const { return code_; }
+  int32_t width() const { return width_; }
+  int32_t height() const { return height_; }
+  int32_t bytesPerPixel() const { return bytesPerPixel_; }
+  int32_t rowStep() const { return rowStep_; }
+  const Rect& clip() const { return clip_; }
+
+  OverlayImage& overlay() { return overlay_; }
+  const OverlayImage& overlay() const { return overlay_; }
+  ResamplerCache& resamplerCache() { return resamplerCache_; }
+
+ private:
+  int32_t code_ = 0;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  Rect clip_;
+  int32_t bytesPerPixel_ = 0;
+  int32_t rowStep_ = 0;
+  OverlayImage overlay_;
+  ResamplerCache resamplerCache_;
+};
+
+}  // namespace om

@@ -1,0 +1,7 @@
+#include "dialog/preview_scaler.h"
+
+namespace om {
+
+PreviewScaler::~PreviewScaler() {}
+
+}  // namespace om

@@ -1,0 +1,153 @@
+#include "logo/logo_image.h"
+
+#include <cstring>
+
+#include "logo/image_codec.h"
+#include "plugin/plugin_state.h"
+
+namespace om {
+
+LogoImage::~LogoImage() { Clear(); }
+
+void LogoImage::releaseFrame(LogoFrame& frame) {
+  if (frame.bitmap) destroyFrameBitmap(frame.bitmap);
+  frame.bitmap = nullptr;
+  frame.pixels = nullptr;
+}
+
+void LogoImage::Clear() {
+  for (LogoFrame& frame : frames_) releaseFrame(frame);
+  frames_.clear();
+  current_ = LogoFrame();
+  currentFrame_ = 0;
+}
+
+bool LogoImage::AddFrame() {
+  try {
+    frames_.emplace_back();
+  } catch (...) {
+    return false;
+  }
+  currentFrame_ = static_cast<int>(frames_.size()) - 1;
+  current_ = frames_.back();
+  return true;
+}
+
+bool LogoImage::SetFrameSize(int32_t width, int32_t height) {
+  if (frames_.empty() && !AddFrame()) return false;
+  LogoFrame& frame = frames_[static_cast<size_t>(currentFrame_)];
+  bool ok = true;
+  if (width != frame.width || height != frame.height) {
+    releaseFrame(frame);
+    frame.width = width;
+    frame.height = height;
+    if (width > 0 && height > 0) {
+      frame.header = BitmapInfoHeader();
+      frame.header.biWidth = width;
+      frame.header.biHeight = height;
+      frame.bitmap = createFrameBitmap(frame.header, &frame.pixels);
+      if (!frame.bitmap) {
+        frame.pixels = nullptr;
+        frame.width = frame.height = 0;
+        ok = false;
+      }
+    }
+  }
+  frame.validRect = Rect{0, 0, frame.width, frame.height};
+  current_ = frame;
+  return ok;
+}
+
+void LogoImage::SetCurrentDelay(int32_t delayMs) {
+  if (frames_.empty()) return;
+  frames_[static_cast<size_t>(currentFrame_)].delayMs = delayMs;
+  current_.delayMs = delayMs;
+}
+
+void LogoImage::SetAlpha(uint8_t value) {
+  for (LogoFrame& frame : frames_) {
+    if (!frame.pixels) continue;
+    const Rect& r = frame.validRect;
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+      uint8_t* row = reinterpret_cast<uint8_t*>(frame.pixels) + static_cast<size_t>(y) * frame.width * 4;
+      for (int32_t x = r.left; x < r.right; ++x) row[x * 4 + 3] = value;
+    }
+  }
+  if (!frames_.empty()) current_ = frames_[static_cast<size_t>(currentFrame_)];
+}
+
+int LogoImage::SelectFrame(int index) {
+  const int count = FrameCount();
+  if (index < 0 || index >= count) return count;
+  currentFrame_ = index;
+  current_ = frames_[static_cast<size_t>(index)];
+  return index;
+}
+
+int LogoImage::NextFrame() {
+  const int count = FrameCount();
+  if (count == 0) return 0;
+  int next = currentFrame_ + 1;
+  if (next >= count) next = 0;
+  SelectFrame(next);
+  return next;
+}
+
+uint32_t LogoImage::PixelAt(int x, int y) const {
+  const size_t index = static_cast<size_t>(current_.height - 1 - y) * current_.width + x;
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(current_.pixels + index);
+  return static_cast<uint32_t>(p[2]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Only the last three characters decide animation, whatever the content.
+static bool endsWithGif(const char* path) {
+  const size_t n = std::strlen(path);
+  if (n < 3) return false;
+  const char* e = path + n - 3;
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  return lower(e[0]) == 'g' && lower(e[1]) == 'i' && lower(e[2]) == 'f';
+}
+
+bool LogoImage::LoadFromFile(const char* path) {
+  CodecScope codec;
+  Clear();
+  if (!path || !*path) return false;
+  bool ok;
+  if (codec.available()) {
+    ok = codec.loadPicture(path, endsWithGif(path), *this);
+  } else {
+    ok = loadBitmapFallback(path, *this);
+    if (ok) SetAlpha(255);
+  }
+  // A picture with nothing to show counts as no picture at all.
+  if (ok && (frames_.empty() || !frames_.front().pixels)) ok = false;
+  if (!ok) {
+    Clear();
+    return false;
+  }
+  SelectFrame(0);
+  return true;
+}
+
+std::string LogoImage::BuildOpenFilter() {
+  CodecScope codec;
+  std::string filter;
+  if (!codec.available()) {
+    static const char kBmpOnly[] = "BMP files (*.bmp)\0*.bmp\0";
+    filter.assign(kBmpOnly, sizeof kBmpOnly - 1);
+  } else {
+    filter = codec.decoderFilter();
+  }
+  filter.push_back('\0');
+  return filter;
+}
+
+void reloadLogo(PluginState& state) {
+  ChannelRecord& record = state.recordInUse();
+  const bool loaded = state.logo.LoadFromFile(record.LogoFileName.c_str());
+  state.logoLoaded = loaded ? 1 : 0;
+  if (!loaded) record.LogoFileName.clear();
+}
+
+}  // namespace om

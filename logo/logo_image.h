@@ -1,0 +1,83 @@
+// The loaded logo picture: every frame rendered once at the picture's own
+// size into 32-bit B,G,R,A (premultiplied), rows bottom-up, with its display
+// time. Showing another frame only switches which frame is current.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/rect.h"
+
+namespace om {
+
+struct PluginState;
+
+// The 40-byte BITMAPINFOHEADER, followed in LogoFrame by one empty colour slot.
+struct BitmapInfoHeader {
+  uint32_t biSize = 40;
+  int32_t biWidth = 0;
+  int32_t biHeight = 0;  // positive: bottom-up
+  uint16_t biPlanes = 1;
+  uint16_t biBitCount = 32;
+  uint32_t biCompression = 0;
+  uint32_t biSizeImage = 0;
+  int32_t biXPelsPerMeter = 0;
+  int32_t biYPelsPerMeter = 0;
+  uint32_t biClrUsed = 0;
+  uint32_t biClrImportant = 0;
+};
+static_assert(sizeof(BitmapInfoHeader) == 40, "BITMAPINFOHEADER is 40 bytes");
+
+struct LogoFrame {
+  void* bitmap = nullptr;     // platform bitmap owning `pixels` (see image_codec.h)
+  BitmapInfoHeader header;
+  uint32_t colorSlot = 0;     // the one empty colour-table entry after the header
+  uint32_t* pixels = nullptr; // width * height B,G,R,A pixels, bottom-up
+  int32_t width = 0;
+  int32_t height = 0;
+  Rect validRect;             // always 0, 0, width, height
+  int32_t delayMs = 0;        // 0 for a still picture
+};
+
+class LogoImage {
+ public:
+  LogoImage() = default;
+  virtual ~LogoImage();
+  LogoImage(const LogoImage&) = delete;
+  LogoImage& operator=(const LogoImage&) = delete;
+
+  bool LoadFromFile(const char* path);
+  int SelectFrame(int index);
+  int NextFrame();
+  int FrameCount() const { return static_cast<int>(frames_.size()); }
+  int CurrentDelay() const { return current_.delayMs; }
+  // 0xAABBGGRR of the pixel at column x, row y from the top; no bounds check.
+  uint32_t PixelAt(int x, int y) const;
+  void Clear();
+  // Pairs of display name and pattern list, each NUL-terminated, then one more NUL.
+  static std::string BuildOpenFilter();
+
+  const LogoFrame& current() const { return current_; }
+  int currentFrame() const { return currentFrame_; }
+  const LogoFrame& frame(int index) const { return frames_[static_cast<size_t>(index)]; }
+
+  // Loader steps, used by the image codecs.
+  bool AddFrame();
+  bool SetFrameSize(int32_t width, int32_t height);  // false: no memory for the bitmap
+  void SetAlpha(uint8_t value);
+  LogoFrame& currentForWriting() { return frames_[static_cast<size_t>(currentFrame_)]; }
+  void SetCurrentDelay(int32_t delayMs);
+
+ private:
+  void releaseFrame(LogoFrame& frame);
+
+  LogoFrame current_;
+  int currentFrame_ = 0;
+  std::vector<LogoFrame> frames_;
+};
+
+// Loads the picture of the record in use; on failure forgets its file name.
+void reloadLogo(PluginState& state);
+
+}  // namespace om

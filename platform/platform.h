@@ -1,0 +1,67 @@
+// The one seam between the plug-in and the operating system. Everything the
+// platform-free subsystems need from the OS goes through these calls; the
+// implementations live in platform/posix/ and platform/win32/.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace om {
+namespace platform {
+
+// A non-recursive lock: a critical section on Windows, a mutex on POSIX.
+class Lock {
+ public:
+  Lock() noexcept;
+  ~Lock();
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+  void enter() noexcept;
+  void leave() noexcept;
+
+ private:
+  alignas(16) unsigned char storage_[64];
+};
+
+class LockGuard {
+ public:
+  explicit LockGuard(Lock& lock) noexcept : lock_(lock) { lock_.enter(); }
+  ~LockGuard() { lock_.leave(); }
+  LockGuard(const LockGuard&) = delete;
+  LockGuard& operator=(const LockGuard&) = delete;
+
+ private:
+  Lock& lock_;
+};
+
+// Milliseconds since system start, 32 bits, wrapping.
+uint32_t osTickMs() noexcept;
+
+// Inputs of the settings-file location, read from the OS.
+struct LocationInputs {
+  bool versionKnown = false;        // false: no path at all
+  bool ntFamily = false;
+  uint32_t storeInUsersFolder = 0;  // machine-wide switch
+  std::string appDataFolder;        // without trailing separator; empty if unknown
+  std::string exeFolder;            // host executable's folder, with trailing separator
+  std::string commandLine;          // the process command line as one text
+  std::string moduleBaseName;       // plug-in file name without folder and extension
+};
+LocationInputs readLocationInputs();
+char pathSeparator() noexcept;
+// Creates one folder level; failures (existing, missing parent) are ignored.
+void createDirectory(const std::string& path) noexcept;
+
+// Whole-file save that never leaves a half-written file: writes to a
+// temporary file beside `path`, flushes, then replaces `path`. Returns false
+// and leaves `path` untouched on any failure.
+bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept;
+
+// Posts WM_PLUGIN_NOTIFY (code in wParam) to the dialog window; never waits.
+void postDialogNotify(void* window, int code) noexcept;
+
+// The modal "no SSE" message, owned by `parent` (a window handle or null).
+void showNoSseMessage(void* parent) noexcept;
+
+}  // namespace platform
+}  // namespace om

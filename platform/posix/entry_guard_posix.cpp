@@ -1,0 +1,8 @@
+#include "plugin/entry_guard.h"
+
+namespace om {
+
+EntryGuard::EntryGuard() noexcept {}
+EntryGuard::~EntryGuard() {}
+
+}  // namespace om

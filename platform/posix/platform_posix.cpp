@@ -1,0 +1,114 @@
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace om {
+namespace platform {
+
+static_assert(sizeof(pthread_mutex_t) <= 64, "mutex fits the lock storage");
+
+Lock::Lock() noexcept { pthread_mutex_init(reinterpret_cast<pthread_mutex_t*>(storage_), nullptr); }
+Lock::~Lock() { pthread_mutex_destroy(reinterpret_cast<pthread_mutex_t*>(storage_)); }
+void Lock::enter() noexcept { pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(storage_)); }
+void Lock::leave() noexcept { pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(storage_)); }
+
+uint32_t osTickMs() noexcept {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                               static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+}
+
+char pathSeparator() noexcept { return '/'; }
+
+void createDirectory(const std::string& path) noexcept { (void)mkdir(path.c_str(), 0777); }
+
+static std::string readWholeFile(const char* path) {
+  std::string out;
+  FILE* f = std::fopen(path, "rb");
+  if (!f) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  std::fclose(f);
+  return out;
+}
+
+static void moduleAnchor() {}
+
+LocationInputs readLocationInputs() {
+  LocationInputs in;
+  in.versionKnown = true;
+  in.ntFamily = true;  // the user-folder switch always applies on POSIX
+  if (const char* v = std::getenv("TULVANE_STORE_IN_USERS_FOLDER"))
+    in.storeInUsersFolder = static_cast<uint32_t>(std::strtoll(v, nullptr, 10));
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && xdg[0] == '/') {
+    in.appDataFolder = xdg;
+  } else if (const char* home = std::getenv("HOME")) {
+    if (home[0]) in.appDataFolder = std::string(home) + "/.config";
+  }
+  char exe[4096];
+  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (n > 0) {
+    std::string p(exe, static_cast<size_t>(n));
+    in.exeFolder = p.substr(0, p.rfind('/') + 1);
+  }
+  std::string cmd = readWholeFile("/proc/self/cmdline");
+  while (!cmd.empty() && cmd.back() == '\0') cmd.pop_back();
+  for (char& c : cmd)
+    if (c == '\0') c = ' ';
+  in.commandLine = cmd;
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&moduleAnchor), &info) && info.dli_fname) {
+    std::string name = info.dli_fname;
+    name = name.substr(name.rfind('/') + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    in.moduleBaseName = name;
+  }
+  return in;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept {
+  try {
+    const std::string tmp = path + ".tmp" + std::to_string(static_cast<long>(getpid()));
+    const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    const char* p = contents.data();
+    size_t left = contents.size();
+    bool ok = true;
+    while (left > 0) {
+      const ssize_t w = write(fd, p, left);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) { ok = false; break; }
+      p += w;
+      left -= static_cast<size_t>(w);
+    }
+    if (ok && fsync(fd) != 0) ok = false;
+    if (close(fd) != 0) ok = false;
+    if (ok && rename(tmp.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) unlink(tmp.c_str());
+    return ok;
+  } catch (...) {
+    return false;
+  }
+}
+
+// No dialog window exists on POSIX, so there is nobody to notify.
+void postDialogNotify(void*, int) noexcept {}
+
+void showNoSseMessage(void*) noexcept {}
+
+}  // namespace platform
+}  // namespace om

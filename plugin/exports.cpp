@@ -1,0 +1,126 @@
+// The two exports, the descriptor and the six entry points. Every entry point
+// absorbs whatever goes wrong inside it: nothing crosses into the host.
+#include <exception>
+
+#include "plugin/entry_guard.h"
+#include "plugin/frame_pipeline.h"
+#include "plugin/host_api.h"
+#include "plugin/plugin_state.h"
+#include "plugin/tick.h"
+
+namespace om {
+
+PluginState& pluginState() {
+  static PluginState state;
+  return state;
+}
+
+namespace {
+
+// Windows-1251: "Логотип" and "Установка собственного логотипа".
+const char kPluginName[] = "\xCB\xEE\xE3\xEE\xF2\xE8\xEF";
+const char kPluginDescription[] =
+    "\xD3\xF1\xF2\xE0\xED\xEE\xE2\xEA\xE0 \xF1\xEE\xE1\xF1\xF2\xE2\xE5\xED\xED\xEE\xE3\xEE "
+    "\xEB\xEE\xE3\xEE\xF2\xE8\xEF\xE0";
+
+void TULVANE_CDECL PluginInit(HostInitInfo* info) {
+  EntryGuard guard;
+  try {
+    PluginState& state = pluginState();
+    if (state.initialized) {
+      // A second PluginInit keeps the loaded table; only the host's values change.
+      if (info) {
+        state.hostValue = info->hostValue;
+        state.channelExists = info->channelExists;
+      }
+      return;
+    }
+    state.hostValue = info ? info->hostValue : 0;
+    state.channelExists = info ? info->channelExists : nullptr;
+    locateSettingsFile(state.store);
+    loadSettings(state);
+    state.initialized = true;
+  } catch (...) {
+  }
+}
+
+int32_t TULVANE_CDECL PluginSetFormat(VideoFormatInfo* format) {
+  EntryGuard guard;
+  if (!format) return 1;
+  try {
+    PluginState& state = pluginState();
+    state.width = format->width;
+    state.height = format->height;
+    state.formatExtra = format->formatExtra;
+    state.pixelFormat = format->pixelFormat;
+    state.cpuClass = format->cpuClass;
+    state.canvas.SetFormat(format->width, format->height, format->pixelFormat);
+    state.previewScaler.setMargins(0, 0);
+    state.currentChannelId = 0;
+  } catch (...) {
+  }
+  return 1;
+}
+
+int32_t TULVANE_CDECL PluginProcessFrame(FrameInfo* frame) {
+  EntryGuard guard;
+  PluginState& state = pluginState();
+  if (!frame || !frame->pixels) return 0;
+  if (state.processorLacksSse()) return 0;
+  // Before PluginInit there is no common record to index.
+  if (!state.initialized || !frame->channel) return 0;
+  try {
+    return runFramePipeline(state, *frame);
+  } catch (...) {
+    return 1;  // the lock guard has already released FrameLock
+  }
+}
+
+void TULVANE_CDECL PluginStop() { EntryGuard guard; }
+
+void TULVANE_CDECL PluginConfigure(ConfigureInfo* info) {
+  EntryGuard guard;
+  try {
+    PluginState& state = pluginState();
+    void* parent = info ? info->parentWindow : nullptr;
+    if (state.processorLacksSse()) {
+      platform::showNoSseMessage(parent);
+      return;
+    }
+    if (!state.initialized) return;
+    state.dialog.open(state, parent);
+  } catch (...) {
+  }
+}
+
+void TULVANE_CDECL PluginShutdown() {
+  EntryGuard guard;
+  try {
+    PluginState& state = pluginState();
+    state.dialog.destroyWindow();
+    // Saving without a loaded table would overwrite the user's file with defaults.
+    if (state.initialized) saveSettings(state);
+    state.initialized = false;
+  } catch (...) {
+  }
+}
+
+PluginDescriptor g_descriptor = {
+    kPluginName,        kPluginDescription, &PluginInit,      &PluginSetFormat,
+    &PluginProcessFrame, &PluginStop,       &PluginConfigure, &PluginShutdown,
+};
+
+}  // namespace
+}  // namespace om
+
+extern "C" {
+
+int32_t TULVANE_CDECL Tulvane_Plugin_Version(void) { return TULVANE_PLUGIN_INTERFACE_VERSION; }
+
+PluginDescriptor* TULVANE_CDECL Tulvane_Plugin_PR(void) { return &om::g_descriptor; }
+
+void TULVANE_CDECL Tulvane_Plugin_SetTickSource(TickSourceFn source) {
+  om::setTickSource(source);
+}
+
+}  // extern "C"

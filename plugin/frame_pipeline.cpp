@@ -1,0 +1,57 @@
+#include "plugin/frame_pipeline.h"
+
+#include <cstring>
+
+#include "logo/overlay.h"
+#include "platform/platform.h"
+#include "plugin/plugin_state.h"
+#include "plugin/tick.h"
+
+namespace om {
+
+static void notifyDialog(PluginState& state, int code) {
+  if (state.dialog.hasWindow()) platform::postDialogNotify(state.dialog.window(), code);
+}
+
+void switchChannel(PluginState& state, int64_t id, const char* name) {
+  state.currentChannelId = id;
+  // The name lives inline in the host's record; never read past its bound.
+  const size_t length = name ? strnlen(name, kChannelNameMax) : 0;
+  state.currentChannelName.assign(name ? name : "", length);
+  selectChannelRecord(state);
+  reloadLogo(state);
+  rebuildOverlay(state);
+  state.nextFrameDue = tickNowMs() + static_cast<uint32_t>(state.logo.CurrentDelay());
+  notifyDialog(state, kNotifyEverything);
+}
+
+int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
+  platform::LockGuard hold(state.frameLock);
+
+  const ChannelInfo& channel = *frame.channel;
+  if (channel.id != state.currentChannelId) switchChannel(state, channel.id, channel.name);
+
+  if (state.logoLoaded) {
+    ChannelRecord& record = state.recordInUse();
+    if (record.ShowLogo) {
+      const int32_t position[2] = {record.LogoPosX, record.LogoPosY};
+      state.canvas.BlendOverlay(static_cast<uint8_t*>(frame.pixels), position,
+                                record.LogoOpacity);
+    }
+    // The step comes after the blend, so a new animation frame shows on the
+    // next video frame; at most one step per frame, lost time is not caught up.
+    if (state.logo.FrameCount() > 1) {
+      const uint32_t now = tickNowMs();
+      // Wrap-safe "now is not below nextFrameDue" on the 32-bit tick.
+      if (static_cast<int32_t>(now - state.nextFrameDue) >= 0) {
+        state.logo.NextFrame();
+        if (record.ShowLogo) rebuildOverlay(state);
+        notifyDialog(state, kNotifyPreview);
+        state.nextFrameDue = tickNowMs() + static_cast<uint32_t>(state.logo.CurrentDelay());
+      }
+    }
+  }
+  return 1;
+}
+
+}  // namespace om

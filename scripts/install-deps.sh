@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project needs, only those missing.
+#   scripts/install-deps.sh native    build, tests, benchmarks, fuzzers
+#   scripts/install-deps.sh windows   + MinGW-w64 cross compilers and Wine
+set -euo pipefail
+
+native=(cmake g++ make pkg-config git libgtest-dev libbenchmark-dev
+        libpng-dev libjpeg62-turbo-dev libgif-dev clang libclang-rt-14-dev)
+windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64
+         wine64 xvfb fonts-wine imagemagick xauth)
+
+wanted=("${native[@]}")
+if [[ "${1:-native}" == windows || "${1:-native}" == all ]]; then
+  wanted+=("${windows[@]}")
+fi
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}" >&2
+  sudo_cmd=()
+  [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+fi

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Passes every test: the native suite (warnings as errors), the same suite
+# under ASan/UBSan and under TSan, a short run of every fuzzer, and the
+# Windows builds with their suite under Wine. Installs what it needs.
+# Ends with one line "N passed, N failed".
+#   FUZZ_SECONDS=20  seconds per fuzz target
+#   SKIP_WINDOWS=1   native only
+set -uo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+total_passed=0
+total_failed=0
+log_dir=build/test-logs
+mkdir -p "$log_dir"
+
+if [[ "${SKIP_WINDOWS:-0}" == 1 ]]; then
+  scripts/install-deps.sh native
+else
+  scripts/install-deps.sh windows
+fi
+
+count() {  # name passed failed
+  echo "== $1: $2 passed, $3 failed"
+  total_passed=$((total_passed + $2))
+  total_failed=$((total_failed + $3))
+}
+
+ctest_suite() {  # preset
+  local preset=$1 log="$log_dir/$1.log"
+  echo "== building $preset"
+  if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j"$jobs"; } >"$log" 2>&1; then
+    tail -40 "$log"
+    count "$preset build" 0 1
+    return
+  fi
+  ctest --preset "$preset" -j"$jobs" --timeout 600 >>"$log" 2>&1
+  local summary
+  summary=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$log" | tail -1)
+  if [[ -z "$summary" ]]; then
+    tail -40 "$log"
+    count "$preset" 0 1
+    return
+  fi
+  local failed all
+  failed=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$summary")
+  all=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$summary")
+  ((failed > 0)) && sed -n '/The following tests FAILED/,$p' "$log"
+  count "$preset" $((all - failed)) "$failed"
+}
+
+fuzz_suite() {
+  local log="$log_dir/fuzz.log" secs=${FUZZ_SECONDS:-20}
+  echo "== building fuzz"
+  if ! { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j"$jobs"; } >"$log" 2>&1; then
+    tail -40 "$log"
+    count "fuzz build" 0 1
+    return
+  fi
+  local passed=0 failed=0
+  for target in build/fuzz/fuzz/*_fuzz; do
+    [[ -x "$target" ]] || continue
+    local name corpus work
+    name=$(basename "$target" _fuzz)
+    corpus="fuzz/corpus/$name"
+    work=$(mktemp -d)
+    [[ -d "$corpus" ]] && cp -r "$corpus/." "$work/"
+    if "$target" -max_total_time="$secs" -rss_limit_mb=2048 -print_final_stats=1 "$work" \
+        >"$log_dir/fuzz-$name.log" 2>&1; then
+      echo "   $name: $(grep -m1 -E 'stat::number_of_executed_units' "$log_dir/fuzz-$name.log" | awk '{print $2}') executions clean"
+      passed=$((passed + 1))
+    else
+      tail -30 "$log_dir/fuzz-$name.log"
+      failed=$((failed + 1))
+    fi
+    rm -rf "$work"
+  done
+  count fuzz "$passed" "$failed"
+}
+
+ctest_suite ci
+ctest_suite asan
+ctest_suite tsan
+fuzz_suite
+
+if [[ "${SKIP_WINDOWS:-0}" != 1 && -x scripts/wine/build-windows.sh ]]; then
+  echo "== building windows"
+  if scripts/wine/build-windows.sh >"$log_dir/windows-build.log" 2>&1; then
+    count "windows build" 1 0
+    if [[ -x scripts/wine/check-dll.sh ]]; then
+      if scripts/wine/check-dll.sh >"$log_dir/check-dll.log" 2>&1; then
+        count "dll check" 1 0
+      else
+        cat "$log_dir/check-dll.log"
+        count "dll check" 0 1
+      fi
+    fi
+    if [[ -x scripts/wine/run-wine-tests.sh ]]; then
+      scripts/wine/run-wine-tests.sh >"$log_dir/wine.log" 2>&1
+      line=$(grep -E '^(wine: )?[0-9]+ passed, [0-9]+ failed' "$log_dir/wine.log" | tail -1)
+      if [[ -n "$line" ]]; then
+        p=$(sed -E 's/^(wine: )?([0-9]+) passed, ([0-9]+) failed.*/\2/' <<<"$line")
+        f=$(sed -E 's/^(wine: )?([0-9]+) passed, ([0-9]+) failed.*/\3/' <<<"$line")
+        ((f > 0)) && tail -60 "$log_dir/wine.log"
+        count wine "$p" "$f"
+      else
+        tail -60 "$log_dir/wine.log"
+        count wine 0 1
+      fi
+    fi
+  else
+    tail -40 "$log_dir/windows-build.log"
+    count "windows build" 0 1
+  fi
+fi
+
+echo "tests: $total_passed passed, $total_failed failed"
+((total_failed == 0))

@@ -1,0 +1,141 @@
+// The frame pipeline's channel-switch and animation rules, driven by a fake
+// clock in video time.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "plugin/frame_pipeline.h"
+#include "plugin/plugin_state.h"
+#include "plugin/tick.h"
+
+namespace om {
+namespace {
+
+uint32_t g_nowMs = 0;
+uint32_t TULVANE_CDECL fakeTick() { return g_nowMs; }
+
+class PipelineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_nowMs = 0;
+    setTickSource(&fakeTick);
+    state_.channelTable.push_back(ChannelRecord());
+    state_.canvas.SetFormat(64, 32, kPackedYuv422);
+    frame_.assign(64 * 32 * 2, 0x55);
+  }
+  void TearDown() override { setTickSource(nullptr); }
+
+  // A logo of `count` frames, as if the channel switch had just loaded it.
+  void giveAnimatedLogo(int64_t channel, int count, int delayMs) {
+    state_.currentChannelId = channel;
+    for (int i = 0; i < count; ++i) {
+      ASSERT_TRUE(state_.logo.AddFrame());
+      ASSERT_TRUE(state_.logo.SetFrameSize(4, 4));
+      state_.logo.SetCurrentDelay(delayMs);
+    }
+    state_.logo.SelectFrame(0);
+    state_.logoLoaded = 1;
+    state_.nextFrameDue = g_nowMs + static_cast<uint32_t>(delayMs);
+  }
+
+  int32_t feed(int64_t id, const char* name = "ch") {
+    ChannelInfo channel{};
+    channel.id = id;
+    std::strncpy(channel.name, name, sizeof channel.name - 1);
+    FrameInfo info{};
+    info.pixels = frame_.data();
+    info.channel = &channel;
+    return runFramePipeline(state_, info);
+  }
+
+  PluginState state_;
+  std::vector<uint8_t> frame_;
+};
+
+TEST_F(PipelineTest, SameChannelTwiceDoesNotReload) {
+  giveAnimatedLogo(5, 2, 100);
+  EXPECT_EQ(feed(5), 1);
+  EXPECT_EQ(feed(5), 1);
+  // A reload would have emptied the logo: the record names no file.
+  EXPECT_EQ(state_.logo.FrameCount(), 2);
+  EXPECT_EQ(state_.logoLoaded, 1);
+}
+
+TEST_F(PipelineTest, IdsDifferingOnlyInHighWordSwitchChannel) {
+  const int64_t low = 7;
+  const int64_t high = (int64_t{1} << 32) | 7;
+  giveAnimatedLogo(low, 2, 100);
+  feed(low, "low");
+  EXPECT_EQ(state_.logo.FrameCount(), 2);
+  feed(high, "high");
+  EXPECT_EQ(state_.currentChannelId, high);
+  EXPECT_EQ(state_.currentChannelName, "high");
+  // The switch reloaded the (empty) file name: no logo any more.
+  EXPECT_EQ(state_.logoLoaded, 0);
+  EXPECT_EQ(state_.logo.FrameCount(), 0);
+}
+
+TEST_F(PipelineTest, AnimationStepsOnFirstVideoFrameAtOrAfterDueTime) {
+  // 40 ms video frames, 100 ms logo frames: steps at 120, 240, 360 ms.
+  giveAnimatedLogo(3, 4, 100);
+  std::vector<int> stepsAt;
+  int last = state_.logo.currentFrame();
+  for (int n = 0; n < 10; ++n) {
+    g_nowMs = static_cast<uint32_t>(n * 40);
+    feed(3);
+    if (state_.logo.currentFrame() != last) {
+      stepsAt.push_back(n);
+      last = state_.logo.currentFrame();
+    }
+  }
+  EXPECT_EQ(stepsAt, (std::vector<int>{3, 6, 9}));
+}
+
+TEST_F(PipelineTest, LateFramesStepOnceAndDoNotCatchUp) {
+  giveAnimatedLogo(3, 4, 100);
+  g_nowMs = 1000;  // ten delays late
+  feed(3);
+  EXPECT_EQ(state_.logo.currentFrame(), 1);
+  EXPECT_EQ(state_.nextFrameDue, 1100u);
+  g_nowMs = 1040;
+  feed(3);
+  EXPECT_EQ(state_.logo.currentFrame(), 1);
+}
+
+TEST_F(PipelineTest, AnimationSurvivesTickWrapAround) {
+  g_nowMs = 0xFFFFFFF0u;
+  giveAnimatedLogo(3, 2, 100);  // due at 0x54 after the wrap
+  g_nowMs = 0x10;
+  feed(3);
+  EXPECT_EQ(state_.logo.currentFrame(), 0) << "not yet due";
+  g_nowMs = 0x54;
+  feed(3);
+  EXPECT_EQ(state_.logo.currentFrame(), 1);
+}
+
+TEST_F(PipelineTest, SingleFrameLogoNeverSteps) {
+  giveAnimatedLogo(3, 1, 0);
+  for (int n = 0; n < 5; ++n) {
+    g_nowMs = static_cast<uint32_t>(n * 1000);
+    feed(3);
+  }
+  EXPECT_EQ(state_.logo.currentFrame(), 0);
+}
+
+TEST_F(PipelineTest, NoLogoLeavesFrameUnchanged) {
+  const std::vector<uint8_t> before = frame_;
+  EXPECT_EQ(feed(9), 1);
+  EXPECT_EQ(frame_, before);
+}
+
+TEST_F(PipelineTest, ShowLogoOffKeepsSteppingWithoutDrawing) {
+  giveAnimatedLogo(3, 3, 100);
+  state_.recordInUse().ShowLogo = 0;
+  g_nowMs = 100;
+  feed(3);
+  EXPECT_EQ(state_.logo.currentFrame(), 1);
+}
+
+}  // namespace
+}  // namespace om

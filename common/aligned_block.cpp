@@ -13,7 +13,7 @@ namespace om {
 
 void* alignedAlloc(size_t bytes, size_t alignment) noexcept {
   if (bytes == 0) bytes = alignment;
-  if (allocFailureInjected()) return nullptr;
+  if (!admitAlignedAllocation()) return nullptr;
 #if defined(_WIN32)
   return _aligned_malloc(bytes, alignment);
 #else

@@ -20,6 +20,8 @@ std::atomic<bool> g_counting{false};
 std::atomic<long> g_allocations{0};
 }  // namespace
 
+// Replacements of the global allocation pair; malloc/free underneath.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(size_t size) {
   if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
   if (void* p = std::malloc(size ? size : 1)) return p;

@@ -1,15 +1,107 @@
 // The plug-in's own INI reader and writer.
+//
+// Reading loads the whole file once at open and works on that buffer with
+// byte offsets, so every platform parses identically and a malformed file can
+// never make a read run past its end. Writing collects the whole text and
+// replaces the file in one step at close, so a failed save leaves the old file
+// as it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/platform.h"
 
 namespace om {
 
+// How a key-table row is formatted and parsed. Codes that share a row below
+// behave identically; codes above kValueString are skipped.
+enum SettingsValueType : uint32_t {
+  kValueUInt8 = 0,
+  kValueInt16 = 1,
+  kValueUInt16 = 2,     // also 3
+  kValueUInt32 = 4,     // also 7 and 9
+  kValueColor = 5,      // unsigned 32-bit, 0x00BBGGRR
+  kValueInt32 = 6,      // also 8
+  kValueInt64 = 10,
+  kValueUInt64 = 11,
+  kValueString = 12,
+};
+
+// One row of a key table. `target` points at a field of the width the type
+// code names (std::string for kValueString).
+struct SettingsKey {
+  uint32_t type;
+  const char* name;
+  void* target;
+  int64_t defaultValue;     // numeric rows: the low bits of the field's width
+  const char* defaultText;  // string rows
+};
+
+// Leading white space, one sign, digits up to the first other character;
+// wraps modulo 2^64 instead of failing, so unsigned text reads back to the
+// same bits once truncated to the field. No digits: 0.
+uint64_t parseDecimalWrapping(std::string_view text);
+
 class ProfileStore {
  public:
+  enum class Mode { Reading, Writing };
+
   ProfileStore() = default;
   virtual ~ProfileStore();
+
+  // Opens `path`. Reading: a missing file is created empty; an existing file
+  // that cannot be read leaves the store closed and sets loadIncomplete.
+  // Writing: starts an empty text; fails on an empty path or on an existing
+  // file that may not be written.
+  bool open(Mode mode);
+  // Same, without a file: reading parses `text`, writing collects into text().
+  bool openInMemory(Mode mode, std::string text = std::string());
+  // Ends the open. After writing to a file, replaces it atomically; false
+  // when that failed (the old file is then untouched) or nothing was open.
+  bool close();
+  // Ends the open without saving anything.
+  void discard();
+
+  bool isOpen() const { return isOpen_; }
+  // Start of the header line the last search matched or the last
+  // enumeration step yielded; 0 after every open.
+  size_t cursor() const { return cursor_; }
+  // The bytes read at open, or the text written so far.
+  const std::string& text() const { return text_; }
+
+  bool findSection(const std::string& name);
+  bool readValue(const std::string& section, const std::string& key, std::string& text);
+  // Every reader assigns its target: the parsed value, or the default when
+  // the key is missing or empty.
+  void readUInt8(const std::string& section, const std::string& key, uint8_t& target, uint8_t def);
+  void readInt16(const std::string& section, const std::string& key, int16_t& target, int16_t def);
+  void readUInt16(const std::string& section, const std::string& key, uint16_t& target,
+                  uint16_t def);
+  void readInt(const std::string& section, const std::string& key, int32_t& target, int32_t def);
+  void readUnsigned(const std::string& section, const std::string& key, uint32_t& target,
+                    uint32_t def);
+  void readInt64(const std::string& section, const std::string& key, int64_t& target,
+                 int64_t def);
+  void readUInt64(const std::string& section, const std::string& key, uint64_t& target,
+                  uint64_t def);
+  void readString(const std::string& section, const std::string& key, std::string& target,
+                  const std::string& def);
+  void readKeyTable(const std::string& section, const SettingsKey* rows, size_t count);
+
+  // The next section header after the one at the cursor, in file order.
+  bool nextSection(std::string& name);
+
+  void writeSection(const std::string& name);
+  void writeSection(int64_t id);
+  void writeValue(const std::string& key, const std::string& text);
+  void writeInt(const std::string& key, int32_t value);
+  void writeUnsigned(const std::string& key, uint32_t value);
+  void writeKeyTable(const SettingsKey* rows, size_t count);
 
   // Set once by the file location.
   std::string instanceSuffix;
@@ -17,7 +109,57 @@ class ProfileStore {
   std::string baseName;
   std::string fileName;
   std::string path;
+
+  // The last load could not read an existing file in full (locked, too
+  // large, a folder, out of memory): saving over it would throw away
+  // settings that were never loaded.
+  bool loadIncomplete = false;
+
+  // Written after every line; reading accepts LF and CR LF alike.
+#ifdef _WIN32
+  std::string lineEnd = "\r\n";
+#else
+  std::string lineEnd = "\n";
+#endif
+
+  // Larger files are treated as unreadable: a settings file is a few
+  // kilobytes, and the whole file is held in memory.
+  static constexpr size_t kMaxFileBytes = size_t{32} << 20;
+
+ private:
+  // First occurrence of each key in one section, as offsets into text_.
+  using SectionKeys = std::unordered_map<std::string_view, std::string_view>;
+
+  void beginOpen();
+  void indexHeaders();
+  const SectionKeys& sectionKeys(size_t headerStart);
+  void appendLine(std::string_view line);
+
+  bool isOpen_ = false;
+  bool writing_ = false;
+  bool toFile_ = false;
+  size_t cursor_ = 0;
+  // Header the running enumeration yielded last; npos when none is running.
+  size_t lastYielded_ = std::string::npos;
+  std::string text_;
+
+  // Built once per read-open. Keys are the trimmed header lines ("[name]").
+  std::unordered_map<std::string_view, std::vector<size_t>> headersByText_;
+  std::vector<size_t> headerStarts_;  // every header line, ascending
+  std::unordered_map<size_t, SectionKeys> sections_;
 };
+
+// The five location strings, computed from the platform's inputs.
+struct SettingsLocation {
+  std::string instanceSuffix;
+  std::string folder;  // ends in the separator; empty: no file at all
+  std::string baseName;
+  std::string fileName;
+  std::string path;
+};
+SettingsLocation computeSettingsLocation(const platform::LocationInputs& inputs, char separator);
+// Creates the last folder level of `location` and stores the strings.
+void applySettingsLocation(ProfileStore& store, const SettingsLocation& location);
 
 // Computes the five path strings from the platform's inputs (run by PluginInit).
 void locateSettingsFile(ProfileStore& store);

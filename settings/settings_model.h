@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/profile_store.h"
+
 namespace om {
 
 struct PluginState;
@@ -32,8 +34,28 @@ struct ChannelRecord : LogoSettings {
 // while the plug-in runs, so an index stays valid.
 using ChannelTable = std::vector<ChannelRecord>;
 
+// The ten keys of a record, in the order they are read and written, bound
+// to the fields of `io` (the state's ioRecord).
+constexpr size_t kSettingsKeyCount = 10;
+struct SettingsKeyTable {
+  explicit SettingsKeyTable(LogoSettings& io);
+  SettingsKey rows[kSettingsKeyCount];
+};
+
+// PluginInit: the whole file into defaultRecord, the dialog position,
+// privateSettings and the channel table (common record first). A missing or
+// unreadable file gives defaults.
 void loadSettings(PluginState& state);
+// PluginShutdown: the whole table back to the file, keeping the records the
+// host still knows (ids 1 and 2 always). A failed save keeps the old file.
 void saveSettings(PluginState& state);
+// The same two without opening or closing: the store is already open for
+// reading, or for writing.
+void readSettingsFromStore(PluginState& state);
+void writeSettingsToStore(PluginState& state);
+
+// Sets currentIndex for currentChannelId, appending a record made from
+// defaultRecord for a channel seen for the first time.
 void selectChannelRecord(PluginState& state);
 
 // Keeps position and size inside the frame (picture size in pixels).

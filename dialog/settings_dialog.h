@@ -1,8 +1,13 @@
 // The modeless settings dialog object. Its window exists only between
 // PluginConfigure and the dialog's closing; on POSIX there is never one.
+// The behaviour lives in DialogController; the window layer (dialog/win32/)
+// creates the window, forwards its messages to controller() and implements
+// DialogView over it.
 #pragma once
 
 #include <cstdint>
+
+#include "dialog/dialog_controller.h"
 
 namespace om {
 
@@ -10,23 +15,34 @@ struct PluginState;
 
 class SettingsDialog {
  public:
-  SettingsDialog() = default;
+  SettingsDialog() : controller_(*this) {}
   virtual ~SettingsDialog();
+  SettingsDialog(const SettingsDialog&) = delete;
+  SettingsDialog& operator=(const SettingsDialog&) = delete;
 
-  void* window() const { return window_; }  // null while no window exists
+  // Null while no window exists. Set and cleared by the controller under
+  // FrameLock, so the video thread reads it under that lock.
+  void* window() const { return window_; }
   bool hasWindow() const { return window_ != nullptr; }
 
   // PluginConfigure: create the window owned by `parentWindow`, or focus and
-  // flash the open one.
+  // flash the open one (controller().startFlash(2)).
   void open(PluginState& state, void* parentWindow);
   // PluginShutdown: destroy the window, recording its position.
   void destroyWindow();
+
+  DialogController& controller() { return controller_; }
+  const DialogController& controller() const { return controller_; }
 
   int32_t dialogPosX = -100;  // -100, -100: never placed
   int32_t dialogPosY = -100;
 
  protected:
   void* window_ = nullptr;
+
+ private:
+  friend class DialogController;
+  DialogController controller_;
 };
 
 }  // namespace om

@@ -1,0 +1,474 @@
+#include "dialog/dialog_controller.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "common/muldiv.h"
+#include "dialog/dialog_ids.h"
+#include "dialog/dialog_texts.h"
+#include "dialog/dialog_view.h"
+#include "dialog/preview_pane.h"
+#include "dialog/settings_dialog.h"
+#include "logo/logo_image.h"
+#include "logo/overlay.h"
+#include "plugin/plugin_state.h"
+#include "settings/settings_model.h"
+
+namespace om {
+
+namespace {
+
+int32_t saturate(int64_t v) {
+  return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(v, INT32_MIN), INT32_MAX));
+}
+
+// Handlers are window-procedure callbacks: nothing may escape them.
+template <typename F>
+void absorb(F&& f) noexcept {
+  try {
+    f();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+// FrameLock for one stretch, counted so the UI side can tell it is held.
+class DialogController::FrameHold {
+ public:
+  explicit FrameHold(const DialogController& c) : guard_(c.state_->frameLock), c_(c) {
+    ++c_.lockDepth_;
+  }
+  ~FrameHold() { --c_.lockDepth_; }
+  FrameHold(const FrameHold&) = delete;
+  FrameHold& operator=(const FrameHold&) = delete;
+
+ private:
+  platform::LockGuard guard_;
+  const DialogController& c_;
+};
+
+DialogPosition placeDialog(int32_t storedX, int32_t storedY, const Rect& dialogRect,
+                           const Rect& hostRect, int32_t screenWidth, int32_t screenHeight) {
+  const bool neverPlaced = storedX == -100 && storedY == -100;
+  if (!neverPlaced && storedX < screenWidth && storedY < screenHeight) return {storedX, storedY};
+  const Rect& d = dialogRect;
+  const Rect& h = hostRect;
+  // Sums in 64 bits; C++ division truncates toward zero, as the rule wants.
+  const int64_t x = d.left + (static_cast<int64_t>(h.left) + h.right) / 2 -
+                    (static_cast<int64_t>(d.left) + d.right) / 2;
+  const int64_t y = d.top + (static_cast<int64_t>(h.top) + h.bottom) / 2 -
+                    (static_cast<int64_t>(d.top) + d.bottom) / 2;
+  return {std::max(saturate(x), 0), std::max(saturate(y), 0)};
+}
+
+bool parseOpacityText(const std::string& text, int32_t& value) {
+  if (text.empty()) return false;
+  int32_t v = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+    if (v > kOpacityMax) return false;  // also stops long pasted numbers early
+  }
+  value = v;
+  return true;
+}
+
+DialogController::~DialogController() {}
+
+ChannelRecord* DialogController::recordInUse() const {
+  PluginState& s = *state_;
+  if (s.currentIndex < 0 || static_cast<size_t>(s.currentIndex) >= s.channelTable.size())
+    return nullptr;
+  return &s.channelTable[static_cast<size_t>(s.currentIndex)];
+}
+
+void DialogController::onInitDialog(PluginState& state, DialogView& view) noexcept {
+  absorb([&] {
+    state_ = &state;
+    view_ = &view;
+
+    const ScreenSize screen = view.screenSize();
+    const DialogPosition at = placeDialog(dialog_.dialogPosX, dialog_.dialogPosY,
+                                          view.windowRect(), view.hostWindowRect(),
+                                          screen.width, screen.height);
+    dialog_.dialogPosX = at.x;
+    dialog_.dialogPosY = at.y;
+    view.moveWindow(at.x, at.y);
+
+    {
+      FrameHold hold(*this);
+      dialog_.window_ = view.windowHandle();
+      backupValid_ = false;
+      ChannelTable copy = state.channelTable;
+      state.channelTableBackup.swap(copy);
+      backupValid_ = true;
+    }
+
+    pane_ = view.createPreviewPane();
+    view.setUpControls();
+    view.postNotify(kNotifyEverything);
+  });
+}
+
+void DialogController::onDestroy() noexcept {
+  if (!view_) return;
+  DialogView& view = *view_;
+  absorb([&] {
+    const Rect r = view.windowRect();
+    dialog_.dialogPosX = r.left;
+    dialog_.dialogPosY = r.top;
+  });
+  absorb([&] { view.tearDownControls(); });
+  pane_.reset();
+  {
+    FrameHold hold(*this);
+    dialog_.window_ = nullptr;
+  }
+  view_ = nullptr;
+}
+
+// ---- refresh ---------------------------------------------------------------
+
+void DialogController::onNotify(int32_t code) noexcept {
+  if (!view_) return;
+  absorb([&] {
+    switch (code) {
+      case kNotifyEverything: refreshAll(); break;
+      case kNotifyChannelName: refreshChannelName(); break;
+      case kNotifyFileName: refreshFileName(); break;
+      case kNotifyPreview: refreshPreview(); break;
+      case kNotifyEnabling: refreshEnabling(); break;
+      default: break;
+    }
+  });
+}
+
+void DialogController::refreshAll() {
+  bool privateSettings = false, showLogo = false, keyEnable = false, leftTop = false;
+  int32_t opacity = 0;
+  {
+    FrameHold hold(*this);
+    const ChannelRecord* r = recordInUse();
+    if (!r) return;
+    privateSettings = state_->privateSettings != 0;
+    showLogo = r->ShowLogo != 0;
+    keyEnable = r->ColorKeyEnable != 0;
+    leftTop = r->LeftTopPixelColor != 0;
+    opacity = r->LogoOpacity;
+  }
+  view_->setCheck(kIdPrivateSettings, privateSettings);
+  view_->setCheck(kIdShowLogo, showLogo);
+  view_->setCheck(kIdColorKeyEnable, keyEnable);
+  view_->setCheck(kIdLeftTopPixel, leftTop);
+  // The up-down takes a 16-bit position.
+  view_->setSpinPosition(static_cast<int16_t>(opacity & 0xFFFF));
+  if (!view_) return;
+  refreshChannelName();
+  refreshFileName();
+  refreshPreview();
+  refreshEnabling();
+}
+
+void DialogController::refreshChannelName() {
+  std::string name;
+  {
+    FrameHold hold(*this);
+    name = state_->currentChannelName;
+  }
+  view_->setText(kIdChannelName, name, TextEncoding::Cp1251);
+}
+
+void DialogController::refreshFileName() {
+  std::string name;
+  {
+    FrameHold hold(*this);
+    const ChannelRecord* r = recordInUse();
+    if (r) name = r->LogoFileName;
+  }
+  if (name.empty())
+    view_->setText(kIdFileName, texts::kNoLogo, TextEncoding::Cp1251);
+  else
+    view_->setText(kIdFileName, name, TextEncoding::AnsiCodePage);
+}
+
+void DialogController::refreshPreview() {
+  if (!pane_) return;
+  drawPreview(*state_, *pane_);
+  view_->presentPreview(*pane_);
+}
+
+void DialogController::refreshEnabling() {
+  bool loaded = false, keyEnable = false, leftTop = false;
+  {
+    FrameHold hold(*this);
+    const ChannelRecord* r = recordInUse();
+    loaded = state_->logoLoaded != 0;
+    if (r) {
+      keyEnable = r->ColorKeyEnable != 0;
+      leftTop = r->LeftTopPixelColor != 0;
+    }
+  }
+  static const int32_t kNeedPicture[] = {
+      kIdMoveLeft,     kIdMoveRight,     kIdMoveUp,         kIdMoveDown,     kIdSmaller,
+      kIdLarger,       kIdTopLeft,       kIdBottomLeft,     kIdTopRight,     kIdBottomRight,
+      kIdHiddenGlyph,  kIdRemoveLogo,    kIdColorKeyEnable, kIdShowLogo,     kIdOpacityEdit,
+      kIdOpacitySpin,  kIdOpacityLabel,
+  };
+  for (const int32_t id : kNeedPicture) view_->setEnabled(id, loaded);
+  view_->setEnabled(kIdLeftTopPixel, loaded && keyEnable);
+  view_->setEnabled(kIdColorSwatch, loaded && keyEnable && !leftTop);
+}
+
+// ---- commands --------------------------------------------------------------
+
+void DialogController::onCommand(int32_t controlId) noexcept {
+  if (!view_) return;
+  absorb([&] {
+    switch (controlId) {
+      case kIdChooseLogo: choosePicture(); break;
+      case kIdRemoveLogo: removePicture(); break;
+      case kIdColorSwatch: chooseKeyColor(); break;
+      case kIdColorKeyEnable:
+      case kIdLeftTopPixel: setFlagAndRebuild(controlId); break;
+      case kIdShowLogo: setShowLogo(); break;
+      case kIdPrivateSettings: setPrivateSettings(); break;
+      case kIdTopLeft:
+      case kIdTopRight:
+      case kIdBottomLeft:
+      case kIdBottomRight: moveToCorner(controlId); break;
+      case kIdAbout: view_->showAbout(); break;
+      case kIdOk: view_->destroyWindow(); break;
+      case kIdCancel: view_->postClose(); break;
+      default: break;  // the framework's IDOK and IDCANCEL among them: no closing
+    }
+  });
+}
+
+void DialogController::choosePicture() {
+  const std::string filter = LogoImage::BuildOpenFilter();
+  std::string path;
+  const bool chosen = view_->chooseLogoFile(filter, path);
+  if (!chosen || !view_) return;  // the window may have gone while the chooser ran
+  FrameHold hold(*this);
+  ChannelRecord* r = recordInUse();
+  if (!r) return;
+  r->LogoFileName = path;
+  reloadLogo(*state_);
+  // Sized from the picture only when there is one: a failed load keeps the
+  // size the record had instead of storing sizes computed from nothing.
+  const LogoFrame& frame = state_->logo.current();
+  if (state_->logoLoaded && frame.width > 0 && frame.height > 0 && state_->height > 0)
+    applyInitialSize(*r, frame.width, frame.height, state_->height);
+  rebuildOverlay(*state_);
+  view_->postNotify(kNotifyEverything);
+}
+
+void DialogController::removePicture() {
+  FrameHold hold(*this);
+  ChannelRecord* r = recordInUse();
+  if (!r) return;
+  r->LogoFileName.clear();
+  reloadLogo(*state_);
+  view_->postNotify(kNotifyEverything);
+}
+
+void DialogController::chooseKeyColor() {
+  uint32_t initial = 0;
+  {
+    FrameHold hold(*this);
+    const ChannelRecord* r = recordInUse();
+    if (!r) return;
+    initial = r->ColorKey;
+  }
+  uint32_t chosen = initial;
+  const bool confirmed = view_->chooseColor(initial, chosen);
+  if (!view_) return;
+  if (confirmed) {
+    FrameHold hold(*this);
+    if (ChannelRecord* r = recordInUse()) r->ColorKey = chosen;
+  }
+  view_->repaintSwatch();
+  if (!view_) return;
+  FrameHold hold(*this);
+  rebuildOverlay(*state_);
+}
+
+void DialogController::setFlagAndRebuild(int32_t controlId) {
+  const uint32_t checked = view_->isChecked(controlId) ? 1 : 0;
+  FrameHold hold(*this);
+  ChannelRecord* r = recordInUse();
+  if (!r) return;
+  if (controlId == kIdColorKeyEnable)
+    r->ColorKeyEnable = checked;
+  else
+    r->LeftTopPixelColor = checked;
+  rebuildOverlay(*state_);
+  view_->postNotify(kNotifyEnabling);
+}
+
+void DialogController::setShowLogo() {
+  const uint32_t checked = view_->isChecked(kIdShowLogo) ? 1 : 0;
+  FrameHold hold(*this);
+  if (ChannelRecord* r = recordInUse()) r->ShowLogo = checked;
+}
+
+void DialogController::setPrivateSettings() {
+  const int32_t checked = view_->isChecked(kIdPrivateSettings) ? 1 : 0;
+  FrameHold hold(*this);
+  state_->privateSettings = checked;
+  selectChannelRecord(*state_);
+  if (!recordInUse()) return;
+  reloadLogo(*state_);
+  rebuildOverlay(*state_);
+  view_->postNotify(kNotifyEverything);
+}
+
+void DialogController::moveToCorner(int32_t controlId) {
+  FrameHold hold(*this);
+  ChannelRecord* r = recordInUse();
+  if (!r) return;
+  const int32_t right = saturate(1000 - static_cast<int64_t>(r->LogoSizeX));
+  const int32_t bottom = saturate(1000 - static_cast<int64_t>(r->LogoSizeY));
+  r->LogoPosX = (controlId == kIdTopRight || controlId == kIdBottomRight) ? right : 0;
+  r->LogoPosY = (controlId == kIdBottomLeft || controlId == kIdBottomRight) ? bottom : 0;
+}
+
+void DialogController::onOpacityTextChanged() noexcept {
+  if (!view_) return;
+  absorb([&] {
+    int32_t value = 0;
+    const bool valid = parseOpacityText(view_->text(kIdOpacityEdit), value);
+    if (!valid) {
+      view_->showOpacityWarning(texts::kOpacityWarning);
+      if (!view_) return;
+    }
+    int32_t stored = 0;
+    {
+      FrameHold hold(*this);
+      ChannelRecord* r = recordInUse();
+      if (!r) return;
+      if (valid) r->LogoOpacity = value;
+      stored = r->LogoOpacity;
+    }
+    // Puts the stored number back into the edit; the blend reads the
+    // opacity on every frame, so nothing is rebuilt.
+    view_->setSpinPosition(static_cast<int16_t>(stored & 0xFFFF));
+  });
+}
+
+// ---- closing ---------------------------------------------------------------
+
+void DialogController::onClose() noexcept {
+  if (!view_) return;
+  absorb([&] { restoreAndClose(); });
+  // Closing must close even if the restore could not be done.
+  if (view_) view_->destroyWindow();
+}
+
+void DialogController::restoreAndClose() {
+  FrameHold hold(*this);
+  if (!backupValid_) return;  // no snapshot was taken: keep the edits
+  ChannelTable& table = state_->channelTable;
+  ChannelTable restored = state_->channelTableBackup;
+  // Records the backup lacks stay, so the index in use always stays valid.
+  for (size_t i = restored.size(); i < table.size(); ++i) restored.push_back(table[i]);
+  table.swap(restored);
+  if (!recordInUse()) return;
+  reloadLogo(*state_);
+  rebuildOverlay(*state_);
+}
+
+// ---- press-and-hold buttons and the caption flash --------------------------
+
+void DialogController::onRepeatButtonDown(int32_t controlId) noexcept {
+  if (!view_ || !isRepeatButton(controlId)) return;
+  absorb([&] {
+    heldButton_ = controlId;
+    stepAccumulator_ = 1.0;
+    stepHeldButton();
+    stepAccumulator_ = 0.0;
+    view_->startTimer(kHoldRepeatTimer, kHoldRepeatPeriodMs);
+  });
+}
+
+void DialogController::onRepeatButtonUp(int32_t) noexcept {
+  if (!view_) return;
+  absorb([&] { view_->stopTimer(kHoldRepeatTimer); });
+}
+
+void DialogController::onTimer(int32_t timerId) noexcept {
+  if (!view_) return;
+  absorb([&] {
+    if (timerId == kHoldRepeatTimer) {
+      // Repeated addition, not a product: ten additions of 0.4 stay just
+      // below 4, which is what makes the tenth step 3.
+      stepAccumulator_ += 0.4;
+      stepHeldButton();
+    } else if (timerId == kFlashTimer) {
+      if (flashCount_ != 0) {
+        view_->flashCaption();
+        --flashCount_;
+      } else {
+        view_->stopTimer(kFlashTimer);
+      }
+    }
+  });
+}
+
+void DialogController::startFlash(int32_t n) noexcept {
+  if (!view_) return;
+  absorb([&] {
+    flashCount_ = saturate(2 * static_cast<int64_t>(n));
+    view_->startTimer(kFlashTimer, kFlashPeriodMs);
+  });
+}
+
+void DialogController::stepHeldButton() {
+  FrameHold hold(*this);
+  ChannelRecord* r = recordInUse();
+  // The buttons are disabled without a picture; a tick that arrives after the
+  // picture went away must not size the logo from a picture of no size.
+  if (!r || !state_->logoLoaded) return;
+  const LogoFrame& frame = state_->logo.current();
+  if (frame.width <= 0 || frame.height <= 0) return;
+  const int64_t s = static_cast<int64_t>(std::min(stepAccumulator_, 1e9));
+  switch (heldButton_) {
+    case kIdMoveLeft: r->LogoPosX = saturate(r->LogoPosX - s); break;
+    case kIdMoveRight: r->LogoPosX = saturate(r->LogoPosX + s); break;
+    case kIdMoveUp: r->LogoPosY = saturate(r->LogoPosY - s); break;
+    case kIdMoveDown: r->LogoPosY = saturate(r->LogoPosY + s); break;
+    case kIdSmaller:
+    case kIdLarger: {
+      // Keep the centre; the height follows the picture's aspect on a 4:3 frame.
+      const int64_t cx = r->LogoPosX + static_cast<int64_t>(r->LogoSizeX / 2);
+      const int64_t cy = r->LogoPosY + static_cast<int64_t>(r->LogoSizeY / 2);
+      int64_t w = heldButton_ == kIdSmaller ? r->LogoSizeX - s : r->LogoSizeX + s;
+      if (heldButton_ == kIdSmaller && w < 0) w = 0;
+      if (heldButton_ == kIdLarger && w > 1000) w = 1000;
+      r->LogoSizeX = saturate(w);
+      r->LogoSizeY = MulDiv(MulDiv(r->LogoSizeX, frame.height, frame.width), 4, 3);
+      r->LogoPosX = saturate(cx - r->LogoSizeX / 2);
+      r->LogoPosY = saturate(cy - r->LogoSizeY / 2);
+      break;
+    }
+    default: return;
+  }
+  rebuildOverlay(*state_);
+}
+
+SwatchLook DialogController::swatchLook(bool disabled) const noexcept {
+  SwatchLook look;
+  if (disabled) {
+    look.fill = SwatchLook::Fill::GreyHatch;
+    look.color = 0x808080;
+    return look;
+  }
+  look.fill = SwatchLook::Fill::Solid;
+  if (!state_) return look;
+  FrameHold hold(*this);
+  if (const ChannelRecord* r = recordInUse()) look.color = r->ColorKey;
+  return look;
+}
+
+}  // namespace om

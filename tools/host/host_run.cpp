@@ -1,0 +1,414 @@
+#include "tools/host/host_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "common/cpu.h"
+#include "plugin/host_api.h"
+#include "tools/host/contact_sheet.h"
+#include "tools/host/cp1251.h"
+#include "tools/host/host_platform.h"
+#include "tools/host/png_writer.h"
+
+namespace omhost {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the plug-in's callbacks read; the host drives one plug-in at a time.
+struct CallbackState {
+  bool everyChannelExists = true;
+  std::vector<int64_t> existing;
+  std::vector<int64_t> asked;
+  uint32_t videoTimeMs = 0;
+};
+CallbackState g_callbacks;
+
+int32_t TULVANE_CDECL hostChannelExists(int64_t id) {
+  try {
+    g_callbacks.asked.push_back(id);
+  } catch (...) {
+    // Only the report loses an entry; the answer stays right.
+  }
+  if (g_callbacks.everyChannelExists) return 1;
+  return std::find(g_callbacks.existing.begin(), g_callbacks.existing.end(), id) !=
+                 g_callbacks.existing.end()
+             ? 1
+             : 0;
+}
+
+uint32_t TULVANE_CDECL hostVideoTick() { return g_callbacks.videoTimeMs; }
+
+// A plug-in's text, bounded so a missing NUL cannot run us off its memory.
+std::string descriptorText(const char* text) {
+  if (!text) return "(none)";
+  size_t n = 0;
+  while (n < 1024 && text[n]) ++n;
+  return cp1251ToUtf8(std::string(text, n));
+}
+
+bool fileExists(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
+std::string defaultPluginPath() {
+#ifdef OM_HOST_DEFAULT_PLUGIN
+  if (fileExists(OM_HOST_DEFAULT_PLUGIN)) return OM_HOST_DEFAULT_PLUGIN;
+#endif
+  return executableFolder() + "Ostrane_Marquel" + moduleSuffix();
+}
+
+struct Plugin {
+  PluginLibrary library;
+  TulvanePluginVersionFn version = nullptr;
+  TulvanePluginPRFn descriptorFn = nullptr;
+  TulvanePluginSetTickSourceFn setTickSource = nullptr;
+  PluginDescriptor* descriptor = nullptr;
+};
+
+bool loadPlugin(const std::string& path, Plugin& plugin, std::string& error) {
+  if (!plugin.library.open(path, error)) return false;
+  plugin.version =
+      reinterpret_cast<TulvanePluginVersionFn>(plugin.library.symbol("Tulvane_Plugin_Version"));
+  plugin.descriptorFn =
+      reinterpret_cast<TulvanePluginPRFn>(plugin.library.symbol("Tulvane_Plugin_PR"));
+  plugin.setTickSource = reinterpret_cast<TulvanePluginSetTickSourceFn>(
+      plugin.library.symbol("Tulvane_Plugin_SetTickSource"));
+  if (!plugin.version || !plugin.descriptorFn) {
+    error = path + " lacks the exports Tulvane_Plugin_Version / Tulvane_Plugin_PR";
+    return false;
+  }
+  const int32_t version = plugin.version();
+  if (version != TULVANE_PLUGIN_INTERFACE_VERSION) {
+    error = path + " speaks interface " + std::to_string(version) + ", this host " +
+            std::to_string(TULVANE_PLUGIN_INTERFACE_VERSION);
+    return false;
+  }
+  plugin.descriptor = plugin.descriptorFn();
+  const PluginDescriptor* d = plugin.descriptor;
+  if (!d || !d->init || !d->setFormat || !d->processFrame || !d->stop || !d->configure ||
+      !d->shutdown) {
+    error = path + " returned an incomplete descriptor";
+    return false;
+  }
+  return true;
+}
+
+// Nearest-rank percentile of sorted samples.
+double percentile(const std::vector<double>& sorted, double p) {
+  if (sorted.empty()) return 0.0;
+  size_t rank = static_cast<size_t>(p * static_cast<double>(sorted.size()) + 0.999999);
+  if (rank < 1) rank = 1;
+  if (rank > sorted.size()) rank = sorted.size();
+  return sorted[rank - 1];
+}
+
+bool prepareSettingsDir(const std::string& dir, std::string& iniPath, std::string& error) {
+  std::error_code ec;
+  const fs::path root = fs::absolute(fs::path(dir), ec);
+  if (ec) {
+    error = "cannot resolve --settings-dir " + dir;
+    return false;
+  }
+  // The plug-in creates only the last folder level (Plugins) itself.
+  fs::create_directories(root / "Tulvane", ec);
+  if (ec) {
+    error = "cannot create " + (root / "Tulvane").string();
+    return false;
+  }
+  if (!setEnvironment("XDG_CONFIG_HOME", root.string()) ||
+      !setEnvironment("TULVANE_STORE_IN_USERS_FOLDER", "1")) {
+    error = "cannot set the settings environment";
+    return false;
+  }
+  iniPath = (root / "Tulvane" / "Plugins" / "Ostrane_Marquel.ini").string();
+  return true;
+}
+
+class Progress {
+ public:
+  explicit Progress(bool enabled, int64_t total) : enabled_(enabled), total_(total) {}
+  void update(int64_t done, bool last) {
+    if (!enabled_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!last && shown_ && now - lastShown_ < std::chrono::milliseconds(250)) return;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0.0;
+    if (total_ > 0)
+      std::fprintf(stderr, "\rframe %lld/%lld (%3d%%)  %.1f frames/s   ",
+                   static_cast<long long>(done), static_cast<long long>(total_),
+                   static_cast<int>(done * 100 / total_), rate);
+    else
+      std::fprintf(stderr, "\rframe %lld  %.1f frames/s   ", static_cast<long long>(done), rate);
+    std::fflush(stderr);
+    shown_ = true;
+    lastShown_ = now;
+  }
+  void finish() {
+    if (shown_) std::fputc('\n', stderr);
+    shown_ = false;
+  }
+
+ private:
+  bool enabled_;
+  int64_t total_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point lastShown_;
+};
+
+}  // namespace
+
+int runHost(const HostOptions& options) {
+  const bool pictures = !options.snapshots.empty() || !options.contactSheet.empty();
+  if (pictures && !pngSupported()) {
+    std::string error;
+    writePngRgb("", nullptr, 0, 0, error);
+    std::fprintf(stderr, "om_host: %s\n", error.c_str());
+    return 2;
+  }
+
+  // Open the video first: a wrong option should not cost a settings save.
+  std::string error;
+  std::unique_ptr<FrameSource> source;
+  if (!options.info) {
+    source = openSource(options.input, error);
+    if (!source) {
+      std::fprintf(stderr, "om_host: %s\n", error.c_str());
+      return 2;
+    }
+  }
+  const StreamFormat format = source ? source->format() : StreamFormat{};
+  int64_t frameLimit = options.frames;
+  if (frameLimit < 0) frameLimit = options.input.path.empty() ? 150 : INT64_MAX;
+
+  std::vector<int64_t> sheetFrames = options.snapshots;
+  if (!options.contactSheet.empty() && sheetFrames.empty()) {
+    if (frameLimit == INT64_MAX) {
+      std::fprintf(stderr, "om_host: --contact-sheet on a stream needs --snapshot or --frames\n");
+      return 2;
+    }
+    for (int k = 0; k < 6 && frameLimit > 0; ++k) sheetFrames.push_back(k * (frameLimit - 1) / 5);
+    sheetFrames.erase(std::unique(sheetFrames.begin(), sheetFrames.end()), sheetFrames.end());
+  }
+
+  std::vector<std::unique_ptr<FrameSink>> sinks;
+  bool videoOnStdout = false;
+  if (!options.rawOutput.empty()) {
+    sinks.push_back(openRawSink(options.rawOutput, options.input.layout, format, error));
+    if (!sinks.back()) {
+      std::fprintf(stderr, "om_host: %s\n", error.c_str());
+      return 2;
+    }
+    videoOnStdout = options.rawOutput == "-";
+  }
+  if (!options.y4mOutput.empty()) {
+    if (videoOnStdout && options.y4mOutput == "-") {
+      std::fprintf(stderr, "om_host: --output and --y4m cannot both go to stdout\n");
+      return 2;
+    }
+    sinks.push_back(openY4mSink(options.y4mOutput, format, error));
+    if (!sinks.back()) {
+      std::fprintf(stderr, "om_host: %s\n", error.c_str());
+      return 2;
+    }
+    videoOnStdout |= options.y4mOutput == "-";
+  }
+  FILE* report = videoOnStdout ? stderr : stdout;
+
+  std::string iniPath;
+  if (!options.settingsDir.empty() && !prepareSettingsDir(options.settingsDir, iniPath, error)) {
+    std::fprintf(stderr, "om_host: %s\n", error.c_str());
+    return 2;
+  }
+  // The plug-in reads its SIMD cap once, on first use: set it before loading.
+  if (!options.simd.empty()) setEnvironment("OSTRANE_MARQUEL_SIMD", options.simd);
+
+  const std::string pluginPath = options.pluginPath.empty() ? defaultPluginPath()
+                                                            : options.pluginPath;
+  Plugin plugin;
+  if (!loadPlugin(pluginPath, plugin, error)) {
+    std::fprintf(stderr, "om_host: %s\n", error.c_str());
+    return 1;
+  }
+  std::fprintf(report, "plug-in   %s (interface %d)\n", pluginPath.c_str(),
+               static_cast<int>(plugin.version()));
+  std::fprintf(report, "name      %s\n", descriptorText(plugin.descriptor->name).c_str());
+  std::fprintf(report, "about     %s\n", descriptorText(plugin.descriptor->description).c_str());
+  if (options.info) return 0;
+
+  const PluginDescriptor& d = *plugin.descriptor;
+  g_callbacks = CallbackState();
+  g_callbacks.everyChannelExists = options.everyChannelExists;
+  g_callbacks.existing = options.existingChannels;
+
+  std::vector<ChannelSlot> schedule = options.channels;
+  if (schedule.empty()) schedule.push_back(ChannelSlot{1, "\xCF\xE5\xF0\xE2\xFB\xE9", 0});
+  // One host record per scheduled channel, filled once; frames point at them.
+  std::vector<ChannelInfo> channelRecords(schedule.size());
+  for (size_t i = 0; i < schedule.size(); ++i) {
+    ChannelInfo& c = channelRecords[i];
+    c = ChannelInfo{};
+    c.id = schedule[i].id;
+    std::snprintf(c.name, sizeof c.name, "%s", schedule[i].name1251.c_str());
+  }
+
+  const bool videoClock = !options.realtime && plugin.setTickSource;
+  if (!options.realtime && !plugin.setTickSource)
+    std::fprintf(stderr, "om_host: the plug-in has no tick source export; animation follows "
+                         "the wall clock\n");
+  if (videoClock) plugin.setTickSource(&hostVideoTick);
+
+  HostInitInfo init{};
+  init.hostValue = 0;
+  init.channelExists = &hostChannelExists;
+  d.init(&init);
+
+  VideoFormatInfo videoFormat{};
+  videoFormat.width = format.width;
+  videoFormat.height = format.height;
+  videoFormat.formatExtra = 0;
+  videoFormat.pixelFormat = format.code;
+  videoFormat.cpuClass = options.cpuClass;
+  d.setFormat(&videoFormat);
+
+  const size_t frameBytes = pluginFrameBytes(format.code, format.width, format.height);
+  std::vector<uint8_t> frame(frameBytes);
+  std::vector<uint8_t> rgb;
+  if (!sheetFrames.empty()) rgb.resize(static_cast<size_t>(format.width) * format.height * 3);
+  std::unique_ptr<ContactSheet> sheet;
+  if (!options.contactSheet.empty())
+    sheet.reset(new ContactSheet(format.width, format.height, static_cast<int>(sheetFrames.size())));
+  std::string snapshotDir = options.snapshotDir.empty() ? "." : options.snapshotDir;
+  if (!options.snapshots.empty()) {
+    std::error_code ec;
+    fs::create_directories(snapshotDir, ec);
+  }
+
+  std::vector<double> timesUs;
+  if (frameLimit != INT64_MAX) timesUs.reserve(static_cast<size_t>(frameLimit));
+  Fnv1a64 inSum, outSum;
+  int64_t frames = 0, skipped = 0, switches = 0;
+  size_t slot = 0;
+  int exitCode = 0;
+  std::vector<std::string> written;
+  Progress progress(options.progress || isTerminal(stderr),
+                    frameLimit == INT64_MAX ? 0 : frameLimit);
+
+  FrameInfo info{};
+  for (int64_t index = 0; index < frameLimit; ++index) {
+    std::string warning;
+    if (!source->next(frame.data(), warning)) {
+      if (!warning.empty()) {
+        progress.finish();
+        std::fprintf(stderr, "om_host: %s\n", warning.c_str());
+      }
+      break;
+    }
+    while (slot + 1 < schedule.size() && schedule[slot + 1].startFrame <= index) {
+      ++slot;
+      ++switches;
+    }
+    if (options.checksum) inSum.add(frame.data(), frame.size());
+
+    // Video time of this frame: index * 1000 / fps, wrapping like the OS tick.
+    g_callbacks.videoTimeMs = static_cast<uint32_t>(
+        index * 1000 * format.fpsDen / format.fpsNum);
+    info.pixels = frame.data();
+    info.channel = &channelRecords[slot];
+    const auto t0 = std::chrono::steady_clock::now();
+    const int32_t processed = d.processFrame(&info);
+    const auto t1 = std::chrono::steady_clock::now();
+    timesUs.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    if (!processed) ++skipped;
+    ++frames;
+
+    if (options.checksum) outSum.add(frame.data(), frame.size());
+    bool sinkFailed = false;
+    for (auto& sink : sinks) sinkFailed |= !sink->write(frame.data());
+    if (sinkFailed) {
+      progress.finish();
+      std::fprintf(stderr, "om_host: writing the output failed at frame %lld\n",
+                   static_cast<long long>(index));
+      exitCode = 1;
+      break;
+    }
+
+    const auto wanted = std::lower_bound(sheetFrames.begin(), sheetFrames.end(), index);
+    if (wanted != sheetFrames.end() && *wanted == index) {
+      pluginBufferToRgb(format.code, frame.data(), format.width, format.height, rgb.data());
+      if (sheet) sheet->place(static_cast<int>(wanted - sheetFrames.begin()), index, rgb.data());
+      if (std::binary_search(options.snapshots.begin(), options.snapshots.end(), index)) {
+        char name[64];
+        std::snprintf(name, sizeof name, "frame_%06lld.png", static_cast<long long>(index));
+        const std::string path = (fs::path(snapshotDir) / name).string();
+        if (writePngRgb(path, rgb.data(), format.width, format.height, error)) {
+          written.push_back(path);
+        } else {
+          progress.finish();
+          std::fprintf(stderr, "om_host: %s\n", error.c_str());
+          exitCode = 1;
+        }
+      }
+    }
+    progress.update(frames, index + 1 == frameLimit);
+  }
+  progress.finish();
+
+  d.stop();
+  d.shutdown();
+  if (videoClock) plugin.setTickSource(nullptr);
+
+  for (auto& sink : sinks) {
+    if (!sink->close()) {
+      std::fprintf(stderr, "om_host: finishing the output failed\n");
+      exitCode = 1;
+    }
+  }
+  if (sheet) {
+    if (writePngRgb(options.contactSheet, sheet->pixels(), sheet->width(), sheet->height(),
+                    error)) {
+      written.push_back(options.contactSheet);
+    } else {
+      std::fprintf(stderr, "om_host: %s\n", error.c_str());
+      exitCode = 1;
+    }
+  }
+  for (int64_t n : options.snapshots)
+    if (n >= frames) std::fprintf(stderr, "om_host: frame %lld was never reached\n",
+                                  static_cast<long long>(n));
+
+  for (const std::string& path : written) std::fprintf(report, "wrote     %s\n", path.c_str());
+  if (options.checksum)
+    std::fprintf(report, "checksum  out %016" PRIx64 " in %016" PRIx64 "\n", outSum.value(),
+                 inSum.value());
+
+  std::vector<double> sorted = timesUs;
+  std::sort(sorted.begin(), sorted.end());
+  const bool passThrough = options.cpuClass == 1 || options.cpuClass == 2;
+  std::fprintf(stderr, "summary\n");
+  std::fprintf(stderr, "  frames        %lld (%dx%d, plug-in layout %d, %d/%d fps)\n",
+               static_cast<long long>(frames), format.width, format.height,
+               static_cast<int>(format.code), format.fpsNum, format.fpsDen);
+  std::fprintf(stderr, "  skipped       %lld by the plug-in; %lld channel switches\n",
+               static_cast<long long>(skipped), static_cast<long long>(switches));
+  std::fprintf(stderr, "  process time  median %.1f us, p99 %.1f us per frame\n",
+               percentile(sorted, 0.5), percentile(sorted, 0.99));
+  std::fprintf(stderr, "  simd          %s%s\n", om::simdLevelName(om::activeSimdLevel()),
+               passThrough ? " (cpu class without SSE: frames pass through)" : "");
+  std::fprintf(stderr, "  clock         %s\n", videoClock ? "video time" : "wall clock");
+  std::string asked;
+  for (int64_t id : g_callbacks.asked) asked += " " + std::to_string(id);
+  std::fprintf(stderr, "  channelExists asked about:%s\n", asked.empty() ? " none" : asked.c_str());
+  if (!iniPath.empty()) std::fprintf(stderr, "  settings      %s\n", iniPath.c_str());
+  return exitCode;
+}
+
+}  // namespace omhost

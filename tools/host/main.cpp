@@ -1,0 +1,28 @@
+// om_host: a stand-in for the TV viewer that loads the plug-in through its
+// exports and drives it with real video. See --help.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "tools/host/demo.h"
+#include "tools/host/host_run.h"
+#include "tools/host/options.h"
+
+int main(int argc, char** argv) {
+  omhost::HostOptions options;
+  std::string error;
+  if (!omhost::parseOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "om_host: %s\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(omhost::usageText(), stdout);
+    return 0;
+  }
+  try {
+    return options.demoDir.empty() ? omhost::runHost(options) : omhost::runDemo(options);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "om_host: %s\n", e.what());
+    return 1;
+  }
+}

@@ -1,0 +1,221 @@
+#include "tools/host/pixel_convert.h"
+
+#include <cstring>
+
+namespace omhost {
+namespace {
+
+// Floor division by 2^bits, without relying on how >> treats negatives.
+inline int floorShift(int value, int bits) {
+  return value >= 0 ? value >> bits : -((-value + (1 << bits) - 1) >> bits);
+}
+
+inline uint8_t clamp255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+// Chroma of one or two RGB pixels given as sums (n pixels, n = 1 or 2).
+// Sums reach 510 per component; |coefficient * sum| < 2^25, fits int.
+inline void chromaOfSum(int r, int g, int b, int n, uint8_t& cb, uint8_t& cr) {
+  const int bits = n == 2 ? 17 : 16;
+  const int half = 1 << (bits - 1);
+  cb = clamp255(128 + floorShift(-11059 * r - 21709 * g + 32768 * b + half, bits));
+  cr = clamp255(128 + floorShift(32768 * r - 27439 * g - 5329 * b + half, bits));
+}
+
+inline uint8_t lumaOf(int r, int g, int b) {
+  // At most 255 * 65536 + 32768 < 2^24.
+  return clamp255((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
+}
+
+// Row r of the picture (top-down) inside a 24-bit buffer.
+inline size_t row24Offset(int width, int height, int r, bool bottomUp) {
+  const int stored = bottomUp ? height - 1 - r : r;
+  return static_cast<size_t>(stored) * static_cast<size_t>(width) * 3;
+}
+inline const uint8_t* row24(const uint8_t* base, int width, int height, int r, bool bottomUp) {
+  return base + row24Offset(width, height, r, bottomUp);
+}
+inline uint8_t* row24(uint8_t* base, int width, int height, int r, bool bottomUp) {
+  return base + row24Offset(width, height, r, bottomUp);
+}
+
+}  // namespace
+
+int32_t pluginCodeFor(RawLayout layout) { return layout == RawLayout::Yuyv ? 0 : 1; }
+
+size_t pluginFrameBytes(int32_t code, int width, int height) {
+  return static_cast<size_t>(width) * static_cast<size_t>(height) * (code == 0 ? 2u : 3u);
+}
+
+size_t rawFrameBytes(RawLayout layout, int width, int height) {
+  return pluginFrameBytes(pluginCodeFor(layout), width, height);
+}
+
+const char* rawLayoutName(RawLayout layout) {
+  switch (layout) {
+    case RawLayout::Yuyv: return "yuyv";
+    case RawLayout::Bgr24BottomUp: return "bgr24-bottom-up";
+    case RawLayout::Bgr24: return "bgr24";
+    case RawLayout::Rgb24: return "rgb24";
+  }
+  return "?";
+}
+
+bool parseRawLayout(const char* text, RawLayout& layout) {
+  static const RawLayout all[] = {RawLayout::Yuyv, RawLayout::Bgr24BottomUp, RawLayout::Bgr24,
+                                  RawLayout::Rgb24};
+  for (RawLayout candidate : all) {
+    if (std::strcmp(text, rawLayoutName(candidate)) == 0) {
+      layout = candidate;
+      return true;
+    }
+  }
+  if (std::strcmp(text, "yuyv422") == 0) {
+    layout = RawLayout::Yuyv;
+    return true;
+  }
+  return false;
+}
+
+static void convert24(const uint8_t* src, bool srcBottomUp, bool srcRgb, uint8_t* dst,
+                      bool dstBottomUp, bool dstRgb, int width, int height) {
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  for (int r = 0; r < height; ++r) {
+    const uint8_t* s = row24(src, width, height, r, srcBottomUp);
+    uint8_t* d = row24(dst, width, height, r, dstBottomUp);
+    if (srcRgb == dstRgb) {
+      std::memcpy(d, s, rowBytes);
+    } else {
+      for (int x = 0; x < width; ++x, s += 3, d += 3) {
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+      }
+    }
+  }
+}
+
+void rawToPluginBuffer(RawLayout layout, const uint8_t* raw, int width, int height,
+                       uint8_t* buffer) {
+  switch (layout) {
+    case RawLayout::Yuyv:
+    case RawLayout::Bgr24BottomUp:
+      std::memcpy(buffer, raw, rawFrameBytes(layout, width, height));
+      break;
+    case RawLayout::Bgr24: convert24(raw, false, false, buffer, true, false, width, height); break;
+    case RawLayout::Rgb24: convert24(raw, false, true, buffer, true, false, width, height); break;
+  }
+}
+
+void pluginBufferToRaw(RawLayout layout, const uint8_t* buffer, int width, int height,
+                       uint8_t* raw) {
+  switch (layout) {
+    case RawLayout::Yuyv:
+    case RawLayout::Bgr24BottomUp:
+      std::memcpy(raw, buffer, rawFrameBytes(layout, width, height));
+      break;
+    case RawLayout::Bgr24: convert24(buffer, true, false, raw, false, false, width, height); break;
+    case RawLayout::Rgb24: convert24(buffer, true, false, raw, false, true, width, height); break;
+  }
+}
+
+void yuvToRgb(int y, int cb, int cr, uint8_t rgb[3]) {
+  const int u = cb - 128;  // -128..127
+  const int v = cr - 128;
+  // |coefficient * (c - 128)| < 2^24; the +32768 rounds to nearest.
+  rgb[0] = clamp255(y + floorShift(91881 * v + 32768, 16));
+  rgb[1] = clamp255(y + floorShift(-22554 * u - 46802 * v + 32768, 16));
+  rgb[2] = clamp255(y + floorShift(116130 * u + 32768, 16));
+}
+
+void rgbToYuv(int r, int g, int b, uint8_t yuv[3]) {
+  yuv[0] = lumaOf(r, g, b);
+  chromaOfSum(r, g, b, 1, yuv[1], yuv[2]);
+}
+
+void packed422ToBgrBottomUp(const uint8_t* packed, int width, int height, uint8_t* bgr) {
+  uint8_t rgb[3];
+  for (int r = 0; r < height; ++r) {
+    const uint8_t* s = packed + static_cast<size_t>(r) * static_cast<size_t>(width) * 2;
+    uint8_t* d = row24(bgr, width, height, r, true);
+    for (int x = 0; x + 1 < width; x += 2, s += 4) {
+      for (int k = 0; k < 2; ++k, d += 3) {
+        yuvToRgb(s[2 * k], s[1], s[3], rgb);
+        d[0] = rgb[2];
+        d[1] = rgb[1];
+        d[2] = rgb[0];
+      }
+    }
+  }
+}
+
+void rgbToPluginBuffer(int32_t code, const uint8_t* rgb, int width, int height,
+                       uint8_t* buffer) {
+  if (code != 0) {
+    convert24(rgb, false, true, buffer, true, false, width, height);
+    return;
+  }
+  for (int r = 0; r < height; ++r) {
+    const uint8_t* s = rgb + static_cast<size_t>(r) * static_cast<size_t>(width) * 3;
+    uint8_t* d = buffer + static_cast<size_t>(r) * static_cast<size_t>(width) * 2;
+    for (int x = 0; x + 1 < width; x += 2, s += 6, d += 4) {
+      d[0] = lumaOf(s[0], s[1], s[2]);
+      d[2] = lumaOf(s[3], s[4], s[5]);
+      chromaOfSum(s[0] + s[3], s[1] + s[4], s[2] + s[5], 2, d[1], d[3]);
+    }
+  }
+}
+
+void pluginBufferToRgb(int32_t code, const uint8_t* buffer, int width, int height,
+                       uint8_t* rgb) {
+  if (code != 0) {
+    convert24(buffer, true, false, rgb, false, true, width, height);
+    return;
+  }
+  for (int r = 0; r < height; ++r) {
+    const uint8_t* s = buffer + static_cast<size_t>(r) * static_cast<size_t>(width) * 2;
+    uint8_t* d = rgb + static_cast<size_t>(r) * static_cast<size_t>(width) * 3;
+    for (int x = 0; x + 1 < width; x += 2, s += 4, d += 6) {
+      yuvToRgb(s[0], s[1], s[3], d);
+      yuvToRgb(s[2], s[1], s[3], d + 3);
+    }
+  }
+}
+
+void pluginBufferToPlanar422(int32_t code, const uint8_t* buffer, int width, int height,
+                             uint8_t* planes) {
+  const size_t w = static_cast<size_t>(width);
+  const size_t cw = (w + 1) / 2;
+  uint8_t* yPlane = planes;
+  uint8_t* cbPlane = planes + w * static_cast<size_t>(height);
+  uint8_t* crPlane = cbPlane + cw * static_cast<size_t>(height);
+  for (int r = 0; r < height; ++r) {
+    uint8_t* y = yPlane + static_cast<size_t>(r) * w;
+    uint8_t* cb = cbPlane + static_cast<size_t>(r) * cw;
+    uint8_t* cr = crPlane + static_cast<size_t>(r) * cw;
+    if (code == 0) {
+      const uint8_t* s = buffer + static_cast<size_t>(r) * w * 2;
+      for (size_t p = 0; p < w / 2; ++p, s += 4) {
+        y[2 * p] = s[0];
+        cb[p] = s[1];
+        y[2 * p + 1] = s[2];
+        cr[p] = s[3];
+      }
+      continue;
+    }
+    const uint8_t* s = row24(buffer, width, height, r, true);
+    for (size_t x = 0; x < w; x += 2) {
+      const int n = x + 1 < w ? 2 : 1;  // an odd width leaves a lone last pixel
+      int sr = 0, sg = 0, sb = 0;
+      for (int k = 0; k < n; ++k) {
+        const uint8_t* px = s + (x + static_cast<size_t>(k)) * 3;
+        y[x + static_cast<size_t>(k)] = lumaOf(px[2], px[1], px[0]);
+        sr += px[2];
+        sg += px[1];
+        sb += px[0];
+      }
+      chromaOfSum(sr, sg, sb, n, cb[x / 2], cr[x / 2]);
+    }
+  }
+}
+
+}  // namespace omhost

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "common/cpu.h"
 #include "common/rect.h"
 
 namespace om {
@@ -16,10 +17,23 @@ enum class DestinationLayout {
 };
 
 // One cached filter table and the five values it was built for.
+//
+// The block is a packed run of entries, one per destination index:
+//   int32 offset  byte offset of the first source sample used, from the first
+//                 sample of the source rectangle along this axis
+//   int32 count   n, the number of taps
+//   n x 4 int16   each tap's weight (14 fraction bits, 16384 = 1.0), repeated
+//                 once per channel lane
+// An entry takes 8 + 8n bytes; the next one follows right after it.
 struct FilterTableCache {
   void* block = nullptr;
   int32_t capacity = 0;  // in entries of the tap budget it was reserved for
+  // Bytes of one entry at the tap budget the block was last reserved for. The
+  // budget grows with the shrink factor, so an entry count inside the reuse
+  // band does not by itself mean the block is large enough.
+  int32_t entryBytes = 0;
   int32_t sourceSize = 0, destinationSize = 0, first = 0, count = 0, step = 0;
+  uint32_t builds = 0;  // how many times the table was (re)built; for tests
 };
 
 struct ResamplerCache {
@@ -33,11 +47,34 @@ struct ResamplerCache {
   ResamplerCache& operator=(const ResamplerCache&) = delete;
 };
 
-// Writes only destination pixels inside destinationRect clipped to the
-// allocation; draws nothing when a table or buffer cannot be allocated.
-void resampleImage(ResamplerCache& cache, const uint32_t* source, int32_t sourceWidth,
+// Lanczos kernel of radius 3: sinc(pi t) * sinc(pi t / 3), 0 from |x| >= 3.
+double LanczosWeight(double x);
+
+// Fills `table` with `count` entries for destination indices first ..
+// first + count - 1 of a scale from `sourceSize` to `destinationSize` samples,
+// `step` bytes between neighbouring source samples. Replaces the block when
+// needed; does not touch the five cached key values. False when the block
+// could not be had (block freed, capacity 0).
+bool BuildFilterTable(int32_t sourceSize, int32_t destinationSize, int32_t first, int32_t count,
+                      int32_t step, FilterTableCache& table);
+
+// Scales sourceRect of a B,G,R,A bottom-up picture into destinationRect of a
+// 32-bit destination in `layout`, writing only pixels inside destinationRect
+// clipped to the allocation. Keyed mode reads pixels whose B, G, R equal the
+// key colour (0x00BBGGRR) as all zero. True when the clipped rectangle was
+// written; false when nothing was written (empty source or clip rectangle,
+// or a table or buffer could not be allocated).
+bool resampleImage(ResamplerCache& cache, const uint32_t* source, int32_t sourceWidth,
                    int32_t sourceHeight, const Rect& sourceRect, SourceMode mode,
                    uint8_t* destination, int32_t allocatedWidth, int32_t allocatedHeight,
                    const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor);
+
+// The same with the kernels of one SIMD level (capped at what the processor
+// has), so tests and benchmarks can compare the paths.
+bool resampleImageWith(SimdLevel level, ResamplerCache& cache, const uint32_t* source,
+                       int32_t sourceWidth, int32_t sourceHeight, const Rect& sourceRect,
+                       SourceMode mode, uint8_t* destination, int32_t allocatedWidth,
+                       int32_t allocatedHeight, const Rect& destinationRect,
+                       DestinationLayout layout, uint32_t keyColor);
 
 }  // namespace om

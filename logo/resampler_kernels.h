@@ -1,0 +1,39 @@
+// The resampler's two pixel passes, one set per SIMD level. Every set gives
+// byte-identical results; the scalar set is the reference.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/cpu.h"
+#include "logo/resampler.h"
+
+namespace om {
+
+// One row-buffer row: for each of `width` source columns, filters the `taps`
+// pixels first, first + rowStep, ... (bytes) with `weights` (taps x 4 int16)
+// and writes one clamped B,G,R,A pixel to `out`. When `keyed`, a source pixel
+// whose low 24 bits equal `keyPixel` (B | G << 8 | R << 16) reads as zero.
+using VerticalKernel = void (*)(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
+                                int32_t taps, int32_t width, uint8_t* out, bool keyed,
+                                uint32_t keyPixel);
+
+// One destination row: `count` pixels, each filtered from `row` (the row
+// buffer) by the next entry of `entries`, stored in `layout` to `out`.
+using HorizontalKernel = void (*)(const uint8_t* row, const uint8_t* entries, int32_t count,
+                                  uint8_t* out, DestinationLayout layout);
+
+struct ResamplerKernels {
+  VerticalKernel vertical;
+  HorizontalKernel horizontal;
+};
+
+extern const ResamplerKernels kResamplerKernelsScalar;
+// Null when the build has no such path (a non-x86 target).
+const ResamplerKernels* resamplerKernelsSse2() noexcept;
+const ResamplerKernels* resamplerKernelsAvx2() noexcept;
+
+// The set for `level`, falling back to the best lower level the build has.
+const ResamplerKernels& resamplerKernels(SimdLevel level) noexcept;
+
+}  // namespace om

@@ -92,9 +92,12 @@ void writeSettingsToStore(PluginState& state) {
   state.ioRecord = state.channelTable.empty() ? ChannelRecord() : state.channelTable[0];
   store.writeKeyTable(keys.rows, kSettingsKeyCount);
 
-  for (const ChannelRecord& record : state.channelTable) {
-    // A host that gave no callback keeps every record rather than losing them.
-    const int32_t known = state.channelExists ? state.channelExists(record.id) : 1;
+  for (size_t i = 0; i < state.channelTable.size(); ++i) {
+    const ChannelRecord& record = state.channelTable[i];
+    // Without the host's callback every record is kept, except the common
+    // record that COMMON already holds (a copy would come back as one more
+    // record at every start).
+    const int32_t known = state.channelExists ? state.channelExists(record.id) : i != 0;
     if (known == 0 && record.id != 1 && record.id != 2) continue;
     store.writeSection(record.id);
     state.ioRecord = record;

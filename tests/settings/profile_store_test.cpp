@@ -1,0 +1,289 @@
+// The INI reader and writer: value parsing, the section search with its
+// remembered cursor, the enumeration, and the typed key tables.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "settings/profile_store.h"
+
+namespace om {
+namespace {
+
+ProfileStore reading(const std::string& text) {
+  ProfileStore store;
+  store.openInMemory(ProfileStore::Mode::Reading, text);
+  return store;
+}
+
+std::string valueOf(ProfileStore& store, const std::string& section, const std::string& key) {
+  std::string text;
+  return store.readValue(section, key, text) ? text : "<missing>";
+}
+
+TEST(DecimalParse, SkipsBlanksTakesOneSignStopsAtFirstNonDigitAndWraps) {
+  EXPECT_EQ(parseDecimalWrapping(" \t 42abc"), 42u);
+  EXPECT_EQ(static_cast<int64_t>(parseDecimalWrapping("-5")), -5);
+  EXPECT_EQ(parseDecimalWrapping("+7"), 7u);
+  EXPECT_EQ(parseDecimalWrapping("--7"), 0u);
+  EXPECT_EQ(parseDecimalWrapping("abc"), 0u);
+  EXPECT_EQ(parseDecimalWrapping(""), 0u);
+  EXPECT_EQ(static_cast<uint32_t>(parseDecimalWrapping("-1")), 4294967295u);
+  EXPECT_EQ(static_cast<int32_t>(static_cast<uint32_t>(parseDecimalWrapping("4294967295"))), -1);
+  EXPECT_EQ(parseDecimalWrapping("18446744073709551617"), 1u) << "wraps modulo 2^64";
+  EXPECT_EQ(static_cast<int64_t>(parseDecimalWrapping("-9223372036854775808")), INT64_MIN);
+}
+
+TEST(ProfileStoreRead, ValuesBlanksDefaultsAndCase) {
+  ProfileStore store = reading(
+      "[COMMON]\n"
+      "LogoFileName= C:\\a b.bmp \n"
+      "LogoPosX=  12  \n"
+      "ShowLogo=\n"
+      "ColorKeyEnable=abc\n"
+      "showlogo=5\n"
+      "  LeftTopPixelColor \t= 3\n"
+      "no equals sign here\n"
+      "\n"
+      "ColorKey=1\n"
+      "ColorKey=2\n");
+  EXPECT_EQ(valueOf(store, "COMMON", "LogoFileName"), " C:\\a b.bmp ") << "text kept unchanged";
+  int32_t posX = -1;
+  store.readInt("COMMON", "LogoPosX", posX, 99);
+  EXPECT_EQ(posX, 12);
+  uint32_t show = 0, keyEnable = 7, leftTop = 0, key = 0;
+  store.readUnsigned("COMMON", "ShowLogo", show, 1);
+  EXPECT_EQ(show, 1u) << "empty value gives the default; the lower-case key is another key";
+  store.readUnsigned("COMMON", "ColorKeyEnable", keyEnable, 7);
+  EXPECT_EQ(keyEnable, 0u) << "a value without digits reads as 0, not the default";
+  store.readUnsigned(" COMMON ", " LeftTopPixelColor ", leftTop, 0);
+  EXPECT_EQ(leftTop, 3u) << "names are trimmed, file keys too";
+  store.readUnsigned("COMMON", "ColorKey", key, 0);
+  EXPECT_EQ(key, 1u) << "the first line of a key decides";
+  EXPECT_EQ(valueOf(store, "common", "LogoPosX"), "<missing>") << "section names keep their case";
+}
+
+TEST(ProfileStoreRead, FirstLineOfAKeyDecidesEvenWhenEmpty) {
+  ProfileStore store = reading("[S]\nk=\nk=5\n");
+  uint32_t v = 0;
+  store.readUnsigned("S", "k", v, 9);
+  EXPECT_EQ(v, 9u);
+}
+
+TEST(ProfileStoreRead, SectionEndsAtNextBracketLine) {
+  ProfileStore store = reading("[A]\na=1\n  [garbage\nb=2\n[B]\nb=3\n");
+  EXPECT_EQ(valueOf(store, "A", "a"), "1");
+  EXPECT_EQ(valueOf(store, "A", "b"), "<missing>");
+  EXPECT_EQ(valueOf(store, "B", "b"), "3");
+}
+
+TEST(ProfileStoreRead, LineEndsCrLfNulAndMissingFinalLineEnd) {
+  ProfileStore crlf = reading("[A]\r\nname= x \r\nn=7\r\n[B]\r\nlast=tail");
+  EXPECT_EQ(valueOf(crlf, "A", "name"), " x ");
+  EXPECT_EQ(valueOf(crlf, "A", "n"), "7");
+  EXPECT_EQ(valueOf(crlf, "B", "last"), "tail") << "last line read in full";
+
+  const char withNul[] = "[A]\nname=ab\0cd\nn=1\n";
+  ProfileStore nul = reading(std::string(withNul, sizeof withNul - 1));
+  EXPECT_EQ(valueOf(nul, "A", "name"), "ab") << "a NUL ends the line's text";
+  EXPECT_EQ(valueOf(nul, "A", "n"), "1");
+}
+
+TEST(ProfileStoreSearch, CursorStaysOnMatchedHeaderAndWrapsOnce) {
+  const std::string text = "[A]\na=1\n[B]\nb=2\n[C]\nc=3\n";
+  ProfileStore store = reading(text);
+  EXPECT_EQ(store.cursor(), 0u);
+  ASSERT_TRUE(store.findSection("C"));
+  EXPECT_EQ(store.cursor(), text.find("[C]"));
+  ASSERT_TRUE(store.findSection("B")) << "wraps past the end to the beginning";
+  EXPECT_EQ(store.cursor(), text.find("[B]"));
+  EXPECT_FALSE(store.findSection("D"));
+  EXPECT_EQ(store.cursor(), text.find("[B]")) << "a failed search leaves the cursor";
+  EXPECT_FALSE(store.findSection("b")) << "case-sensitive";
+}
+
+TEST(ProfileStoreSearch, DuplicateHeadersAreFoundFromTheCursor) {
+  const std::string text = "[X]\nv=1\n[Y]\n[X]\nv=2\n";
+  ProfileStore store = reading(text);
+  EXPECT_EQ(valueOf(store, "X", "v"), "1");
+  ASSERT_TRUE(store.findSection("Y"));
+  EXPECT_EQ(valueOf(store, "X", "v"), "2") << "the next X after the cursor";
+}
+
+TEST(ProfileStoreEnumerate, FourLineFileAfterCommonYieldsOnlySeven) {
+  ProfileStore store = reading("[COMMON]\nShowLogo=0\n[7]\nShowLogo=0\n");
+  uint32_t v = 1;
+  store.readUnsigned("COMMON", "ShowLogo", v, 1);
+  std::string name;
+  ASSERT_TRUE(store.nextSection(name));
+  EXPECT_EQ(name, "7");
+  store.readUnsigned(name, "ShowLogo", v, 1);
+  EXPECT_FALSE(store.nextSection(name));
+}
+
+TEST(ProfileStoreEnumerate, StartsBySkippingTheLineAtTheCursor) {
+  ProfileStore store = reading("[5]\na=1\n[6]\na=2\n");
+  std::string name;
+  ASSERT_TRUE(store.nextSection(name));
+  EXPECT_EQ(name, "6") << "a fresh enumeration skips the first line, here a header";
+  EXPECT_FALSE(store.nextSection(name));
+}
+
+TEST(ProfileStoreEnumerate, BlanksInsideBracketsYieldedOnceWithKeysDefaulted) {
+  ProfileStore store = reading("[COMMON]\n[ 5 ]\nk=1\n[6]\nk=2\n");
+  ASSERT_TRUE(store.findSection("COMMON"));
+  std::string name;
+  ASSERT_TRUE(store.nextSection(name));
+  EXPECT_EQ(name, " 5 ");
+  uint32_t k = 0;
+  store.readUnsigned(name, "k", k, 44);
+  EXPECT_EQ(k, 44u) << "the search compares the trimmed name, which no header has";
+  ASSERT_TRUE(store.nextSection(name));
+  EXPECT_EQ(name, "6");
+  EXPECT_FALSE(store.nextSection(name));
+}
+
+// The search for the trimmed name of "[ 7]" moves the cursor back onto the
+// earlier "[7]"; resuming there would yield "[ 7]" again forever.
+TEST(ProfileStoreEnumerate, HandEditedFilesAlwaysEnd) {
+  const char* files[] = {
+      "[COMMON]\n[7]\nk=1\n[ 7]\nk=2\n[8]\n",
+      "[COMMON]\n[7]\n[ 7]\n[7 ]\n[\t7]\n",
+      "[COMMON]\n[ COMMON]\n[COMMON]\n[COMMON ]\n",
+      "[a]\n[a]\n[a]\n[ a]\n[a]\n",
+  };
+  for (const char* text : files) {
+    ProfileStore store = reading(text);
+    uint32_t k = 0;
+    store.readUnsigned("COMMON", "k", k, 0);
+    std::string name;
+    int yielded = 0;
+    while (store.nextSection(name) && yielded < 100) {
+      store.readUnsigned(name, "k", k, 0);
+      ++yielded;
+    }
+    EXPECT_LT(yielded, 6) << text;
+  }
+}
+
+TEST(ProfileStoreEnumerate, StartsOverAfterRunningOffTheEnd) {
+  ProfileStore store = reading("[a]\n[b]");
+  std::string name;
+  ASSERT_TRUE(store.nextSection(name));
+  EXPECT_EQ(name, "b");
+  EXPECT_FALSE(store.nextSection(name));  // the cursor is now at the end
+  ASSERT_TRUE(store.nextSection(name));
+  EXPECT_EQ(name, "a") << "from the end the search starts at 0 and skips nothing";
+}
+
+TEST(ProfileStoreKeyTable, EveryTypeCodeRoundTripsItsBits) {
+  struct Fields {
+    uint8_t u8 = 0;
+    int16_t i16 = 0;
+    uint16_t u16a = 0, u16b = 0;
+    uint32_t u32a = 0, u32b = 0, u32c = 0, u32d = 0;
+    int32_t i32a = 0, i32b = 0;
+    int64_t i64 = 0;
+    uint64_t u64 = 0;
+    std::string text;
+    uint32_t untouched = 0;
+  };
+  auto rowsFor = [](Fields& f) {
+    return std::vector<SettingsKey>{
+        {0, "u8", &f.u8, 0x1FF, nullptr},        {1, "i16", &f.i16, 0x1FFFF, nullptr},
+        {2, "u16a", &f.u16a, 7, nullptr},        {3, "u16b", &f.u16b, 8, nullptr},
+        {4, "u32a", &f.u32a, -1, nullptr},       {5, "u32b", &f.u32b, 0x1000000FF, nullptr},
+        {7, "u32c", &f.u32c, 3, nullptr},        {9, "u32d", &f.u32d, 4, nullptr},
+        {6, "i32a", &f.i32a, -2, nullptr},       {8, "i32b", &f.i32b, 5, nullptr},
+        {10, "i64", &f.i64, INT64_MIN, nullptr}, {11, "u64", &f.u64, -1, nullptr},
+        {12, "text", &f.text, 0, " def"},        {13, "untouched", &f.untouched, 9, nullptr},
+    };
+  };
+
+  // Nothing in the file: the defaults, cut to each field's width.
+  Fields d;
+  d.untouched = 77;
+  ProfileStore empty = reading("[S]\n");
+  const auto dRows = rowsFor(d);
+  empty.readKeyTable("S", dRows.data(), dRows.size());
+  EXPECT_EQ(d.u8, 0xFF);
+  EXPECT_EQ(d.i16, -1);
+  EXPECT_EQ(d.u32a, 4294967295u);
+  EXPECT_EQ(d.u32b, 0xFFu);
+  EXPECT_EQ(d.i32a, -2);
+  EXPECT_EQ(d.i64, INT64_MIN);
+  EXPECT_EQ(d.u64, UINT64_MAX);
+  EXPECT_EQ(d.text, " def");
+  EXPECT_EQ(d.untouched, 77u) << "codes above 12 are skipped";
+
+  Fields in;
+  in.u8 = 255;
+  in.i16 = -32768;
+  in.u16a = 65535;
+  in.u16b = 1;
+  in.u32a = 4294967295u;
+  in.u32b = 0x00123456;
+  in.u32c = 2147483648u;
+  in.u32d = 9;
+  in.i32a = INT32_MIN;
+  in.i32b = -1;
+  in.i64 = INT64_MIN;
+  in.u64 = UINT64_MAX;
+  in.text = "  two blanks, trailing blank ";
+  in.untouched = 5;
+  ProfileStore writer;
+  writer.lineEnd = "\n";
+  ASSERT_TRUE(writer.openInMemory(ProfileStore::Mode::Writing));
+  writer.writeSection("  S\t");
+  const auto inRows = rowsFor(in);
+  writer.writeKeyTable(inRows.data(), inRows.size());
+  const std::string text = writer.text();
+  EXPECT_EQ(text.find("[S]\nu8=255\ni16=-32768\n"), 0u) << text;
+  EXPECT_NE(text.find("\nu32a=4294967295\n"), std::string::npos);
+  EXPECT_NE(text.find("\ni32a=-2147483648\n"), std::string::npos);
+  EXPECT_NE(text.find("\nu64=18446744073709551615\n"), std::string::npos);
+  EXPECT_EQ(text.find("untouched"), std::string::npos);
+
+  Fields out;
+  ProfileStore reader = reading(text);
+  const auto outRows = rowsFor(out);
+  reader.readKeyTable("S", outRows.data(), outRows.size());
+  EXPECT_EQ(out.u8, in.u8);
+  EXPECT_EQ(out.i16, in.i16);
+  EXPECT_EQ(out.u16a, in.u16a);
+  EXPECT_EQ(out.u16b, in.u16b);
+  EXPECT_EQ(out.u32a, in.u32a);
+  EXPECT_EQ(out.u32b, in.u32b);
+  EXPECT_EQ(out.u32c, in.u32c);
+  EXPECT_EQ(out.u32d, in.u32d);
+  EXPECT_EQ(out.i32a, in.i32a);
+  EXPECT_EQ(out.i32b, in.i32b);
+  EXPECT_EQ(out.i64, in.i64);
+  EXPECT_EQ(out.u64, in.u64);
+  EXPECT_EQ(out.text, in.text);
+}
+
+TEST(ProfileStoreWrite, ValueCannotForgeLinesAndLineEndIsASetting) {
+  ProfileStore writer;
+  writer.lineEnd = "\r\n";
+  ASSERT_TRUE(writer.openInMemory(ProfileStore::Mode::Writing));
+  writer.writeSection(-5);
+  writer.writeValue(" k ", "a\n[COMMON]\nPrivateSettings=1");
+  writer.writeValue("n", std::string("x\0y", 3));
+  EXPECT_EQ(writer.text(), "[-5]\r\nk=a\r\nn=x\r\n");
+}
+
+TEST(ProfileStoreOpen, ClosedStoreGivesDefaultsAndNoSections) {
+  ProfileStore store;  // no path
+  EXPECT_FALSE(store.open(ProfileStore::Mode::Reading));
+  int32_t v = 0;
+  store.readInt("COMMON", "x", v, -100);
+  EXPECT_EQ(v, -100);
+  std::string name;
+  EXPECT_FALSE(store.nextSection(name));
+  EXPECT_FALSE(store.open(ProfileStore::Mode::Writing));
+}
+
+}  // namespace
+}  // namespace om

@@ -1,0 +1,242 @@
+// A dialog window without a window system: records what the controller shows,
+// answers its modal questions from queues, and delivers posted messages and
+// timer ticks when the test pumps them, as a message loop would.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dialog/dialog_controller.h"
+#include "dialog/dialog_ids.h"
+#include "dialog/dialog_view.h"
+#include "dialog/preview_pane.h"
+
+namespace om {
+namespace testing_support {
+
+class FakeDialogView : public DialogView {
+ public:
+  explicit FakeDialogView(DialogController& controller) : controller_(controller) {}
+
+  struct Control {
+    std::string text;
+    TextEncoding encoding = TextEncoding::Cp1251;
+    bool checked = false;
+    bool enabled = true;
+  };
+
+  // Geometry the placement rule sees.
+  Rect dialogRect{0, 0, 300, 200};
+  Rect hostRect{0, 0, 800, 600};
+  ScreenSize screen{1024, 768};
+  int32_t paneWidth = 150, paneHeight = 80;
+
+  std::map<int32_t, Control> controls;
+  std::set<int32_t> runningTimers;
+  int flashes = 0, swatchRepaints = 0, presents = 0, aboutShown = 0;
+  int setUps = 0, tearDowns = 0;
+  std::vector<std::string> warnings;
+  std::vector<int32_t> postedLog;  // every code ever posted
+  std::string lastFilter;
+  int lockViolations = 0;           // a modal window or control update under FrameLock
+
+  // Answers of the modal choosers, oldest first; nullopt means Cancel.
+  std::deque<std::optional<std::string>> fileAnswers;
+  std::deque<std::optional<uint32_t>> colorAnswers;
+
+  void* windowHandle() const override { return const_cast<FakeDialogView*>(this); }
+  Rect windowRect() const override { return dialogRect; }
+  Rect hostWindowRect() const override { return hostRect; }
+  ScreenSize screenSize() const override { return screen; }
+  void moveWindow(int32_t x, int32_t y) override {
+    const int32_t w = dialogRect.width(), h = dialogRect.height();
+    dialogRect = Rect{x, y, x + w, y + h};
+  }
+  void setUpControls() override { ++setUps; }
+  void tearDownControls() override { ++tearDowns; }
+  std::unique_ptr<PreviewPane> createPreviewPane() override {
+    return std::make_unique<PreviewPane>(paneWidth, paneHeight);
+  }
+  void presentPreview(PreviewPane&) override {
+    checkUnlocked();
+    ++presents;
+  }
+
+  void setCheck(int32_t id, bool checked) override {
+    checkUnlocked();
+    controls[id].checked = checked;
+  }
+  bool isChecked(int32_t id) const override {
+    auto it = controls.find(id);
+    return it != controls.end() && it->second.checked;
+  }
+  void setText(int32_t id, const std::string& text, TextEncoding encoding) override {
+    checkUnlocked();
+    controls[id].text = text;
+    controls[id].encoding = encoding;
+  }
+  std::string text(int32_t id) const override {
+    auto it = controls.find(id);
+    return it == controls.end() ? std::string() : it->second.text;
+  }
+  void setEnabled(int32_t id, bool enabled) override {
+    checkUnlocked();
+    controls[id].enabled = enabled;
+  }
+  // Like an up-down with a buddy: the edit's text follows, and a changed
+  // text notifies the dialog at once.
+  void setSpinPosition(int32_t position) override {
+    checkUnlocked();
+    editOpacity(std::to_string(position));
+  }
+  void repaintSwatch() override {
+    checkUnlocked();
+    ++swatchRepaints;
+    lastSwatch = controller_.swatchLook(!controls[kIdColorSwatch].enabled);
+  }
+
+  void postNotify(int32_t code) override {
+    queue_.push_back(code);
+    postedLog.push_back(code);
+  }
+  void postClose() override { queue_.push_back(kClose); }
+  void destroyWindow() override {
+    checkUnlocked();
+    destroyed = true;
+    controller_.onDestroy();
+    runningTimers.clear();
+    queue_.clear();  // messages for a destroyed window are never delivered
+  }
+  void startTimer(int32_t id, uint32_t periodMs) override {
+    runningTimers.insert(id);
+    periods[id] = periodMs;
+  }
+  void stopTimer(int32_t id) override { runningTimers.erase(id); }
+  void flashCaption() override { ++flashes; }
+
+  bool chooseLogoFile(const std::string& filter, std::string& path) override {
+    checkUnlocked();
+    lastFilter = filter;
+    if (fileAnswers.empty()) return false;
+    std::optional<std::string> answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    if (!answer) return false;
+    path = *answer;
+    return true;
+  }
+  bool chooseColor(uint32_t initial, uint32_t& chosen) override {
+    checkUnlocked();
+    colorChooserOpenedOn = initial;
+    if (colorAnswers.empty()) return false;
+    std::optional<uint32_t> answer = colorAnswers.front();
+    colorAnswers.pop_front();
+    if (!answer) return false;
+    chosen = *answer;
+    return true;
+  }
+  void showOpacityWarning(const char* text) override {
+    checkUnlocked();
+    warnings.push_back(text);
+  }
+  void showAbout() override {
+    checkUnlocked();
+    ++aboutShown;
+  }
+
+  // ---- what the user and the message loop do ----
+
+  // A click: an auto check box toggles itself before telling the dialog.
+  void click(int32_t id) {
+    if (id == kIdPrivateSettings || id == kIdShowLogo || id == kIdLeftTopPixel ||
+        id == kIdColorKeyEnable)
+      controls[id].checked = !controls[id].checked;
+    controller_.onCommand(id);
+  }
+  // The edit's text changes (typing, deleting, pasting).
+  void editOpacity(const std::string& text) {
+    Control& edit = controls[kIdOpacityEdit];
+    if (edit.text == text) return;
+    edit.text = text;
+    controller_.onOpacityTextChanged();
+  }
+  // Delivers posted messages, including those posted while delivering.
+  void pump() {
+    while (!queue_.empty()) {
+      const int32_t message = queue_.front();
+      queue_.pop_front();
+      if (message == kClose)
+        controller_.onClose();
+      else
+        controller_.onNotify(message);
+    }
+  }
+  bool tick(int32_t timerId) {
+    if (!runningTimers.count(timerId)) return false;
+    controller_.onTimer(timerId);
+    return true;
+  }
+  bool pending() const { return !queue_.empty(); }
+
+  bool destroyed = false;
+  std::map<int32_t, uint32_t> periods;
+  std::optional<uint32_t> colorChooserOpenedOn;
+  SwatchLook lastSwatch;
+
+ private:
+  static constexpr int32_t kClose = -1;
+  void checkUnlocked() {
+    if (controller_.frameLockHeld()) ++lockViolations;
+  }
+  DialogController& controller_;
+  std::deque<int32_t> queue_;
+};
+
+// A 24-bit bottom-up Windows bitmap whose pixel (x, y from the top) is
+// colour(x, y) as 0x00RRGGBB.
+template <typename ColourFn>
+bool writeBmp24(const std::string& path, int32_t width, int32_t height, ColourFn colour) {
+  const int32_t rowBytes = (width * 3 + 3) & ~3;
+  const uint32_t imageBytes = static_cast<uint32_t>(rowBytes) * static_cast<uint32_t>(height);
+  std::vector<uint8_t> file(54 + imageBytes, 0);
+  auto put16 = [&](size_t at, uint32_t v) {
+    file[at] = static_cast<uint8_t>(v);
+    file[at + 1] = static_cast<uint8_t>(v >> 8);
+  };
+  auto put32 = [&](size_t at, uint32_t v) {
+    put16(at, v & 0xFFFF);
+    put16(at + 2, v >> 16);
+  };
+  file[0] = 'B';
+  file[1] = 'M';
+  put32(2, static_cast<uint32_t>(file.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<uint32_t>(width));
+  put32(22, static_cast<uint32_t>(height));
+  put16(26, 1);
+  put16(28, 24);
+  put32(34, imageBytes);
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = &file[54 + static_cast<size_t>(height - 1 - y) * rowBytes];
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t c = colour(x, y);
+      row[3 * x] = static_cast<uint8_t>(c);
+      row[3 * x + 1] = static_cast<uint8_t>(c >> 8);
+      row[3 * x + 2] = static_cast<uint8_t>(c >> 16);
+    }
+  }
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace testing_support
+}  // namespace om

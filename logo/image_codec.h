@@ -52,5 +52,21 @@ bool codecUnavailableForTesting() noexcept;
 constexpr uint64_t kPictureMemoryBudget = 256ull * 1024 * 1024;
 // Largest accepted width or height in pixels.
 constexpr int32_t kMaxPictureSide = 16384;
+// Each frame also costs its record and the decoder's bookkeeping, so a flood
+// of tiny animation frames is bounded by the budget as well.
+constexpr uint64_t kFrameOverheadBytes = 4096;
+
+// Budget cost of one frame; sides up to kMaxPictureSide keep it below 2^31.
+constexpr uint64_t frameBudgetBytes(int64_t width, int64_t height) {
+  return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4 + kFrameOverheadBytes;
+}
+
+// Whether `frames` frames of width x height may be decoded: both sides in
+// 1..kMaxPictureSide and the total within kPictureMemoryBudget (no overflow:
+// the product is compared by division).
+constexpr bool pictureFitsBudget(int64_t width, int64_t height, uint64_t frames) {
+  return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         frames <= kPictureMemoryBudget / frameBudgetBytes(width, height);
+}
 
 }  // namespace om

@@ -18,6 +18,7 @@ void LogoImage::releaseFrame(LogoFrame& frame) {
 void LogoImage::Clear() {
   for (LogoFrame& frame : frames_) releaseFrame(frame);
   frames_.clear();
+  budgetUsed_ = 0;
   current_ = LogoFrame();
   currentFrame_ = 0;
 }
@@ -38,6 +39,7 @@ bool LogoImage::SetFrameSize(int32_t width, int32_t height) {
   LogoFrame& frame = frames_[static_cast<size_t>(currentFrame_)];
   bool ok = true;
   if (width != frame.width || height != frame.height) {
+    if (frame.bitmap) budgetUsed_ -= frameBudgetBytes(frame.width, frame.height);
     releaseFrame(frame);
     frame.width = width;
     frame.height = height;
@@ -45,11 +47,17 @@ bool LogoImage::SetFrameSize(int32_t width, int32_t height) {
       frame.header = BitmapInfoHeader();
       frame.header.biWidth = width;
       frame.header.biHeight = height;
-      frame.bitmap = createFrameBitmap(frame.header, &frame.pixels);
+      // All frames of one picture together stay within the memory budget,
+      // whatever the decoder checked beforehand.
+      const bool fits = pictureFitsBudget(width, height, 1) &&
+                        budgetUsed_ + frameBudgetBytes(width, height) <= kPictureMemoryBudget;
+      frame.bitmap = fits ? createFrameBitmap(frame.header, &frame.pixels) : nullptr;
       if (!frame.bitmap) {
         frame.pixels = nullptr;
         frame.width = frame.height = 0;
         ok = false;
+      } else {
+        budgetUsed_ += frameBudgetBytes(width, height);
       }
     }
   }

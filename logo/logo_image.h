@@ -75,6 +75,7 @@ class LogoImage {
   LogoFrame current_;
   int currentFrame_ = 0;
   std::vector<LogoFrame> frames_;
+  uint64_t budgetUsed_ = 0;  // frameBudgetBytes of every frame holding a bitmap
 };
 
 // Loads the picture of the record in use; on failure forgets its file name.

@@ -1,31 +1,156 @@
-// Placeholder until the POSIX decoders land: the codec counts as missing.
-#include <cstdlib>
+// The image codec on POSIX: Debian's format libraries plus our own BMP
+// reader. Nothing to start up, so a CodecScope is available unless a test
+// says otherwise; without it only BMP files load, opaque, as on a system
+// without the codec library.
+#include <atomic>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "common/aligned_block.h"
+#include "logo/bmp_reader.h"
 #include "logo/image_codec.h"
+#include "logo/posix/decoders.h"
 
 namespace om {
+namespace {
 
-static bool g_unavailable = false;
-void setCodecUnavailableForTesting(bool unavailable) noexcept { g_unavailable = unavailable; }
-bool codecUnavailableForTesting() noexcept { return g_unavailable; }
+std::atomic<bool> g_codecUnavailable{false};
 
-CodecScope::CodecScope() noexcept : available_(false) {}
-CodecScope::~CodecScope() {}
-bool CodecScope::loadPicture(const char*, bool, LogoImage&) { return false; }
-std::string CodecScope::decoderFilter() { return std::string(); }
-bool loadBitmapFallback(const char*, LogoImage&) { return false; }
+// The largest file read: a bigger one could not decode within the budget
+// in any of our formats.
+constexpr uint64_t kMaxFileBytes = kPictureMemoryBudget;
+
+// Reads the whole file. Files that are not a known picture format are
+// rejected after the first block, so naming a huge file costs little.
+bool readPictureFile(const char* path, std::vector<uint8_t>& bytes) {
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return false;
+  bool ok = true;
+  uint8_t block[65536];
+  size_t n;
+  while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
+    if (bytes.size() + n > kMaxFileBytes) {
+      ok = false;
+      break;
+    }
+    bytes.insert(bytes.end(), block, block + n);
+    if (bytes.size() == n && sniffPictureFormat(bytes.data(), bytes.size()) == PictureFormat::kUnknown) {
+      ok = false;
+      break;
+    }
+  }
+  if (std::ferror(file)) ok = false;
+  std::fclose(file);
+  return ok && !bytes.empty();
+}
+
+bool decodeBmp(const uint8_t* data, size_t size, BmpAlpha alpha, LogoImage& image) {
+  BmpLayout layout;
+  if (!parseBmpHeader(data, size, layout)) return false;
+  if (!pictureFitsBudget(layout.width, layout.height, 1)) return false;
+  if (!image.AddFrame() || !image.SetFrameSize(layout.width, layout.height)) return false;
+  return decodeBmpPixels(data, size, layout, alpha, image.currentForWriting().pixels) > 0;
+}
+
+struct DecoderEntry {
+  const char* description;
+  const char* patterns;
+};
+
+// Fixed order, as a codec library lists its decoders.
+const DecoderEntry kDecoders[] = {
+    {"BMP", "*.BMP;*.DIB"},
+    {"JPEG", "*.JPG;*.JPEG;*.JPE;*.JFIF"},
+    {"GIF", "*.GIF"},
+    {"PNG", "*.PNG"},
+};
+
+}  // namespace
+
+void setCodecUnavailableForTesting(bool unavailable) noexcept { g_codecUnavailable = unavailable; }
+bool codecUnavailableForTesting() noexcept { return g_codecUnavailable; }
+
+CodecScope::CodecScope() noexcept : available_(!g_codecUnavailable) {}
+CodecScope::~CodecScope() = default;
+
+PictureFormat sniffPictureFormat(const uint8_t* data, size_t size) {
+  static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0))
+    return PictureFormat::kGif;
+  if (size >= 8 && std::memcmp(data, kPng, 8) == 0) return PictureFormat::kPng;
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return PictureFormat::kJpeg;
+  if (size >= 2 && data[0] == 'B' && data[1] == 'M') return PictureFormat::kBmp;
+  return PictureFormat::kUnknown;
+}
+
+bool decodePicture(const uint8_t* data, size_t size, bool animated, LogoImage& image) {
+  bool ok = false;
+  switch (sniffPictureFormat(data, size)) {
+    case PictureFormat::kGif: return decodeGif(data, size, animated, image);
+    case PictureFormat::kPng: ok = decodePng(data, size, image); break;
+    case PictureFormat::kJpeg: ok = decodeJpeg(data, size, image); break;
+    case PictureFormat::kBmp: ok = decodeBmp(data, size, BmpAlpha::kFromMask, image); break;
+    case PictureFormat::kUnknown: return false;
+  }
+  // A still picture has one time frame and no delay of its own.
+  if (ok && animated) image.SetCurrentDelay(100);
+  return ok;
+}
+
+bool CodecScope::loadPicture(const char* path, bool animated, LogoImage& image) {
+  if (!available_ || !path) return false;
+  try {
+    std::vector<uint8_t> bytes;
+    if (!readPictureFile(path, bytes)) return false;
+    return decodePicture(bytes.data(), bytes.size(), animated, image);
+  } catch (...) {  // out of memory in a working buffer: no picture
+    return false;
+  }
+}
+
+std::string CodecScope::decoderFilter() {
+  std::string filter;
+  try {
+    std::string all;
+    for (const DecoderEntry& d : kDecoders) {
+      if (!all.empty()) all += ';';
+      all += d.patterns;
+    }
+    filter.append("All image files").push_back('\0');
+    filter.append(all).push_back('\0');
+    for (const DecoderEntry& d : kDecoders) {
+      filter.append(d.description).append(" files (").append(d.patterns).append(")").push_back('\0');
+      filter.append(d.patterns).push_back('\0');
+    }
+  } catch (...) {
+    filter.clear();
+  }
+  return filter;
+}
+
+bool loadBitmapFallback(const char* path, LogoImage& image) {
+  if (!path) return false;
+  try {
+    std::vector<uint8_t> bytes;
+    if (!readPictureFile(path, bytes)) return false;
+    if (sniffPictureFormat(bytes.data(), bytes.size()) != PictureFormat::kBmp) return false;
+    return decodeBmp(bytes.data(), bytes.size(), BmpAlpha::kOpaque, image);
+  } catch (...) {
+    return false;
+  }
+}
 
 void* createFrameBitmap(const BitmapInfoHeader& header, uint32_t** pixels) noexcept {
-  const uint64_t bytes = static_cast<uint64_t>(header.biWidth) * static_cast<uint64_t>(header.biHeight) * 4;
-  if (header.biWidth <= 0 || header.biHeight <= 0 || bytes > kPictureMemoryBudget) return nullptr;
-  void* block = alignedAlloc(static_cast<size_t>(bytes));
+  if (!pictureFitsBudget(header.biWidth, header.biHeight, 1)) return nullptr;
+  const size_t bytes = static_cast<size_t>(header.biWidth) * static_cast<size_t>(header.biHeight) * 4;
+  void* block = alignedAlloc(bytes);
   if (!block) return nullptr;
-  std::memset(block, 0, static_cast<size_t>(bytes));
+  std::memset(block, 0, bytes);
   *pixels = static_cast<uint32_t*>(block);
   return block;
 }
+
 void destroyFrameBitmap(void* bitmap) noexcept { alignedFree(bitmap); }
 
 }  // namespace om

@@ -1,16 +1,102 @@
-// Placeholder until overlay preparation lands.
 #include "logo/overlay.h"
 
+#include <cstddef>
+#include <cstdint>
+
+#include "common/aligned_block.h"
+#include "common/muldiv.h"
 #include "compositing/frame_canvas.h"
 #include "plugin/plugin_state.h"
 
 namespace om {
 
-void rebuildOverlay(PluginState&) {}
-void prepareOverlay(FrameCanvas&, const uint32_t*, int32_t, int32_t, const Rect&, SourceMode,
-                    uint32_t, const int32_t[2], int32_t, int32_t, int32_t, int32_t) {}
-bool ensureOverlaySize(FrameCanvas&, const int32_t[2], int32_t, int32_t, int32_t, int32_t) {
-  return false;
+namespace {
+
+void dropOverlayBlock(OverlayImage& overlay) {
+  alignedFree(overlay.pixels);
+  overlay.pixels = nullptr;
+  overlay.allocatedWidth = 0;
+  overlay.allocatedHeight = 0;
+}
+
+}  // namespace
+
+bool ensureOverlaySize(FrameCanvas& canvas, const int32_t size[2], int32_t denominatorX,
+                       int32_t denominatorY, int32_t growthPercent, int32_t shrinkPercent) {
+  OverlayImage& overlay = canvas.overlay();
+  const int32_t targetWidth = MulDiv(canvas.width(), size[0], denominatorX);
+  const int32_t targetHeight = MulDiv(canvas.height(), size[1], denominatorY);
+  overlay.content = Rect{0, 0, targetWidth, targetHeight};
+  if (targetWidth <= 0 || targetHeight <= 0) return false;
+
+  const int32_t band = 100 + growthPercent;
+  const bool replace = !overlay.pixels || targetWidth > overlay.allocatedWidth ||
+                       targetHeight > overlay.allocatedHeight ||
+                       targetWidth < MulDiv(overlay.allocatedWidth, 100 - shrinkPercent, band) ||
+                       targetHeight < MulDiv(overlay.allocatedHeight, 100 - shrinkPercent, band);
+  if (!replace) return true;
+
+  int32_t width = MulDiv(targetWidth, band, 100);
+  int32_t height = MulDiv(targetHeight, band, 100);
+  // The block must hold the content whatever percentages a caller passes.
+  if (width < targetWidth) width = targetWidth;
+  if (height < targetHeight) height = targetHeight;
+  dropOverlayBlock(overlay);
+  const uint64_t bytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4u;
+  void* block = bytes <= SIZE_MAX / 2 ? alignedAlloc(static_cast<size_t>(bytes)) : nullptr;
+  if (!block) {
+    // Nothing to draw into: an empty content rectangle keeps the blend idle.
+    overlay.content = Rect{};
+    return false;
+  }
+  overlay.pixels = static_cast<uint8_t*>(block);
+  overlay.allocatedWidth = width;
+  overlay.allocatedHeight = height;
+  return true;
+}
+
+void prepareOverlay(FrameCanvas& canvas, const uint32_t* pixels, int32_t pictureWidth,
+                    int32_t pictureHeight, const Rect& pictureRect, SourceMode mode,
+                    uint32_t keyColor, const int32_t size[2], int32_t denominatorX,
+                    int32_t denominatorY, int32_t growthPercent, int32_t shrinkPercent) {
+  if (!ensureOverlaySize(canvas, size, denominatorX, denominatorY, growthPercent, shrinkPercent))
+    return;
+  DestinationLayout layout;
+  if (canvas.layoutCode() == kPackedYuv422) {
+    layout = DestinationLayout::Ycc32TopDown;
+  } else if (canvas.layoutCode() == kBgr24BottomUp) {
+    layout = DestinationLayout::Bgra32BottomUp;
+  } else {
+    return;  // no layout to draw in; the blend ignores such frames as well
+  }
+  OverlayImage& overlay = canvas.overlay();
+  if (!resampleImage(canvas.resamplerCache(), pixels, pictureWidth, pictureHeight, pictureRect,
+                     mode, overlay.pixels, overlay.allocatedWidth, overlay.allocatedHeight,
+                     overlay.content, layout, keyColor)) {
+    // The new or reused block holds stale bytes; never let the blend show them.
+    overlay.content = Rect{};
+  }
+}
+
+void rebuildOverlay(PluginState& state) {
+  if (!state.logoLoaded || state.logo.FrameCount() == 0) return;
+  const LogoFrame& frame = state.logo.current();
+  LogoSettings& record = state.recordInUse();
+  clampPositionAndSize(record, frame.width, frame.height);
+
+  SourceMode mode = SourceMode::Plain;
+  uint32_t key = 0;
+  if (record.ColorKeyEnable) {
+    mode = SourceMode::Keyed;
+    if (!record.LeftTopPixelColor) {
+      key = record.ColorKey;
+    } else if (frame.pixels && frame.width > 0 && frame.height > 0) {
+      key = state.logo.PixelAt(0, 0) & 0x00FFFFFFu;
+    }
+  }
+  const int32_t size[2] = {record.LogoSizeX, record.LogoSizeY};
+  prepareOverlay(state.canvas, frame.pixels, frame.width, frame.height, frame.validRect, mode, key,
+                 size, 1000, 1000, 10, 10);
 }
 
 }  // namespace om

@@ -26,9 +26,12 @@ double sinc(double v) { return v < 1e-9 ? 1.0 : std::sin(v) / v; }
 // to int64 first keeps the conversion defined for any double.
 int16_t lowSixteenBits(double value) {
   int64_t q;
-  if (value >= 9.2e18) q = INT64_MAX;
-  else if (value <= -9.2e18) q = INT64_MIN;
-  else q = static_cast<int64_t>(value);  // truncation toward zero
+  if (value >= 9.2e18)
+    q = INT64_MAX;
+  else if (value <= -9.2e18)
+    q = INT64_MIN;
+  else
+    q = static_cast<int64_t>(value);  // truncation toward zero
   const uint16_t low = static_cast<uint16_t>(static_cast<uint64_t>(q) & 0xFFFFu);
   int16_t out;
   std::memcpy(&out, &low, sizeof out);
@@ -69,8 +72,7 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
                          const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
                          const Rect& sourceRect, SourceMode mode, uint8_t* destination,
                          int32_t allocatedWidth, int32_t allocatedHeight,
-                         const Rect& destinationRect, DestinationLayout layout,
-                         uint32_t keyColor) {
+                         const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor) {
   if (!source || !destination || sourceWidth <= 0 || sourceHeight <= 0) return false;
   // Table offsets are 32-bit byte offsets into the picture.
   if (static_cast<uint64_t>(sourceWidth) * static_cast<uint64_t>(sourceHeight) * 4u > INT32_MAX)
@@ -81,8 +83,10 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   if (clip.empty()) return false;
   // The destination rectangle may reach far outside the allocation; its
   // size still has to be a valid table size.
-  const int64_t destinationWidth = static_cast<int64_t>(destinationRect.right) - destinationRect.left;
-  const int64_t destinationHeight = static_cast<int64_t>(destinationRect.bottom) - destinationRect.top;
+  const int64_t destinationWidth =
+      static_cast<int64_t>(destinationRect.right) - destinationRect.left;
+  const int64_t destinationHeight =
+      static_cast<int64_t>(destinationRect.bottom) - destinationRect.top;
   if (destinationWidth > INT32_MAX || destinationHeight > INT32_MAX) return false;
 
   const int32_t sourceRowStep = -4 * sourceWidth;
@@ -95,9 +99,9 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
     return false;
 
   const uint8_t* sourceBytes = reinterpret_cast<const uint8_t*>(source);
-  const uint8_t* sourceFirst = sourceBytes +
-                               static_cast<ptrdiff_t>(sourceHeight - 1 - src.top) * 4 * sourceWidth +
-                               static_cast<ptrdiff_t>(src.left) * 4;
+  const uint8_t* sourceFirst =
+      sourceBytes + static_cast<ptrdiff_t>(sourceHeight - 1 - src.top) * 4 * sourceWidth +
+      static_cast<ptrdiff_t>(src.left) * 4;
   const ptrdiff_t destinationRowBytes = static_cast<ptrdiff_t>(allocatedWidth) * 4;
   ptrdiff_t destinationStep;
   uint8_t* destinationRow;
@@ -121,8 +125,8 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
     int32_t offset, taps;
     std::memcpy(&offset, verticalEntry, 4);
     std::memcpy(&taps, verticalEntry + 4, 4);
-    kernels.vertical(sourceFirst + offset, sourceRowStep, verticalEntry + 8, taps, src.width(),
-                     row, keyed, keyPixel);
+    kernels.vertical(sourceFirst + offset, sourceRowStep, verticalEntry + 8, taps, src.width(), row,
+                     keyed, keyPixel);
     kernels.horizontal(row, horizontalEntries, clip.width(), destinationRow, layout);
     destinationRow += destinationStep;
     verticalEntry += 8 + 8 * static_cast<ptrdiff_t>(taps);

@@ -88,8 +88,8 @@ inline __m128i filterPixelAvx2(const uint8_t* row, const uint8_t*& entry) {
   __m256i wide = _mm256_setzero_si256();
   int32_t k = 0;
   for (; k + 4 <= taps; k += 4) {
-    const __m256i v = _mm256_cvtepu8_epi16(
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k)));
+    const __m256i v =
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k)));
     const __m256i wk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * k));
     wide = _mm256_add_epi16(wide, tapTerm256(v, wk));
   }

@@ -32,8 +32,8 @@ int16_t weightAt(const uint8_t* weights, int32_t tap, int32_t lane) {
 // 32 bits; the result lies in -16320..16319.
 int32_t tapTerm(int32_t p, int32_t q) { return floorDiv(p * 128 * q, 65536); }
 
-void verticalScalar(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
-                    int32_t taps, int32_t width, uint8_t* out, bool keyed, uint32_t keyPixel) {
+void verticalScalar(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights, int32_t taps,
+                    int32_t width, uint8_t* out, bool keyed, uint32_t keyPixel) {
   const uint8_t keyB = static_cast<uint8_t>(keyPixel);
   const uint8_t keyG = static_cast<uint8_t>(keyPixel >> 8);
   const uint8_t keyR = static_cast<uint8_t>(keyPixel >> 16);
@@ -78,7 +78,8 @@ void horizontalScalar(const uint8_t* row, const uint8_t* entries, int32_t count,
     int32_t sum[4] = {0, 0, 0, 0};
     for (int32_t k = 0; k < taps; ++k) {
       const uint8_t* p = row + offset + 4 * k;
-      for (int32_t c = 0; c < 4; ++c) sum[c] = wrap16(sum[c] + tapTerm(p[c], weightAt(weights, k, c)));
+      for (int32_t c = 0; c < 4; ++c)
+        sum[c] = wrap16(sum[c] + tapTerm(p[c], weightAt(weights, k, c)));
     }
     int32_t bgra[4];
     for (int32_t c = 0; c < 4; ++c) bgra[c] = clampByte(floorDiv(sum[c], 32));

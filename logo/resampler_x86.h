@@ -76,8 +76,8 @@ inline __m128i yccFourPixels(__m128i p01, __m128i p23) {
   const __m128 a01 = _mm_castsi128_ps(_mm_srli_epi64(p01, 48));
   const __m128 a23 = _mm_castsi128_ps(_mm_srli_epi64(p23, 48));
   const __m128i a = _mm_castps_si128(_mm_shuffle_ps(a01, a23, _MM_SHUFFLE(2, 0, 2, 0)));
-  const __m128i yu = _mm_packs_epi32(y, u);  // Y0..Y3 Cb0..Cb3
-  const __m128i va = _mm_packs_epi32(v, a);  // Cr0..Cr3 A0..A3
+  const __m128i yu = _mm_packs_epi32(y, u);       // Y0..Y3 Cb0..Cb3
+  const __m128i va = _mm_packs_epi32(v, a);       // Cr0..Cr3 A0..A3
   const __m128i t0 = _mm_unpacklo_epi16(yu, va);  // Y0 Cr0 Y1 Cr1 ...
   const __m128i t1 = _mm_unpackhi_epi16(yu, va);  // Cb0 A0 Cb1 A1 ...
   return _mm_packus_epi16(_mm_unpacklo_epi16(t0, t1), _mm_unpackhi_epi16(t0, t1));
@@ -118,9 +118,9 @@ inline void horizontalRow(const uint8_t* row, const uint8_t* entries, int32_t co
     const int32_t rest = count - i;
     for (int32_t j = 0; j < rest; ++j) r[j] = filter(row, entry);
     alignas(16) uint8_t tail[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(tail),
-                    packFourPixels<L>(_mm_unpacklo_epi64(r[0], r[1]),
-                                      _mm_unpacklo_epi64(r[2], r[3])));
+    _mm_store_si128(
+        reinterpret_cast<__m128i*>(tail),
+        packFourPixels<L>(_mm_unpacklo_epi64(r[0], r[1]), _mm_unpacklo_epi64(r[2], r[3])));
     std::memcpy(out + 4 * i, tail, static_cast<size_t>(rest) * 4);
   }
 }

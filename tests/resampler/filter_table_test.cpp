@@ -1,8 +1,8 @@
 // Filter tables: positions, tap counts and weights for the standard scales.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 

@@ -31,7 +31,8 @@ struct Picture {
 struct Target {
   int32_t width, height;
   std::vector<uint8_t> bytes;
-  Target(int32_t w, int32_t h) : width(w), height(h), bytes(static_cast<size_t>(w) * h * 4, kMarker) {}
+  Target(int32_t w, int32_t h)
+      : width(w), height(h), bytes(static_cast<size_t>(w) * h * 4, kMarker) {}
   // Pixel at column x, row y from the top, in the given layout.
   const uint8_t* at(int32_t x, int32_t y, DestinationLayout layout) const {
     const int32_t row = layout == DestinationLayout::Bgra32BottomUp ? height - 1 - y : y;
@@ -123,7 +124,8 @@ TEST(Resample, DestinationLargerThanAllocationIsClipped) {
   Picture p(20, 10);
   uint32_t v = 7;
   for (uint32_t& px : p.pixels) px = v = v * 1664525u + 1013904223u;
-  for (DestinationLayout layout : {DestinationLayout::Bgra32BottomUp, DestinationLayout::Ycc32TopDown}) {
+  for (DestinationLayout layout :
+       {DestinationLayout::Bgra32BottomUp, DestinationLayout::Ycc32TopDown}) {
     ResamplerCache fullCache, clippedCache;
     Target full(40, 20);
     ASSERT_TRUE(resample(fullCache, p, full, Rect{0, 0, 40, 20}, layout));

@@ -19,8 +19,8 @@ namespace {
 uint32_t testSeed() {
   static const uint32_t seed = [] {
     const char* env = std::getenv("OM_TEST_SEED");
-    const uint32_t s = env ? static_cast<uint32_t>(std::strtoul(env, nullptr, 10))
-                           : std::random_device{}();
+    const uint32_t s =
+        env ? static_cast<uint32_t>(std::strtoul(env, nullptr, 10)) : std::random_device{}();
     std::cout << "[ seed     ] OM_TEST_SEED=" << s << "\n";
     return s;
   }();
@@ -44,8 +44,14 @@ int32_t uniform(std::mt19937& rng, int32_t lo, int32_t hi) {
 // partial alpha and fully random pixels mixed in.
 std::vector<uint32_t> randomPicture(std::mt19937& rng, int32_t w, int32_t h, uint32_t keyPixel) {
   std::vector<uint32_t> px(static_cast<size_t>(w) * h);
-  const uint32_t palette[] = {keyPixel | 0xFF000000u, keyPixel, 0xFFFFFFFFu, 0xFF000000u,
-                              0x00000000u, 0x80FF0000u, 0xFF00FF00u, 0x7F0000FFu};
+  const uint32_t palette[] = {keyPixel | 0xFF000000u,
+                              keyPixel,
+                              0xFFFFFFFFu,
+                              0xFF000000u,
+                              0x00000000u,
+                              0x80FF0000u,
+                              0xFF00FF00u,
+                              0x7F0000FFu};
   for (uint32_t& p : px) {
     const int32_t pick = uniform(rng, 0, 15);
     p = pick < 8 ? palette[pick] : static_cast<uint32_t>(rng());
@@ -76,8 +82,12 @@ TEST(ResamplerSimd, MatchesScalarOnRandomGeometry) {
     // At least 1 even when the rectangle misses the picture (nothing is drawn then).
     const int32_t srcW = std::max(std::min(src.right, sw) - std::max(src.left, 0), 1);
     const int32_t srcH = std::max(std::min(src.bottom, sh) - std::max(src.top, 0), 1);
-    const int32_t dw = shape == 0 ? srcW : shape == 1 ? uniform(rng, 1, 3 * srcW + 2) : uniform(rng, 1, srcW);
-    const int32_t dh = shape == 0 ? srcH : shape == 1 ? uniform(rng, 1, 3 * srcH + 2) : uniform(rng, 1, srcH);
+    const int32_t dw = shape == 0   ? srcW
+                       : shape == 1 ? uniform(rng, 1, 3 * srcW + 2)
+                                    : uniform(rng, 1, srcW);
+    const int32_t dh = shape == 0   ? srcH
+                       : shape == 1 ? uniform(rng, 1, 3 * srcH + 2)
+                                    : uniform(rng, 1, srcH);
     const int32_t aw = uniform(rng, 1, 120), ah = uniform(rng, 1, 90);
     Rect dst{uniform(rng, -dw / 2, aw / 2), uniform(rng, -dh / 2, ah / 2), 0, 0};
     dst.right = dst.left + dw;
@@ -127,8 +137,8 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
       for (size_t lane = 0; lane < 4; ++lane) weights[k + lane] = w;
     }
     // Vertical: rows run bottom-up in memory, like a picture.
-    const uint8_t* first = reinterpret_cast<const uint8_t*>(source.data()) +
-                           static_cast<size_t>(rows - 1) * width * 4;
+    const uint8_t* first =
+        reinterpret_cast<const uint8_t*>(source.data()) + static_cast<size_t>(rows - 1) * width * 4;
     const ptrdiff_t step = -4 * static_cast<ptrdiff_t>(width);
     std::vector<uint8_t> expected(static_cast<size_t>(width) * 4);
     reference.vertical(first, step, reinterpret_cast<const uint8_t*>(weights.data()), taps, width,
@@ -146,7 +156,8 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
       std::memcpy(&entries[at + 4], &n, 4);
       for (int32_t k = 0; k < n; ++k) {
         const int16_t w = static_cast<int16_t>(rng());
-        for (int lane = 0; lane < 4; ++lane) std::memcpy(&entries[at + 8 + 8 * k + 2 * lane], &w, 2);
+        for (int lane = 0; lane < 4; ++lane)
+          std::memcpy(&entries[at + 8 + 8 * k + 2 * lane], &w, 2);
       }
     }
     const DestinationLayout layout =

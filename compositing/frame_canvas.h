@@ -9,6 +9,8 @@
 
 namespace om {
 
+struct BlendKernels;
+
 // The number by which the host names the layout of its frames.
 enum PixelFormatCode : int32_t {
   kPackedYuv422 = 0,    // Y0 Cb Y1 Cr per pixel pair, top row first, 2 * width bytes a row
@@ -39,6 +41,10 @@ class FrameCanvas {
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacityPercent) const;
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
                     int32_t denominatorY, int32_t opacityPercent) const;
+  // The same with the row kernels of a chosen SIMD level (tests, benchmarks).
+  void BlendOverlayWith(const BlendKernels& kernels, uint8_t* frame, const int32_t position[2],
+                        int32_t denominatorX, int32_t denominatorY,
+                        int32_t opacityPercent) const;
 
   // Lanczos-scales a rectangle of a B,G,R,A bottom-up picture into the
   // overlay-style destination; see logo/resampler.h.

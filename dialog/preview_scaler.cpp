@@ -64,8 +64,9 @@ void buildStepTable(StepEntry* entries, const StepTableKey& key) {
 
 PreviewScaler::~PreviewScaler() {}
 
-const StepEntry* PreviewScaler::table(CachedTable& cache, const StepTableKey& key) {
-  StepEntry* entries = cache.entries.reserve(key.count, growthPercent_, shrinkPercent_);
+const StepEntry* PreviewScaler::table(CachedTable& cache, const StepTableKey& key,
+                                      int32_t growthPercent, int32_t shrinkPercent) {
+  StepEntry* entries = cache.entries.reserve(key.count, growthPercent, shrinkPercent);
   if (!entries) {
     cache.built = false;
     return nullptr;
@@ -114,7 +115,9 @@ bool PreviewScaler::scale(const uint32_t* source, int32_t sourceWidth, int32_t s
   const ptrdiff_t destinationStride = -4 * static_cast<ptrdiff_t>(destinationWidth);
 
   // Two spare pixels past the row end: slack for vector loads.
-  uint32_t* row = rowBuffer_.reserve(s.width() + 2, growthPercent_, shrinkPercent_);
+  const int32_t growth = growthPercent_.load(std::memory_order_relaxed);
+  const int32_t shrink = shrinkPercent_.load(std::memory_order_relaxed);
+  uint32_t* row = rowBuffer_.reserve(s.width() + 2, growth, shrink);
   StepTableKey vkey;
   vkey.sourceSpan = s.height();
   vkey.destinationSpan = d.height();
@@ -127,8 +130,8 @@ bool PreviewScaler::scale(const uint32_t* source, int32_t sourceWidth, int32_t s
   hkey.start = v.left - d.left;
   hkey.count = v.width();
   hkey.byteStep = 4;
-  const StepEntry* vt = row ? table(vertical_, vkey) : nullptr;
-  const StepEntry* ht = vt ? table(horizontal_, hkey) : nullptr;
+  const StepEntry* vt = row ? table(vertical_, vkey, growth, shrink) : nullptr;
+  const StepEntry* ht = vt ? table(horizontal_, hkey, growth, shrink) : nullptr;
   if (!ht) return false;  // no memory: the caller's background stays
 
   const PreviewKernels& k = kernels_ ? *kernels_ : activePreviewKernels();

@@ -2,6 +2,7 @@
 // step tables cached by geometry, whole 32-bit pixels per step.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -74,9 +75,11 @@ class PreviewScaler {
   PreviewScaler(const PreviewScaler&) = delete;
   PreviewScaler& operator=(const PreviewScaler&) = delete;
 
+  // Called by PluginSetFormat on the video thread while the UI thread may be
+  // drawing, hence atomic; scale() reads each margin once per call.
   void setMargins(int32_t growthPercent, int32_t shrinkPercent) {
-    growthPercent_ = growthPercent;
-    shrinkPercent_ = shrinkPercent;
+    growthPercent_.store(growthPercent, std::memory_order_relaxed);
+    shrinkPercent_.store(shrinkPercent, std::memory_order_relaxed);
   }
 
   // Scales `sourceRect` of a bottom-up 32-bit picture onto `destinationRect`
@@ -98,10 +101,11 @@ class PreviewScaler {
     StepTableKey key;
     bool built = false;
   };
-  const StepEntry* table(CachedTable& cache, const StepTableKey& key);
+  const StepEntry* table(CachedTable& cache, const StepTableKey& key, int32_t growthPercent,
+                         int32_t shrinkPercent);
 
-  int32_t growthPercent_ = 0;
-  int32_t shrinkPercent_ = 0;
+  std::atomic<int32_t> growthPercent_{0};
+  std::atomic<int32_t> shrinkPercent_{0};
   CachedTable horizontal_;
   CachedTable vertical_;
   ReusableBuffer<uint32_t> rowBuffer_;

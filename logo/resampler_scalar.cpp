@@ -16,7 +16,9 @@ uint8_t clampByte(int32_t value) {
   return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
-// Two's-complement wrap to 16 bits, as a 16-bit register adds.
+// Two's-complement wrap to 16 bits, as a 16-bit register adds. Table weights
+// keep sum |q| below 2.4 * 16384 (a renormalised edge entry is the worst), so
+// |sum| < 19500 and never wraps; other weights wrap alike in every path.
 int32_t wrap16(int32_t value) {
   const int32_t low = value & 0xFFFF;
   return low >= 0x8000 ? low - 0x10000 : low;

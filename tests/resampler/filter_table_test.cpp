@@ -138,13 +138,5 @@ TEST(FilterTable, BlockGrowsWithTheTapBudget) {
   alignedFree(table.block);
 }
 
-TEST(FilterTable, RejectsEmptyGeometry) {
-  FilterTableCache table;
-  EXPECT_FALSE(BuildFilterTable(0, 10, 0, 10, 4, table));
-  EXPECT_FALSE(BuildFilterTable(10, 0, 0, 10, 4, table));
-  EXPECT_FALSE(BuildFilterTable(10, 10, 0, 0, 4, table));
-  alignedFree(table.block);
-}
-
 }  // namespace
 }  // namespace om

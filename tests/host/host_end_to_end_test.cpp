@@ -330,8 +330,12 @@ TEST(HostProgram, DemoWritesVideoPicturesAndSettings) {
   }
   EXPECT_EQ(readFile(out + "/contact_sheet.png").substr(1, 3), "PNG");
   EXPECT_NE(run.out.find("contact_sheet.png"), std::string::npos);
-  EXPECT_NE(readFile(out + "/settings/Tulvane/Plugins/Ostrane_Marquel.ini").find("[2]"),
-            std::string::npos);
+  // Both channels are saved, and the common record is not saved a second time.
+  const std::string ini = readFile(out + "/settings/Tulvane/Plugins/Ostrane_Marquel.ini");
+  EXPECT_NE(ini.find("[1]"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("[2]"), std::string::npos) << ini;
+  EXPECT_EQ(ini.find("[0]"), std::string::npos) << ini;
+  EXPECT_NE(run.err.find("channelExists asked about: 0 1 2"), std::string::npos) << run.err;
 }
 
 }  // namespace

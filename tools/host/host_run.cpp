@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 struct CallbackState {
   bool everyChannelExists = true;
   std::vector<int64_t> existing;
+  bool zeroIsScheduled = false;
   std::vector<int64_t> asked;
   uint32_t videoTimeMs = 0;
 };
@@ -36,7 +37,10 @@ int32_t TULVANE_CDECL hostChannelExists(int64_t id) {
   } catch (...) {
     // Only the report loses an entry; the answer stays right.
   }
-  if (g_callbacks.everyChannelExists) return 1;
+  // Id 0 is the plug-in's "no channel" mark, not a channel the host shows,
+  // unless the schedule really uses it; saying yes would make the plug-in
+  // keep its common record a second time, as a channel section "0".
+  if (g_callbacks.everyChannelExists) return (id != 0 || g_callbacks.zeroIsScheduled) ? 1 : 0;
   return std::find(g_callbacks.existing.begin(), g_callbacks.existing.end(), id) !=
                  g_callbacks.existing.end()
              ? 1
@@ -53,14 +57,11 @@ std::string descriptorText(const char* text) {
   return cp1251ToUtf8(std::string(text, n));
 }
 
-bool fileExists(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
-}
-
 std::string defaultPluginPath() {
 #ifdef OM_HOST_DEFAULT_PLUGIN
-  if (fileExists(OM_HOST_DEFAULT_PLUGIN)) return OM_HOST_DEFAULT_PLUGIN;
+  // The module built with this host, while the build tree is where it was.
+  std::error_code ec;
+  if (fs::is_regular_file(OM_HOST_DEFAULT_PLUGIN, ec)) return OM_HOST_DEFAULT_PLUGIN;
 #endif
   return executableFolder() + "Ostrane_Marquel" + moduleSuffix();
 }
@@ -251,6 +252,7 @@ int runHost(const HostOptions& options) {
 
   std::vector<ChannelSlot> schedule = options.channels;
   if (schedule.empty()) schedule.push_back(ChannelSlot{1, "\xCF\xE5\xF0\xE2\xFB\xE9", 0});
+  for (const ChannelSlot& c : schedule) g_callbacks.zeroIsScheduled |= c.id == 0;
   // One host record per scheduled channel, filled once; frames point at them.
   std::vector<ChannelInfo> channelRecords(schedule.size());
   for (size_t i = 0; i < schedule.size(); ++i) {

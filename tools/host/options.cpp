@@ -272,7 +272,8 @@ Plug-in and host
   --channels LIST       channel schedule, id:name@frame entries, e.g.
                         "1:First@0,2:Second@75" (default "1:Первый@0")
   --existing-channels L ids the host still knows when the plug-in saves its
-                        settings, e.g. 1,5 or none (default: every channel)
+                        settings, e.g. 1,5 or none (default: every channel;
+                        id 0 only when the schedule uses it)
   --realtime            animate logos on the wall clock instead of video time
 
 Demo

@@ -75,6 +75,7 @@ void ProfileStore::beginOpen() {
   cursor_ = 0;
   lastYielded_ = npos;
   sections_.clear();
+  sectionScanned_.clear();
   headersByText_.clear();
   headerStarts_.clear();
   text_.clear();
@@ -165,11 +166,17 @@ void ProfileStore::indexHeaders() {
     const Line line = lineAt(text_, start);
     const std::string_view t = trim(line.text);
     if (isHeader(t)) {
-      headersByText_[t].push_back(start);
+      headersByText_.push_back({t, start});
       headerStarts_.push_back(start);
     }
     start = line.next;
   }
+  std::sort(headersByText_.begin(), headersByText_.end(),
+            [](const HeaderLine& a, const HeaderLine& b) {
+              return a.text != b.text ? a.text < b.text : a.start < b.start;
+            });
+  sections_.resize(headerStarts_.size());
+  sectionScanned_.resize(headerStarts_.size());
 }
 
 // The first line that trims to "[name]", looking from the cursor's line
@@ -183,11 +190,15 @@ bool ProfileStore::findSection(const std::string& name) {
   target += '[';
   target += trim(name);
   target += ']';
-  const auto found = headersByText_.find(target);
-  if (found == headersByText_.end()) return false;
-  const std::vector<size_t>& starts = found->second;
-  const auto at = std::lower_bound(starts.begin(), starts.end(), cursor_);
-  cursor_ = at == starts.end() ? starts.front() : *at;
+  const auto before = [](const HeaderLine& h, const HeaderLine& key) {
+    return h.text != key.text ? h.text < key.text : h.start < key.start;
+  };
+  const auto end = headersByText_.end();
+  auto at = std::lower_bound(headersByText_.begin(), end, HeaderLine{target, cursor_}, before);
+  if (at == end || at->text != target)
+    at = std::lower_bound(headersByText_.begin(), end, HeaderLine{target, 0}, before);
+  if (at == end || at->text != target) return false;
+  cursor_ = at->start;
   return true;
 }
 
@@ -196,9 +207,12 @@ bool ProfileStore::findSection(const std::string& name) {
 // even when its value is empty. Each body is scanned once per open, so a
 // file that sends many searches to one long section stays linear.
 const ProfileStore::SectionKeys& ProfileStore::sectionKeys(size_t headerStart) {
-  const auto cached = sections_.find(headerStart);
-  if (cached != sections_.end()) return cached->second;
-  SectionKeys& keys = sections_[headerStart];
+  const size_t index = static_cast<size_t>(
+      std::lower_bound(headerStarts_.begin(), headerStarts_.end(), headerStart) -
+      headerStarts_.begin());
+  SectionKeys& keys = sections_[index];
+  if (sectionScanned_[index]) return keys;
+  sectionScanned_[index] = true;
   for (size_t start = lineAt(text_, headerStart).next; start < text_.size();) {
     const Line line = lineAt(text_, start);
     start = line.next;
@@ -207,8 +221,14 @@ const ProfileStore::SectionKeys& ProfileStore::sectionKeys(size_t headerStart) {
     if (t.front() == '[') break;
     const size_t eq = t.find('=');
     if (eq == npos) continue;
-    keys.emplace(trimRight(t.substr(0, eq)), t.substr(eq + 1));
+    keys.push_back({trimRight(t.substr(0, eq)), t.substr(eq + 1)});
   }
+  // Stable: among equal keys the earliest line stays first.
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](const KeyValue& a, const KeyValue& b) { return a.key < b.key; });
+  keys.erase(std::unique(keys.begin(), keys.end(),
+                         [](const KeyValue& a, const KeyValue& b) { return a.key == b.key; }),
+             keys.end());
   return keys;
 }
 
@@ -216,10 +236,13 @@ bool ProfileStore::readValue(const std::string& section, const std::string& key,
                              std::string& text) {
   if (!findSection(section)) return false;
   const SectionKeys& keys = sectionKeys(cursor_);
-  const auto found = keys.find(trim(key));
+  const std::string_view wanted = trim(key);
+  const auto found = std::lower_bound(
+      keys.begin(), keys.end(), wanted,
+      [](const KeyValue& kv, std::string_view k) { return kv.key < k; });
   // An empty value counts as missing, so the caller's default applies.
-  if (found == keys.end() || found->second.empty()) return false;
-  text.assign(found->second);
+  if (found == keys.end() || found->key != wanted || found->value.empty()) return false;
+  text.assign(found->value);
   return true;
 }
 

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/platform.h"
@@ -127,8 +126,15 @@ class ProfileStore {
   static constexpr size_t kMaxFileBytes = size_t{32} << 20;
 
  private:
-  // First occurrence of each key in one section, as offsets into text_.
-  using SectionKeys = std::unordered_map<std::string_view, std::string_view>;
+  struct KeyValue {
+    std::string_view key, value;
+  };
+  // First occurrence of each key in one section, sorted by key.
+  using SectionKeys = std::vector<KeyValue>;
+  struct HeaderLine {
+    std::string_view text;  // trimmed, brackets included
+    size_t start;
+  };
 
   void beginOpen();
   void indexHeaders();
@@ -143,10 +149,11 @@ class ProfileStore {
   size_t lastYielded_ = std::string::npos;
   std::string text_;
 
-  // Built once per read-open. Keys are the trimmed header lines ("[name]").
-  std::unordered_map<std::string_view, std::vector<size_t>> headersByText_;
-  std::vector<size_t> headerStarts_;  // every header line, ascending
-  std::unordered_map<size_t, SectionKeys> sections_;
+  // Built once per read-open; the views point into text_.
+  std::vector<HeaderLine> headersByText_;  // sorted by text, then offset
+  std::vector<size_t> headerStarts_;       // every header line, ascending
+  std::vector<SectionKeys> sections_;      // per entry of headerStarts_, on first use
+  std::vector<bool> sectionScanned_;
 };
 
 // The five location strings, computed from the platform's inputs.

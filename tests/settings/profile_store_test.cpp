@@ -64,20 +64,6 @@ TEST(ProfileStoreRead, ValuesBlanksDefaultsAndCase) {
   EXPECT_EQ(valueOf(store, "common", "LogoPosX"), "<missing>") << "section names keep their case";
 }
 
-TEST(ProfileStoreRead, FirstLineOfAKeyDecidesEvenWhenEmpty) {
-  ProfileStore store = reading("[S]\nk=\nk=5\n");
-  uint32_t v = 0;
-  store.readUnsigned("S", "k", v, 9);
-  EXPECT_EQ(v, 9u);
-}
-
-TEST(ProfileStoreRead, SectionEndsAtNextBracketLine) {
-  ProfileStore store = reading("[A]\na=1\n  [garbage\nb=2\n[B]\nb=3\n");
-  EXPECT_EQ(valueOf(store, "A", "a"), "1");
-  EXPECT_EQ(valueOf(store, "A", "b"), "<missing>");
-  EXPECT_EQ(valueOf(store, "B", "b"), "3");
-}
-
 TEST(ProfileStoreRead, LineEndsCrLfNulAndMissingFinalLineEnd) {
   ProfileStore crlf = reading("[A]\r\nname= x \r\nn=7\r\n[B]\r\nlast=tail");
   EXPECT_EQ(valueOf(crlf, "A", "name"), " x ");
@@ -101,14 +87,6 @@ TEST(ProfileStoreSearch, CursorStaysOnMatchedHeaderAndWrapsOnce) {
   EXPECT_FALSE(store.findSection("D"));
   EXPECT_EQ(store.cursor(), text.find("[B]")) << "a failed search leaves the cursor";
   EXPECT_FALSE(store.findSection("b")) << "case-sensitive";
-}
-
-TEST(ProfileStoreSearch, DuplicateHeadersAreFoundFromTheCursor) {
-  const std::string text = "[X]\nv=1\n[Y]\n[X]\nv=2\n";
-  ProfileStore store = reading(text);
-  EXPECT_EQ(valueOf(store, "X", "v"), "1");
-  ASSERT_TRUE(store.findSection("Y"));
-  EXPECT_EQ(valueOf(store, "X", "v"), "2") << "the next X after the cursor";
 }
 
 TEST(ProfileStoreEnumerate, FourLineFileAfterCommonYieldsOnlySeven) {
@@ -165,16 +143,6 @@ TEST(ProfileStoreEnumerate, HandEditedFilesAlwaysEnd) {
     }
     EXPECT_LT(yielded, 6) << text;
   }
-}
-
-TEST(ProfileStoreEnumerate, StartsOverAfterRunningOffTheEnd) {
-  ProfileStore store = reading("[a]\n[b]");
-  std::string name;
-  ASSERT_TRUE(store.nextSection(name));
-  EXPECT_EQ(name, "b");
-  EXPECT_FALSE(store.nextSection(name));  // the cursor is now at the end
-  ASSERT_TRUE(store.nextSection(name));
-  EXPECT_EQ(name, "a") << "from the end the search starts at 0 and skips nothing";
 }
 
 TEST(ProfileStoreKeyTable, EveryTypeCodeRoundTripsItsBits) {

@@ -34,27 +34,25 @@ inline __m256i blendBiased(__m256i d, __m256i s, __m256i bias, __m256i a16, __m2
   return _mm256_add_epi16(d, _mm256_mulhi_epi16(o16, diff16));
 }
 
-inline __m256i blendNoBias(__m256i d, __m256i s, __m256i a16, __m256i o16) {
-  const __m256i m = _mm256_mulhi_epi16(a16, _mm256_slli_epi16(d, 4));     // 0..255
-  const __m256i diff16 = _mm256_slli_epi16(_mm256_sub_epi16(s, m), 4);    // +-255 * 16
-  return _mm256_add_epi16(d, _mm256_mulhi_epi16(o16, diff16));
-}
-
 // One 128-bit lane of overlay holds two pairs P0 Q0 P1 Q1; the results are
 // 16-bit lanes in frame order Y0 Cb Y1 Cr.
 inline __m256i blendTwoPairsPerLane(__m256i d, __m256i v, __m256i o16) {
-  const __m256i luma = _mm256_setr_epi8(0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1,
-                                        0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1);
-  const __m256i chroma = _mm256_setr_epi8(-1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 9, -1, -1, -1, 10, -1,
-                                          -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 9, -1, -1, -1, 10, -1);
+  const __m256i luma = _mm256_setr_epi8(
+      0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1,
+      0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1);
+  const __m256i chroma = _mm256_setr_epi8(
+      -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 9, -1, -1, -1, 10, -1,
+      -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 9, -1, -1, -1, 10, -1);
   // Chroma takes the even pixel's weight.
-  const __m256i weight = _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 3, -1, 11, -1, 11, -1, 15, -1, 11, -1,
-                                          3, -1, 3, -1, 7, -1, 3, -1, 11, -1, 11, -1, 15, -1, 11, -1);
+  const __m256i weight = _mm256_setr_epi8(
+      3, -1, 3, -1, 7, -1, 3, -1, 11, -1, 11, -1, 15, -1, 11, -1,
+      3, -1, 3, -1, 7, -1, 3, -1, 11, -1, 11, -1, 15, -1, 11, -1);
   const __m256i bias = _mm256_set1_epi32(128 << 16);  // 0 for Y, 128 for Cb and Cr
 
   const __m256i swapped = _mm256_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1));
   const __m256i avg = _mm256_avg_epu8(v, swapped);  // (p + q + 1) >> 1 per byte
-  const __m256i s = _mm256_or_si256(_mm256_shuffle_epi8(v, luma), _mm256_shuffle_epi8(avg, chroma));
+  const __m256i s =
+      _mm256_or_si256(_mm256_shuffle_epi8(v, luma), _mm256_shuffle_epi8(avg, chroma));
   const __m256i a16 = scaledWeight16(_mm256_shuffle_epi8(v, weight));
   return blendBiased(d, s, bias, a16, o16);
 }
@@ -73,29 +71,54 @@ inline void blendPairs8(uint8_t* frame, const uint8_t* overlay, __m256i o16) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(frame), _mm256_packus_epi16(rLo, rHi));
 }
 
+// Unbiased samples from d * 256 in 16-bit lanes (the byte shuffle places
+// frame bytes there directly) and an unscaled a in 0..256: the unsigned high
+// half of a * d * 256 is floor(a*d / 256), below 2^24 before the shift.
+inline __m256i blendFromHighBytes(__m256i d256, __m256i s, __m256i a, __m256i o16) {
+  const __m256i d = _mm256_srli_epi16(d256, 8);
+  const __m256i m = _mm256_mulhi_epu16(a, d256);                        // 0..255
+  const __m256i diff16 = _mm256_slli_epi16(_mm256_sub_epi16(s, m), 4);  // +-255 * 16
+  return _mm256_add_epi16(d, _mm256_mulhi_epi16(o16, diff16));
+}
+
 // Eight pixels: 24 frame bytes B G R, 32 overlay bytes B G R W. Reads and
 // writes exactly the 24 frame bytes.
 inline void blendBgr8(uint8_t* frame, const uint8_t* overlay, __m256i o16) {
   const __m256i zero = _mm256_setzero_si256();
   // Lane 0 holds frame bytes 0..15 (pixels 0..3 from byte 0), lane 1 bytes
-  // 8..23 (pixels 4..7 from byte 4); spread to one pixel per 32-bit lane.
-  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,
-                                          4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
+  // 8..23 (pixels 4..7 from byte 4). Each pixel becomes four 16-bit lanes
+  // B, G, R, spare holding the byte times 256, in the order the overlay's
+  // byte-to-word unpacking gives: pixels 0,1 | 4,5 and 2,3 | 6,7.
+  const __m256i spreadLo = _mm256_setr_epi8(
+      -1, 0, -1, 1, -1, 2, -1, -1, -1, 3, -1, 4, -1, 5, -1, -1,
+      -1, 4, -1, 5, -1, 6, -1, -1, -1, 7, -1, 8, -1, 9, -1, -1);
+  const __m256i spreadHi = _mm256_setr_epi8(
+      -1, 6, -1, 7, -1, 8, -1, -1, -1, 9, -1, 10, -1, 11, -1, -1,
+      -1, 10, -1, 11, -1, 12, -1, -1, -1, 13, -1, 14, -1, 15, -1, -1);
+  // Each pixel's a (low 16 bits of its 32-bit lane) into its four lanes.
+  const __m256i weightLo = _mm256_setr_epi8(
+      0, 1, 0, 1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5,
+      0, 1, 0, 1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5);
+  const __m256i weightHi = _mm256_setr_epi8(
+      8, 9, 8, 9, 8, 9, 8, 9, 12, 13, 12, 13, 12, 13, 12, 13,
+      8, 9, 8, 9, 8, 9, 8, 9, 12, 13, 12, 13, 12, 13, 12, 13);
   // Back to triplets: lane 0 gives output bytes 0..11; lane 1 gives bytes
   // 16..23 in its low half and bytes 12..15 in its top dword.
-  const __m256i gather = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
-                                          5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4);
+  const __m256i gather = _mm256_setr_epi8(
+      0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
+      5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4);
   const __m256i halves =
       _mm256_inserti128_si256(_mm256_castsi128_si256(load128(frame)), load128(frame + 8), 1);
-  const __m256i d = _mm256_shuffle_epi8(halves, spread);
   const __m256i v = load256(overlay);
 
-  const __m256i a16 = scaledWeight16(_mm256_srli_epi32(v, 24));  // low 16 bits of each lane
-  const __m256i a16Twice = _mm256_or_si256(a16, _mm256_slli_epi32(a16, 16));
-  const __m256i rLo = blendNoBias(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(v, zero),
-                                  _mm256_unpacklo_epi32(a16Twice, a16Twice), o16);
-  const __m256i rHi = blendNoBias(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(v, zero),
-                                  _mm256_unpackhi_epi32(a16Twice, a16Twice), o16);
+  const __m256i w = _mm256_srli_epi32(v, 24);
+  const __m256i a = _mm256_add_epi32(w, _mm256_srli_epi32(w, 7));  // 0..256
+  const __m256i rLo = blendFromHighBytes(_mm256_shuffle_epi8(halves, spreadLo),
+                                         _mm256_unpacklo_epi8(v, zero),
+                                         _mm256_shuffle_epi8(a, weightLo), o16);
+  const __m256i rHi = blendFromHighBytes(_mm256_shuffle_epi8(halves, spreadHi),
+                                         _mm256_unpackhi_epi8(v, zero),
+                                         _mm256_shuffle_epi8(a, weightHi), o16);
   const __m256i t = _mm256_shuffle_epi8(_mm256_packus_epi16(rLo, rHi), gather);
   const __m128i t0 = _mm256_castsi256_si128(t);
   const __m128i t1 = _mm256_extracti128_si256(t, 1);

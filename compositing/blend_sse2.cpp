@@ -81,7 +81,8 @@ inline void blendBgr4(uint8_t* frame, const uint8_t* overlay, __m128i o16) {
 
   // Two triplets per 64-bit half, then one pixel per 32-bit lane.
   const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(frame));
-  const __m128i hi = _mm_srli_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(frame + 4)), 16);
+  const __m128i hi =
+      _mm_srli_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(frame + 4)), 16);
   const __m128i halves = _mm_unpacklo_epi64(lo, hi);
   const __m128i d = _mm_or_si128(_mm_and_si128(halves, firstOfTwo),
                                  _mm_and_si128(_mm_slli_epi64(halves, 8), secondOfTwo));

@@ -118,10 +118,12 @@ void FrameCanvas::BlendOverlayWith(const BlendKernels& kernels, uint8_t* frame,
     }
   } else {
     // Both are stored bottom-up: picture row k is memory row height - 1 - k,
-    // overlay row k is allocated row allocatedHeight - 1 - k.
+    // overlay row k is allocated row allocatedHeight - 1 - k. Walking the
+    // picture upwards reads both in ascending memory, which the hardware
+    // prefetchers follow far better than a backward walk.
     const ptrdiff_t frameStride = static_cast<ptrdiff_t>(width_) * 3;
     uint8_t* frameColumn = frame + static_cast<ptrdiff_t>(x) * 3;
-    for (int32_t j = 0; j < rows; ++j) {
+    for (int32_t j = rows - 1; j >= 0; --j) {
       kernels.rowBgr24(
           frameColumn + static_cast<ptrdiff_t>(height_ - 1 - (y + j)) * frameStride,
           overlayColumn + static_cast<ptrdiff_t>(overlay.allocatedHeight - 1 - (t + j)) *

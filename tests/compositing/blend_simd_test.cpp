@@ -60,7 +60,8 @@ TEST(BlendSimd, EveryLevelMatchesTheReferenceByteForByte) {
     setOverlay(canvas, logoWidth + uniform(0, 5), logoHeight + uniform(0, 3), logoWidth,
                logoHeight);
     const OverlayImage& overlay = canvas.overlay();
-    const size_t overlayBytes = static_cast<size_t>(overlay.allocatedWidth) * overlay.allocatedHeight * 4;
+    const size_t overlayBytes =
+        static_cast<size_t>(overlay.allocatedWidth) * overlay.allocatedHeight * 4;
     for (size_t i = 0; i < overlayBytes; ++i) {
       overlay.pixels[i] = (i & 3) == 3 ? weight() : static_cast<uint8_t>(rng());
     }

@@ -123,12 +123,13 @@ void TestPattern::drawCaption(int64_t index) {
                 static_cast<long long>(frameInSecond % 100));
   const uint8_t white[3] = {235, 235, 235};
   const uint8_t amber[3] = {255, 190, 60};
-  const int left = width_ / 20;
+  // Right-aligned: the bottom-left corner is where logos like to sit.
+  const int right = width_ - width_ / 20;
   const int lineHeight = kGlyphHeight * scale;
-  drawText(rgb_.data(), width_, height_, left, top + area / 2 - lineHeight - scale * 2, scale,
-           counter, white);
-  drawText(rgb_.data(), width_, height_, left, top + area / 2 + scale * 2, scale, timecode,
-           amber);
+  drawText(rgb_.data(), width_, height_, right - textWidth(counter, scale),
+           top + area / 2 - lineHeight - scale * 2, scale, counter, white);
+  drawText(rgb_.data(), width_, height_, right - textWidth(timecode, scale),
+           top + area / 2 + scale * 2, scale, timecode, amber);
 
   // A bar along the bottom that fills once per second.
   const int barHeight = scale > 1 ? scale : 2;

@@ -13,6 +13,14 @@ else()
   list(FILTER OM_CORE_SOURCES EXCLUDE REGEX "/win32/")
 endif()
 
+# MinGW: every module and program carries its own C and C++ runtime, so the
+# plug-in imports nothing but system DLLs and test programs run anywhere.
+if(MINGW)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  # M_PI and friends, as on POSIX, despite -std=c++17 without extensions.
+  add_compile_definitions(_USE_MATH_DEFINES)
+endif()
+
 foreach(src ${OM_CORE_SOURCES})
   if(src MATCHES "_sse2\\.cpp$")
     set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS "-msse2")

@@ -14,6 +14,7 @@ class EntryGuard {
 
  private:
   void* saved_ = nullptr;
+  unsigned fpState_ = 0;  // the caller's FP control state (Windows)
 };
 
 }  // namespace om

@@ -1,0 +1,196 @@
+// The platform seam on Windows: critical section, tick, the settings file's
+// location inputs, the atomic save, and the two ways we talk to windows.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_module.h"
+
+namespace om {
+namespace platform {
+
+static_assert(sizeof(CRITICAL_SECTION) <= 64, "critical section fits the lock storage");
+
+static CRITICAL_SECTION* section(unsigned char* storage) {
+  return reinterpret_cast<CRITICAL_SECTION*>(storage);
+}
+
+Lock::Lock() noexcept { InitializeCriticalSection(section(storage_)); }
+Lock::~Lock() { DeleteCriticalSection(section(storage_)); }
+void Lock::enter() noexcept { EnterCriticalSection(section(storage_)); }
+void Lock::leave() noexcept { LeaveCriticalSection(section(storage_)); }
+
+uint32_t osTickMs() noexcept { return static_cast<uint32_t>(GetTickCount()); }
+
+char pathSeparator() noexcept { return '\\'; }
+
+void createDirectory(const std::string& path) noexcept { (void)CreateDirectoryA(path.c_str(), nullptr); }
+
+std::wstring widen(const char* text, UINT codePage) {
+  std::wstring out;
+  if (!text || !*text) return out;
+  const int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+  if (n <= 1) return out;
+  out.resize(static_cast<size_t>(n));
+  if (MultiByteToWideChar(codePage, 0, text, -1, &out[0], n) != n) return std::wstring();
+  out.resize(static_cast<size_t>(n) - 1);
+  return out;
+}
+
+std::string narrow(const wchar_t* text, UINT codePage) {
+  std::string out;
+  if (!text || !*text) return out;
+  const int n = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return out;
+  out.resize(static_cast<size_t>(n));
+  if (WideCharToMultiByte(codePage, 0, text, -1, &out[0], n, nullptr, nullptr) != n) return std::string();
+  out.resize(static_cast<size_t>(n) - 1);
+  return out;
+}
+
+std::string moduleFileName(HMODULE module) {
+  // A full buffer may mean a cut name: grow up to the longest path Windows has.
+  for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+    std::string buf(size, '\0');
+    const DWORD n = GetModuleFileNameA(module, &buf[0], size);
+    if (n == 0) return std::string();
+    if (n < size) {
+      buf.resize(n);
+      return buf;
+    }
+  }
+  return std::string();
+}
+
+// Extended record first; Windows versions before NT 4 SP6 only take the basic one.
+static bool readVersion(OSVERSIONINFOA& basic) {
+  OSVERSIONINFOEXA extended;
+  std::memset(&extended, 0, sizeof extended);
+  extended.dwOSVersionInfoSize = sizeof extended;
+  if (GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&extended))) {
+    basic.dwPlatformId = extended.dwPlatformId;
+    return true;
+  }
+  std::memset(&basic, 0, sizeof basic);
+  basic.dwOSVersionInfoSize = sizeof basic;
+  return GetVersionExA(&basic) != FALSE;
+}
+
+// Missing key or value reads as 0. Whatever type the value has, its first
+// four bytes are the number, as the host's own tools write it (REG_DWORD).
+static uint32_t readStoreInUsersFolder() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tulvane", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return 0;
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  if (RegQueryValueExA(key, "StoreInUsersFolder", nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                       &size) != ERROR_SUCCESS)
+    value = 0;
+  RegCloseKey(key);
+  return value;
+}
+
+LocationInputs readLocationInputs() {
+  LocationInputs in;
+  OSVERSIONINFOA version;
+  std::memset(&version, 0, sizeof version);
+  if (!readVersion(version)) return in;
+  in.versionKnown = true;
+  in.ntFamily = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  in.storeInUsersFolder = readStoreInUsersFolder();
+
+  char appData[MAX_PATH + 1] = {};
+  if (SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, FALSE)) in.appDataFolder = appData;
+
+  const std::string exe = moduleFileName(nullptr);
+  const size_t slash = exe.rfind('\\');
+  if (slash != std::string::npos) in.exeFolder = exe.substr(0, slash + 1);
+
+  if (const char* line = GetCommandLineA()) in.commandLine = line;
+
+  std::string name = moduleFileName(pluginModule());
+  const size_t sep = name.find_last_of("\\/");
+  if (sep != std::string::npos) name.erase(0, sep + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  in.moduleBaseName = name;
+  return in;
+}
+
+static bool writeAll(HANDLE file, const std::string& contents) {
+  const char* p = contents.data();
+  size_t left = contents.size();
+  while (left > 0) {
+    const DWORD chunk = left > 0x10000000u ? 0x10000000u : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!WriteFile(file, p, chunk, &written, nullptr) || written == 0) return false;
+    p += written;
+    left -= written;
+  }
+  return true;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept {
+  try {
+    if (path.empty()) return false;
+    // A folder in the way, or a file the user made read-only, stays as it
+    // is (the rename would refuse on Windows anyway; this keeps it so under
+    // any account and emulation).
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+      return false;
+    // Beside the target, so the final step is a rename within one volume.
+    const std::string tmp = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    const HANDLE file = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = writeAll(file, contents) && FlushFileBuffers(file);
+    if (!CloseHandle(file)) ok = false;
+    if (ok) {
+      // ReplaceFile keeps the old file's attributes and security; it refuses
+      // when there is no old file yet, and then a plain rename does the job.
+      ok = ReplaceFileA(path.c_str(), tmp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) ||
+           MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    if (!ok) DeleteFileA(tmp.c_str());
+    return ok;
+  } catch (...) {
+    return false;
+  }
+}
+
+// WM_PLUGIN_NOTIFY (plugin/plugin_state.h); posted, never sent, so the video
+// thread never waits for the dialog.
+static const UINT kPluginNotifyMessage = 0x590;
+
+void postDialogNotify(void* window, int code) noexcept {
+  if (!window) return;
+  PostMessageA(static_cast<HWND>(window), kPluginNotifyMessage, static_cast<WPARAM>(code), 0);
+}
+
+void showNoSseMessage(void* parent) noexcept {
+  // Windows-1251: "      Настройки плагина недоступны. \nПроцессор не
+  // поддерживает команды SSE." and the plug-in's name "Логотип".
+  static const char kText[] =
+      "      \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xEB\xE0\xE3\xE8\xED\xE0 "
+      "\xED\xE5\xE4\xEE\xF1\xF2\xF3\xEF\xED\xFB. \n"
+      "\xCF\xF0\xEE\xF6\xE5\xF1\xF1\xEE\xF0 \xED\xE5 "
+      "\xEF\xEE\xE4\xE4\xE5\xF0\xE6\xE8\xE2\xE0\xE5\xF2 \xEA\xEE\xEC\xE0\xED\xE4\xFB SSE.";
+  static const char kCaption[] = "\xCB\xEE\xE3\xEE\xF2\xE8\xEF";
+  try {
+    const std::wstring text = widen(kText, 1251);
+    const std::wstring caption = widen(kCaption, 1251);
+    MessageBoxW(static_cast<HWND>(parent), text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+  } catch (...) {
+  }
+}
+
+}  // namespace platform
+}  // namespace om

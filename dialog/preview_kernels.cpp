@@ -30,7 +30,7 @@ const PreviewKernels& previewKernels(SimdLevel level) noexcept {
   static const PreviewKernels scalar = {lerpRow_c, lerpTaps_c};
 #if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
   static const PreviewKernels sse2 = {lerpRow_sse2, lerpTaps_sse2};
-  static const PreviewKernels avx2 = {lerpRow_avx2, lerpTaps_avx2};
+  static const PreviewKernels avx2 = {lerpRow_avx2, lerpTaps_sse2};
   if (level == SimdLevel::Avx2) return avx2;
   if (level == SimdLevel::Sse2) return sse2;
 #else

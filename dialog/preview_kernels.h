@@ -47,9 +47,9 @@ void lerpRow_sse2(uint8_t* out, const uint8_t* first, const uint8_t* second, int
 void lerpTaps_sse2(uint8_t* out, const uint8_t* row, const StepEntry* entries, int32_t count);
 void lerpRow_avx2(uint8_t* out, const uint8_t* first, const uint8_t* second, int32_t count,
                   uint16_t weight);
-void lerpTaps_avx2(uint8_t* out, const uint8_t* row, const StepEntry* entries, int32_t count);
 
-// The kernels of one level (a level the build lacks falls back to the next lower).
+// The kernels of one level. The AVX2 set keeps the SSE2 horizontal pass: with
+// one gathered pair of taps per pixel, wider registers measured slower.
 const PreviewKernels& previewKernels(SimdLevel level) noexcept;
 // The kernels of om::activeSimdLevel(), chosen once.
 const PreviewKernels& activePreviewKernels() noexcept;

@@ -62,6 +62,7 @@ class SettingsFile : public ::testing::Test {
   std::unique_ptr<PluginState> freshState(ChannelExistsFn exists = &everyChannel) {
     auto state = std::make_unique<PluginState>();
     state->store.path = file_.string();
+    state->store.lineEnd = "\n";  // the expected texts below, on every platform
     state->channelExists = exists;
     return state;
   }
@@ -343,14 +344,14 @@ TEST(ClampPositionAndSize, WorkedExamples) {
   EXPECT_EQ(m.LogoPosX, 700);
   EXPECT_EQ(m.LogoPosY, 0);
 
-  LogoSettings far;  // hand-edited extremes must not overflow
-  far.LogoPosX = INT32_MAX;
-  far.LogoSizeX = 1000;
-  far.LogoPosY = INT32_MAX;
-  far.LogoSizeY = INT32_MIN;
-  clampPositionAndSize(far, 10, 10);
-  EXPECT_EQ(far.LogoPosX, 0);
-  EXPECT_EQ(far.LogoPosY, INT32_MAX) << "negative sizes are left alone";
+  LogoSettings extreme;  // hand-edited extremes must not overflow
+  extreme.LogoPosX = INT32_MAX;
+  extreme.LogoSizeX = 1000;
+  extreme.LogoPosY = INT32_MAX;
+  extreme.LogoSizeY = INT32_MIN;
+  clampPositionAndSize(extreme, 10, 10);
+  EXPECT_EQ(extreme.LogoPosX, 0);
+  EXPECT_EQ(extreme.LogoPosY, INT32_MAX) << "negative sizes are left alone";
 }
 
 TEST(ApplyInitialSize, NaturalHeightAndFourThirdsWidth) {

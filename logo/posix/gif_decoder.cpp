@@ -143,12 +143,14 @@ class GifCanvas {
   }
 
   void save(const Rect& r, std::vector<uint32_t>& out) {
+    if (r.empty()) return;
     out.resize(static_cast<size_t>(r.width()) * r.height());
     for (int32_t y = r.top; y < r.bottom; ++y)
       std::memcpy(out.data() + static_cast<size_t>(y - r.top) * r.width(), row(y) + r.left,
                   static_cast<size_t>(r.width()) * 4);
   }
   void restore(const Rect& r, const std::vector<uint32_t>& in) {
+    if (r.empty()) return;
     for (int32_t y = r.top; y < r.bottom; ++y)
       std::memcpy(row(y) + r.left, in.data() + static_cast<size_t>(y - r.top) * r.width(),
                   static_cast<size_t>(r.width()) * 4);

@@ -68,6 +68,8 @@ std::vector<Sample> samples() {
   out.push_back({"photo.jpg", writeJpeg(24, 16, 3, rgb)});
   Bytes cmyk(16 * 8 * 4, 100);
   out.push_back({"print.jpg", writeJpeg(16, 8, 4, cmyk)});
+  const Bytes grey(rgb.begin(), rgb.begin() + 24 * 16);
+  out.push_back({"progressive.jpg", writeJpeg(24, 16, 1, grey, 90, true)});
   return out;
 }
 

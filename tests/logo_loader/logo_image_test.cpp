@@ -2,6 +2,8 @@
 // emptying, the bitmap-only mode, the open-file filter and the reload.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "logo/image_codec.h"
 #include "plugin/plugin_state.h"
 #include "picture_writers.h"
@@ -161,6 +163,22 @@ TEST_F(LogoImageTest, FramesTogetherStayWithinTheBudget) {
   image.Clear();
   ASSERT_TRUE(image.AddFrame());
   EXPECT_TRUE(image.SetFrameSize(4096, 4096));
+}
+
+TEST_F(LogoImageTest, ShippedSamplesLoad) {
+  const std::string samples = (std::filesystem::path(__FILE__).parent_path() / "../../samples/").string();
+  ASSERT_TRUE(image.LoadFromFile((samples + "logo_animated.gif").c_str()));
+  EXPECT_GE(image.FrameCount(), 8);
+  EXPECT_EQ(image.CurrentDelay(), 100);
+  EXPECT_EQ(image.PixelAt(0, 0), 0u);  // transparent background
+  ASSERT_TRUE(image.LoadFromFile((samples + "logo_alpha.png").c_str()));
+  EXPECT_EQ(image.FrameCount(), 1);
+  int translucent = 0;
+  for (int x = 0; x < image.current().width; ++x) {
+    const uint32_t a = image.PixelAt(x, image.current().height / 2) >> 24;
+    translucent += a > 0 && a < 255;
+  }
+  EXPECT_GT(translucent, 0);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ void check(bool ok, const char* what) {
 }  // namespace
 
 Bytes writeGif(int screenWidth, int screenHeight, const std::vector<Rgb>& globalColors,
-               const std::vector<GifFrameSpec>& frames) {
+               const std::vector<GifFrameSpec>& frames, bool loop) {
   Bytes out;
   int error = 0;
   GifFileType* gif = EGifOpen(&out, appendGifBytes, &error);
@@ -48,6 +48,14 @@ Bytes writeGif(int screenWidth, int screenHeight, const std::vector<Rgb>& global
   ColorMapObject* global = makeMap(globalColors);
   check(EGifPutScreenDesc(gif, screenWidth, screenHeight, 8, 0, global) == GIF_OK, "screen");
   GifFreeMapObject(global);
+  if (loop) {
+    const GifByteType app[11] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    const GifByteType repeat[3] = {1, 0, 0};
+    check(EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
+              EGifPutExtensionBlock(gif, 11, app) == GIF_OK && EGifPutExtensionBlock(gif, 3, repeat) == GIF_OK &&
+              EGifPutExtensionTrailer(gif) == GIF_OK,
+          "loop");
+  }
   for (const GifFrameSpec& f : frames) {
     if (f.control) {
       GraphicsControlBlock gcb{f.disposal, false, f.delay, f.transparent};
@@ -56,6 +64,12 @@ Bytes writeGif(int screenWidth, int screenHeight, const std::vector<Rgb>& global
       check(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) == GIF_OK, "gce");
     }
     ColorMapObject* local = makeMap(f.localColors);
+    // giflib's encoder forgets (and leaks) the previous local map when the
+    // next image has none; release it here.
+    if (!local && gif->Image.ColorMap) {
+      GifFreeMapObject(gif->Image.ColorMap);
+      gif->Image.ColorMap = nullptr;
+    }
     check(EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlace, local) == GIF_OK, "image");
     GifFreeMapObject(local);
     // The encoder writes rows in the order given: interlaced files carry
@@ -125,7 +139,7 @@ Bytes writePngRgba(int width, int height, const Bytes& rgba) {
   return writePng(spec);
 }
 
-Bytes writeJpeg(int width, int height, int components, const Bytes& samples, int quality) {
+Bytes writeJpeg(int width, int height, int components, const Bytes& samples, int quality, bool progressive) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr err;
   cinfo.err = jpeg_std_error(&err);
@@ -139,6 +153,7 @@ Bytes writeJpeg(int width, int height, int components, const Bytes& samples, int
   cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(samples.data()) + cinfo.next_scanline * width * components;

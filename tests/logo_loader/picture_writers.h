@@ -27,8 +27,9 @@ struct GifFrameSpec {
   int delay = 0;                 // hundredths
   std::vector<Rgb> localColors;  // empty: use the global map
 };
+// `loop`: add the application extension that makes viewers repeat forever.
 Bytes writeGif(int screenWidth, int screenHeight, const std::vector<Rgb>& globalColors,
-               const std::vector<GifFrameSpec>& frames);
+               const std::vector<GifFrameSpec>& frames, bool loop = false);
 
 // --- PNG: rows already in PNG sample layout (8 or 16 bits, big-endian) ---
 struct PngSpec {
@@ -47,7 +48,8 @@ Bytes writePngRgba(int width, int height, const Bytes& rgba);
 
 // --- JPEG: components 1 (grey), 3 (RGB) or 4 (CMYK, stored as Adobe's
 // writers do, i.e. inverted) ---
-Bytes writeJpeg(int width, int height, int components, const Bytes& samples, int quality = 95);
+Bytes writeJpeg(int width, int height, int components, const Bytes& samples, int quality = 95,
+                bool progressive = false);
 
 // --- BMP ---
 struct BmpSpec {

@@ -1,0 +1,73 @@
+// The logo loader over arbitrary files. The first input byte picks the file
+// name's ending (only ".gif" animates), whether the codec library counts as
+// missing, and sometimes a frame allocation that fails; the rest is the file.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "common/alloc_hook.h"
+#include "logo/image_codec.h"
+#include "logo/logo_image.h"
+
+namespace {
+
+const char* const kEndings[8] = {".gif", ".png", ".jpg", ".bmp", ".GIF", ".dat", ".Gif", ""};
+
+const std::string& scratchDir() {
+  static const std::string dir = [] {
+    char pattern[] = "/tmp/om_loader_fuzz_XXXXXX";
+    if (!mkdtemp(pattern)) abort();
+    std::atexit([] { rmdir(scratchDir().c_str()); });
+    return std::string(pattern);
+  }();
+  return dir;
+}
+
+bool writeFile(const std::string& path, const uint8_t* data, size_t size) {
+  unlink(path.c_str());  // a fresh file: rewriting a truncated one makes ext4 flush
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(data, 1, size, f) == size;
+  return std::fclose(f) == 0 && ok;
+}
+
+// Reads every pixel of every frame through the consumers' accessors.
+uint32_t touchFrames(om::LogoImage& image) {
+  uint32_t sum = 0;
+  for (int i = 0; i < image.FrameCount(); ++i) {
+    if (image.NextFrame() != (i + 1) % image.FrameCount()) abort();
+    const om::LogoFrame& f = image.current();
+    if (!f.pixels || f.width <= 0 || f.height <= 0 || f.validRect.right != f.width ||
+        f.validRect.bottom != f.height)
+      abort();
+    for (int y = 0; y < f.height; ++y)
+      for (int x = 0; x < f.width; ++x) sum += image.PixelAt(x, y);
+  }
+  return sum;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t selector = data[0];
+  const std::string path = scratchDir() + "/input" + kEndings[selector & 7];
+  if (!writeFile(path, data + 1, size - 1)) return 0;
+
+  om::setCodecUnavailableForTesting((selector & 0x08) != 0);
+  if (selector & 0x80) om::armAllocFailure(1 + ((selector >> 4) & 7));
+  static om::LogoImage image;  // reused, as the plug-in's one image is
+  const bool loaded = image.LoadFromFile(path.c_str());
+  om::armAllocFailure(0);
+  om::setCodecUnavailableForTesting(false);
+
+  if (loaded != (image.FrameCount() > 0)) abort();
+  if (loaded && image.currentFrame() != 0) abort();
+  volatile uint32_t sink = touchFrames(image);
+  (void)sink;
+  unlink(path.c_str());
+  return 0;
+}

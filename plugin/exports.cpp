@@ -1,6 +1,5 @@
 // The two exports, the descriptor and the six entry points. Every entry point
 // absorbs whatever goes wrong inside it: nothing crosses into the host.
-#include <exception>
 
 #include "plugin/entry_guard.h"
 #include "plugin/frame_pipeline.h"
@@ -49,6 +48,10 @@ int32_t TULVANE_CDECL PluginSetFormat(VideoFormatInfo* format) {
   if (!format) return 1;
   try {
     PluginState& state = pluginState();
+    // The dialog's thread reads the format while it rebuilds the overlay, so
+    // the new format goes in under the same lock (the frame path never calls
+    // us while it holds it).
+    platform::LockGuard hold(state.frameLock);
     state.width = format->width;
     state.height = format->height;
     state.formatExtra = format->formatExtra;

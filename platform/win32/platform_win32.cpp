@@ -175,18 +175,23 @@ void postDialogNotify(void* window, int code) noexcept {
   PostMessageA(static_cast<HWND>(window), kPluginNotifyMessage, static_cast<WPARAM>(code), 0);
 }
 
+// Windows-1251: "      Настройки плагина недоступны. \nПроцессор не
+// поддерживает команды SSE." and the plug-in's name "Логотип".
+static const char kNoSseText[] =
+    "      \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xEB\xE0\xE3\xE8\xED\xE0 "
+    "\xED\xE5\xE4\xEE\xF1\xF2\xF3\xEF\xED\xFB. \n"
+    "\xCF\xF0\xEE\xF6\xE5\xF1\xF1\xEE\xF0 \xED\xE5 "
+    "\xEF\xEE\xE4\xE4\xE5\xF0\xE6\xE8\xE2\xE0\xE5\xF2 \xEA\xEE\xEC\xE0\xED\xE4\xFB SSE.";
+static const char kPluginName[] = "\xCB\xEE\xE3\xEE\xF2\xE8\xEF";
+
+// Converted from Windows-1251 whatever the system's code page is.
+std::wstring noSseMessageText() { return widen(kNoSseText, 1251); }
+std::wstring noSseMessageCaption() { return widen(kPluginName, 1251); }
+
 void showNoSseMessage(void* parent) noexcept {
-  // Windows-1251: "      Настройки плагина недоступны. \nПроцессор не
-  // поддерживает команды SSE." and the plug-in's name "Логотип".
-  static const char kText[] =
-      "      \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xEB\xE0\xE3\xE8\xED\xE0 "
-      "\xED\xE5\xE4\xEE\xF1\xF2\xF3\xEF\xED\xFB. \n"
-      "\xCF\xF0\xEE\xF6\xE5\xF1\xF1\xEE\xF0 \xED\xE5 "
-      "\xEF\xEE\xE4\xE4\xE5\xF0\xE6\xE8\xE2\xE0\xE5\xF2 \xEA\xEE\xEC\xE0\xED\xE4\xFB SSE.";
-  static const char kCaption[] = "\xCB\xEE\xE3\xEE\xF2\xE8\xEF";
   try {
-    const std::wstring text = widen(kText, 1251);
-    const std::wstring caption = widen(kCaption, 1251);
+    const std::wstring text = noSseMessageText();
+    const std::wstring caption = noSseMessageCaption();
     MessageBoxW(static_cast<HWND>(parent), text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
   } catch (...) {
   }

@@ -23,6 +23,10 @@ void releaseThreadSlot() noexcept;
 std::wstring widen(const char* text, UINT codePage);
 std::string narrow(const wchar_t* text, UINT codePage);
 
+// The no-SSE message box's text and caption, as shown (UTF-16).
+std::wstring noSseMessageText();
+std::wstring noSseMessageCaption();
+
 // The module's file name (GetModuleFileNameA), whatever its length.
 std::string moduleFileName(HMODULE module);
 

@@ -322,7 +322,12 @@ TEST_F(GdiplusCodec, FilterListsEveryDecoder) {
 // The path is system code page text; a Cyrillic name works when that page
 // is Windows-1251 (the run with LANG=ru_RU.UTF-8).
 TEST_F(GdiplusCodec, CyrillicPathInCodePage1251) {
-  if (GetACP() != 1251) GTEST_SKIP() << "system code page is " << GetACP();
+  const char* expected = std::getenv("OM_EXPECT_ACP");
+  if (expected && std::atoi(expected) == 1251) {
+    ASSERT_EQ(GetACP(), 1251u) << "the run was meant to have the Russian code page";
+  } else if (GetACP() != 1251) {
+    GTEST_SKIP() << "system code page is " << GetACP();
+  }
   const Bytes bmp = testpic::makeBmp(4, 2, gradient(4, 2, false));
   const std::wstring wideName = platform::widen(folder_.path().c_str(), CP_ACP) + L"\\\x043B\x043E\x0433\x043E.bmp";
   const HANDLE f = CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -44,6 +44,12 @@ endfunction()
 function(om_module_exports target)
   if(WIN32)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugin/win32/Ostrane_Marquel.def)
+    # Dialog templates, icons and bitmaps live in the plug-in's own module.
+    set(rc ${PROJECT_SOURCE_DIR}/dialog/resources/ostrane_marquel.rc)
+    if(EXISTS ${rc})
+      enable_language(RC)
+      target_sources(${target} PRIVATE ${rc})
+    endif()
   else()
     target_link_options(${target} PRIVATE
       -Wl,--version-script=${PROJECT_SOURCE_DIR}/plugin/posix/exports.map -Wl,--no-undefined)

@@ -37,6 +37,26 @@ TEST(DllExports, VersionDescriptorAndNothingElse) {
     EXPECT_EQ(GetProcAddress(plugin.module(), hidden), nullptr) << hidden;
 }
 
+// Dialogs and icons are looked up in the plug-in's module, so they must be
+// in the DLL, with the Russian texts converted from Windows-1251.
+TEST(DllExports, ResourcesAreInThePlugInModule) {
+  LoadedPlugin plugin;
+  ASSERT_TRUE(plugin.ok());
+  const struct {
+    int id;
+    LPCSTR type;
+  } expected[] = {{5000, RT_DIALOG}, {5002, RT_DIALOG}, {5015, RT_GROUP_ICON},
+                  {5016, RT_GROUP_ICON}, {5004, RT_BITMAP}, {5011, RT_BITMAP}, {5012, RT_BITMAP}};
+  for (const auto& r : expected)
+    EXPECT_NE(FindResourceA(plugin.module(), MAKEINTRESOURCEA(r.id), r.type), nullptr) << r.id;
+  const HRSRC dialog = FindResourceA(plugin.module(), MAKEINTRESOURCEA(5000), RT_DIALOG);
+  ASSERT_NE(dialog, nullptr);
+  const auto* bytes = static_cast<const char*>(LockResource(LoadResource(plugin.module(), dialog)));
+  const std::wstring caption = L"Ostrane_Marquel \x043F\x043B\x0430\x0433\x0438\x043D";  // "плагин"
+  const std::string needle(reinterpret_cast<const char*>(caption.c_str()), caption.size() * sizeof(wchar_t));
+  EXPECT_NE(std::string(bytes, SizeofResource(plugin.module(), dialog)).find(needle), std::string::npos);
+}
+
 TEST(DllExports, SkippedFramesAreUntouched) {
   LoadedPlugin plugin;
   ASSERT_TRUE(plugin.ok());

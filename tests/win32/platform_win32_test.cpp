@@ -3,11 +3,13 @@
 // entry guard.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cpuid.h>
 #include <xmmintrin.h>
 
 #include <string>
 #include <vector>
 
+#include "common/cpu.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_module.h"
 #include "plugin/entry_guard.h"
@@ -230,6 +232,24 @@ TEST(Win32EntryGuard, MasksFloatingPointExceptionsAndRestores) {
   _mm_setcsr(original);
   EXPECT_NE(quiet, quiet) << "NaN, no trap";
   EXPECT_EQ(after, hostile) << "the caller's state, without our sticky flags";
+}
+
+// The kernels are chosen by __builtin_cpu_supports, linked statically from
+// MinGW's libgcc: it must see what the processor and the system report.
+TEST(Win32Cpu, DetectionMatchesCpuid) {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  bool sse2 = false, avx2 = false;
+  if (__get_cpuid(1, &a, &b, &c, &d)) {
+    sse2 = (d & (1u << 26)) != 0;
+    const bool osSavesAvx = (c & (1u << 27)) != 0 && (c & (1u << 28)) != 0;
+    if (osSavesAvx) {
+      unsigned lo = 0, hi = 0;
+      __asm__ __volatile__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+      if ((lo & 6u) == 6u && __get_cpuid_count(7, 0, &a, &b, &c, &d)) avx2 = (b & (1u << 5)) != 0;
+    }
+  }
+  const SimdLevel expected = avx2 ? SimdLevel::Avx2 : sse2 ? SimdLevel::Sse2 : SimdLevel::Scalar;
+  EXPECT_EQ(detectedSimdLevel(), expected) << simdLevelName(detectedSimdLevel());
 }
 
 }  // namespace

@@ -94,11 +94,13 @@ void writeSettingsToStore(PluginState& state) {
 
   for (size_t i = 0; i < state.channelTable.size(); ++i) {
     const ChannelRecord& record = state.channelTable[i];
-    // Without the host's callback every record is kept, except the common
-    // record that COMMON already holds (a copy would come back as one more
-    // record at every start).
-    const int32_t known = state.channelExists ? state.channelExists(record.id) : i != 0;
+    // Without the host's callback every record is kept.
+    const int32_t known = state.channelExists ? state.channelExists(record.id) : 1;
     if (known == 0 && record.id != 1 && record.id != 2) continue;
+    // Id 0 is never written as a channel section: record 0 is in COMMON, and
+    // any other record with id 0 can never be selected (record 0 matches it
+    // first). Writing them would add one more such record at every start.
+    if (record.id == 0) continue;
     store.writeSection(record.id);
     state.ioRecord = record;
     store.writeKeyTable(keys.rows, kSettingsKeyCount);

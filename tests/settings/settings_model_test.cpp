@@ -168,11 +168,22 @@ TEST_F(SettingsFile, WithoutHostCallbackEveryChannelRecordIsKept) {
   saveSettings(*state);
   auto loaded = freshState(nullptr);
   loadSettings(*loaded);
-  EXPECT_EQ(ids(loaded->channelTable), (std::vector<int64_t>{0, 12, 0, 13}));
-  saveSettings(*loaded);
-  auto third = freshState(nullptr);
-  loadSettings(*third);
-  EXPECT_EQ(third->channelTable.size(), 4u) << "the common record is not duplicated";
+  EXPECT_EQ(ids(loaded->channelTable), (std::vector<int64_t>{0, 12, 13}));
+}
+
+TEST_F(SettingsFile, HostKnowingChannelZeroDoesNotGrowTheFile) {
+  // A host that says yes to every id, 0 included: each session must write
+  // the same file, not one more "[0]" copy of the common record.
+  std::string first;
+  for (int session = 0; session < 3; ++session) {
+    auto state = freshState(&everyChannel);
+    loadSettings(*state);
+    if (session == 0) state->channelTable.push_back(record(12, "", 0, 0));
+    saveSettings(*state);
+    if (session == 0) first = slurp(file_);
+    EXPECT_EQ(slurp(file_), first) << "session " << session;
+  }
+  EXPECT_EQ(first.find("[0]"), std::string::npos);
 }
 
 TEST_F(SettingsFile, DefaultSectionIsTheTemplateAndIsNotWrittenBack) {

@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, only those missing.
 #   scripts/install-deps.sh native    build, tests, benchmarks, fuzzers
-#   scripts/install-deps.sh windows   + MinGW-w64 cross compilers and Wine
+#   scripts/install-deps.sh windows   + MinGW-w64 cross compilers, Wine, Xvfb
+#   scripts/install-deps.sh bench     + the peer library the benchmarks compare with
+#   scripts/install-deps.sh all       everything
 set -euo pipefail
 
 native=(cmake g++ make pkg-config git libgtest-dev libbenchmark-dev
         libpng-dev libjpeg62-turbo-dev libgif-dev clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64
-         wine64 xvfb fonts-wine imagemagick xauth)
+         googletest wine64 locales xvfb fonts-wine imagemagick xauth)
+# Only the benchmarks' comparison with another resampler needs it.
+bench=(libswscale-dev)
 
 wanted=("${native[@]}")
-if [[ "${1:-native}" == windows || "${1:-native}" == all ]]; then
-  wanted+=("${windows[@]}")
-fi
+case "${1:-native}" in
+  windows) wanted+=("${windows[@]}") ;;
+  bench) wanted+=("${bench[@]}") ;;
+  all) wanted+=("${windows[@]}" "${bench[@]}") ;;
+esac
 
 missing=()
 for p in "${wanted[@]}"; do

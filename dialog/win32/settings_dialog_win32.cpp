@@ -1,11 +1,491 @@
-// Until the Windows settings window exists, PluginConfigure opens nothing and
-// the settings are edited in the INI file.
+// The settings dialog's Win32 window: a modeless dialog from template 5000
+// that turns its messages into DialogController calls and implements
+// DialogView over its controls. Behaviour lives in the controller; this file
+// only knows how to talk to the window system.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "dialog/dialog_ids.h"
+#include "dialog/dialog_texts.h"
+#include "dialog/dialog_view.h"
+#include "dialog/preview_pane.h"
 #include "dialog/settings_dialog.h"
+#include "platform/win32/win32_module.h"
+#include "plugin/plugin_state.h"
 
 namespace om {
 
-SettingsDialog::~SettingsDialog() {}
-void SettingsDialog::open(PluginState&, void*) {}
-void SettingsDialog::destroyWindow() {}
+namespace {
+
+// WM_PLUGIN_NOTIFY, the number platform::postDialogNotify posts.
+const UINT kPluginNotifyMessage = 0x590;
+
+const int32_t kGlyphButtons[] = {kIdMoveLeft, kIdMoveRight, kIdMoveUp,      kIdMoveDown,   kIdTopLeft,
+                                 kIdBottomLeft, kIdTopRight, kIdBottomRight, kIdHiddenGlyph};
+const int32_t kTooltipControls[] = {kIdPreview,    kIdColorKeyEnable, kIdLeftTopPixel,
+                                    kIdColorSwatch, kIdChooseLogo,     kIdRemoveLogo};
+
+std::wstring fromCp1251(const char* text) {
+  const std::u16string wide = cp1251ToUtf16(text ? std::string(text) : std::string());
+  return std::wstring(wide.begin(), wide.end());
+}
+
+// Kept for the module's life: the glyph font, the file box's record (so it
+// reopens on the file chosen last) and the colour box's custom colours.
+HFONT g_glyphFont = nullptr;
+OPENFILENAMEA g_openFile;
+bool g_openFileReady = false;
+char g_openFilePath[4096];
+COLORREF g_customColors[16];
+
+HFONT glyphFont() {
+  if (!g_glyphFont)
+    g_glyphFont = CreateFontA(12, 0, 0, 0, 0, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Marlett");
+  return g_glyphFont;
+}
+
+// The dialog's caption for its message boxes: the module's own name, as a
+// framework would take it for the application name.
+std::wstring messageCaption() {
+  std::string name = platform::moduleFileName(platform::pluginModule());
+  const size_t sep = name.find_last_of("\\/");
+  if (sep != std::string::npos) name.erase(0, sep + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return platform::widen(name.c_str(), CP_ACP);
+}
+
+// The preview control's bitmap: a 32-bit bottom-up DIB section whose bits
+// the platform-free pane draws into, handed to the control as its image so
+// its own repaints show the same pixels.
+class Win32PreviewPane : public PreviewPane {
+ public:
+  Win32PreviewPane(HWND control, int32_t width, int32_t height, HBITMAP bitmap, uint32_t* bits)
+      : PreviewPane(width, height, bits), control_(control), bitmap_(bitmap) {
+    SendMessageW(control_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_));
+  }
+  ~Win32PreviewPane() override {
+    SendMessageW(control_, STM_SETIMAGE, IMAGE_BITMAP, 0);
+    DeleteObject(bitmap_);
+  }
+  HBITMAP bitmap() const { return bitmap_; }
+
+ private:
+  HWND control_;
+  HBITMAP bitmap_;
+};
+
+class DialogWindow;
+DialogWindow* g_window = nullptr;   // the one open dialog; UI thread only
+DialogWindow* g_pending = nullptr;  // being created, before WM_INITDIALOG owns it
+
+LRESULT CALLBACK mouseHookProc(int code, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK aboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM);
+
+class DialogWindow : public DialogView {
+ public:
+  DialogWindow(SettingsDialog& dialog, PluginState& state, HWND parent)
+      : dialog_(dialog), state_(state), parent_(parent) {}
+
+  SettingsDialog& dialog() { return dialog_; }
+  PluginState& state() { return state_; }
+  HWND hwnd() const { return hwnd_; }
+  void attach(HWND hwnd) { hwnd_ = hwnd; }
+  HHOOK hook() const { return hook_; }
+  HWND tooltip() const { return tooltip_; }
+  // Text changes the view makes itself while setting up are not the user's.
+  bool forwardsTextChanges() const { return !settingUp_ && textChangeDepth_ < 4; }
+  void enterTextChange() { ++textChangeDepth_; }
+  void leaveTextChange() { --textChangeDepth_; }
+
+  void* windowHandle() const override { return hwnd_; }
+
+  Rect windowRect() const override { return screenRect(hwnd_); }
+  Rect hostWindowRect() const override {
+    if (parent_ && IsWindow(parent_)) return screenRect(parent_);
+    const ScreenSize s = screenSize();
+    return Rect{0, 0, s.width, s.height};
+  }
+  ScreenSize screenSize() const override {
+    ScreenSize s;
+    s.width = GetSystemMetrics(SM_CXSCREEN);
+    s.height = GetSystemMetrics(SM_CYSCREEN);
+    return s;
+  }
+  void moveWindow(int32_t x, int32_t y) override {
+    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  void setUpControls() override {
+    settingUp_ = true;
+    if (HFONT font = glyphFont()) {
+      for (const int32_t id : kGlyphButtons)
+        SendDlgItemMessageW(hwnd_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    const HMODULE module = platform::pluginModule();
+    const struct { int32_t control, icon; } icons[] = {{kIdChooseLogo, kChooseLogoIcon},
+                                                       {kIdRemoveLogo, kRemoveLogoIcon}};
+    for (const auto& i : icons) {
+      HANDLE icon = LoadImageA(module, MAKEINTRESOURCEA(i.icon), IMAGE_ICON, 0, 0, LR_SHARED);
+      if (icon) SendDlgItemMessageW(hwnd_, i.control, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    }
+    const HWND edit = GetDlgItem(hwnd_, kIdOpacityEdit);
+    // The template's auto-buddy has usually done this already; setting it
+    // again would narrow the edit a second time.
+    if (SendDlgItemMessageW(hwnd_, kIdOpacitySpin, UDM_GETBUDDY, 0, 0) != reinterpret_cast<LRESULT>(edit))
+      SendDlgItemMessageW(hwnd_, kIdOpacitySpin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+    SendDlgItemMessageW(hwnd_, kIdOpacitySpin, UDM_SETRANGE, 0, MAKELPARAM(kOpacityMax, kOpacityMin));
+    SendMessageW(edit, EM_LIMITTEXT, kOpacityTextLimit, 0);
+    createTooltips();
+    hook_ = SetWindowsHookExW(WH_MOUSE, mouseHookProc, nullptr, GetCurrentThreadId());
+    settingUp_ = false;
+  }
+
+  void tearDownControls() override {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    hook_ = nullptr;
+    if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
+    tooltip_ = nullptr;
+  }
+
+  std::unique_ptr<PreviewPane> createPreviewPane() override {
+    const HWND control = GetDlgItem(hwnd_, kIdPreview);
+    RECT client = {0, 0, 0, 0};
+    if (!control || !GetClientRect(control, &client) || client.right <= 0 || client.bottom <= 0)
+      return nullptr;
+    // The header and one zero colour entry; positive height: bottom-up rows.
+    struct {
+      BITMAPINFOHEADER header;
+      RGBQUAD colors[1];
+    } info;
+    std::memset(&info, 0, sizeof info);
+    info.header.biSize = sizeof(BITMAPINFOHEADER);
+    info.header.biWidth = client.right;
+    info.header.biHeight = client.bottom;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 32;
+    info.header.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                      &bits, nullptr, 0);
+    if (!bitmap || !bits) {
+      if (bitmap) DeleteObject(bitmap);
+      return nullptr;
+    }
+    return std::unique_ptr<PreviewPane>(new Win32PreviewPane(control, client.right, client.bottom, bitmap,
+                                                             static_cast<uint32_t*>(bits)));
+  }
+
+  void presentPreview(PreviewPane& pane) override {
+    const HWND control = GetDlgItem(hwnd_, kIdPreview);
+    if (!control) return;
+    GdiFlush();  // the pane wrote the DIB's bits directly
+    HDC dc = GetDC(control);
+    if (!dc) return;
+    if (HDC memory = CreateCompatibleDC(dc)) {
+      HGDIOBJ old = SelectObject(memory, static_cast<Win32PreviewPane&>(pane).bitmap());
+      BitBlt(dc, 0, 0, pane.width(), pane.height(), memory, 0, 0, SRCCOPY);
+      SelectObject(memory, old);
+      DeleteDC(memory);
+    }
+    ReleaseDC(control, dc);
+  }
+
+  void setCheck(int32_t id, bool checked) override {
+    CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+  }
+  bool isChecked(int32_t id) const override { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
+
+  void setText(int32_t id, const std::string& text, TextEncoding encoding) override {
+    // The system's own texts are 1251 whatever the ANSI code page is; file
+    // names came from the narrow file box, so they are in the ANSI code page.
+    if (encoding == TextEncoding::Cp1251)
+      SetDlgItemTextW(hwnd_, id, fromCp1251(text.c_str()).c_str());
+    else
+      SetDlgItemTextA(hwnd_, id, text.c_str());
+  }
+
+  std::string text(int32_t id) const override {
+    const HWND control = GetDlgItem(hwnd_, id);
+    const int n = control ? GetWindowTextLengthA(control) : 0;
+    if (n <= 0) return std::string();
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    const int got = GetWindowTextA(control, &out[0], n + 1);
+    out.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return out;
+  }
+
+  void setEnabled(int32_t id, bool enabled) override {
+    if (HWND control = GetDlgItem(hwnd_, id)) EnableWindow(control, enabled ? TRUE : FALSE);
+  }
+
+  void setSpinPosition(int32_t position) override {
+    SendDlgItemMessageW(hwnd_, kIdOpacitySpin, UDM_SETPOS, 0, MAKELPARAM(position, 0));
+  }
+
+  void repaintSwatch() override {
+    if (HWND swatch = GetDlgItem(hwnd_, kIdColorSwatch))
+      RedrawWindow(swatch, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  }
+
+  void postNotify(int32_t code) override {
+    PostMessageW(hwnd_, kPluginNotifyMessage, static_cast<WPARAM>(code), 0);
+  }
+  void postClose() override { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
+  // The window procedure frees this object at WM_NCDESTROY: nothing of it
+  // may be touched after DestroyWindow.
+  void destroyWindow() override { DestroyWindow(hwnd_); }
+  void startTimer(int32_t id, uint32_t periodMs) override { SetTimer(hwnd_, static_cast<UINT_PTR>(id), periodMs, nullptr); }
+  void stopTimer(int32_t id) override { KillTimer(hwnd_, static_cast<UINT_PTR>(id)); }
+  void flashCaption() override { FlashWindow(hwnd_, TRUE); }
+
+  bool chooseLogoFile(const std::string& filter, std::string& path) override {
+    if (!g_openFileReady) {
+      std::memset(&g_openFile, 0, sizeof g_openFile);
+      g_openFile.lStructSize = sizeof g_openFile;
+      g_openFile.lpstrFile = g_openFilePath;
+      g_openFile.nMaxFile = sizeof g_openFilePath;
+      g_openFileReady = true;
+    }
+    g_openFile.hwndOwner = hwnd_;
+    g_openFile.hInstance = nullptr;
+    g_openFile.lpstrFilter = filter.c_str();  // alive until the box has closed
+    g_openFile.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    BOOL ok = GetOpenFileNameA(&g_openFile);
+    if (!ok && CommDlgExtendedError() == FNERR_INVALIDFILENAME) {
+      // The name kept from last time is no longer acceptable: start afresh
+      // instead of never opening again.
+      g_openFilePath[0] = '\0';
+      ok = GetOpenFileNameA(&g_openFile);
+    }
+    g_openFile.lpstrFilter = nullptr;
+    if (!ok) return false;
+    g_openFilePath[sizeof g_openFilePath - 1] = '\0';
+    path = g_openFilePath;
+    return !path.empty();
+  }
+
+  bool chooseColor(uint32_t initial, uint32_t& chosen) override {
+    CHOOSECOLORA cc;
+    std::memset(&cc, 0, sizeof cc);
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = hwnd_;
+    cc.rgbResult = initial;
+    cc.lpCustColors = g_customColors;
+    cc.Flags = CC_RGBINIT | CC_FULLOPEN;
+    if (!ChooseColorA(&cc)) return false;
+    chosen = cc.rgbResult;
+    return true;
+  }
+
+  void showOpacityWarning(const char* text) override {
+    MessageBoxW(hwnd_, fromCp1251(text).c_str(), messageCaption().c_str(), MB_OK | MB_ICONEXCLAMATION);
+  }
+
+  void showAbout() override {
+    DialogBoxParamW(platform::pluginModule(), MAKEINTRESOURCEW(kAboutDialogTemplate), nullptr, aboutProc, 0);
+  }
+
+ private:
+  static Rect screenRect(HWND hwnd) {
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(hwnd, &r);
+    return Rect{r.left, r.top, r.right, r.bottom};
+  }
+
+  void createTooltips() {
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               platform::pluginModule(), nullptr);
+    if (!tooltip_) return;
+    for (const int32_t id : kTooltipControls) {
+      const HWND control = GetDlgItem(hwnd_, id);
+      if (!control) continue;
+      std::wstring tip = fromCp1251(texts::tooltipFor(id));
+      TTTOOLINFOW tool;
+      std::memset(&tool, 0, sizeof tool);
+      // The size common controls 5 know, so the tools register without a manifest too.
+      tool.cbSize = TTTOOLINFOW_V2_SIZE;
+      tool.uFlags = TTF_IDISHWND;
+      tool.hwnd = hwnd_;
+      tool.uId = reinterpret_cast<UINT_PTR>(control);
+      tool.lpszText = &tip[0];
+      SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    SendMessageW(tooltip_, TTM_ACTIVATE, TRUE, 0);
+  }
+
+  SettingsDialog& dialog_;
+  PluginState& state_;
+  HWND parent_;
+  HWND hwnd_ = nullptr;
+  HWND tooltip_ = nullptr;
+  HHOOK hook_ = nullptr;
+  bool settingUp_ = false;
+  int textChangeDepth_ = 0;
+};
+
+// Watches every mouse event of the dialog's thread: the press-and-hold
+// buttons act on the left button, and the tooltips see the moves.
+LRESULT CALLBACK mouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
+  DialogWindow* window = g_window;
+  HHOOK hook = window ? window->hook() : nullptr;
+  if (code >= 0 && window && lParam) {
+    const MOUSEHOOKSTRUCT* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
+    const UINT message = static_cast<UINT>(wParam);
+    const HWND target = mouse->hwnd;
+    if (target && GetParent(target) == window->hwnd()) {
+      const int32_t id = GetDlgCtrlID(target);
+      if (isRepeatButton(id)) {
+        DialogController& controller = window->dialog().controller();
+        if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)
+          controller.onRepeatButtonDown(id);
+        else if (message == WM_LBUTTONUP)
+          controller.onRepeatButtonUp(id);
+      }
+    }
+    if (g_window == window && window->tooltip()) {
+      MSG relay;
+      std::memset(&relay, 0, sizeof relay);
+      relay.hwnd = target;
+      relay.message = message;
+      relay.time = static_cast<DWORD>(GetMessageTime());
+      relay.pt = mouse->pt;
+      SendMessageW(window->tooltip(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+    }
+  }
+  return CallNextHookEx(hook, code, wParam, lParam);
+}
+
+INT_PTR CALLBACK aboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+    EndDialog(hwnd, LOWORD(wParam));
+    return TRUE;
+  }
+  return FALSE;
+}
+
+void drawSwatch(DialogWindow& window, const DRAWITEMSTRUCT& item) {
+  const SwatchLook look = window.dialog().controller().swatchLook((item.itemState & ODS_DISABLED) != 0);
+  HBRUSH brush = look.fill == SwatchLook::Fill::GreyHatch ? CreateHatchBrush(HS_FDIAGONAL, look.color)
+                                                          : CreateSolidBrush(look.color);
+  RECT r = item.rcItem;
+  if (brush) {
+    HGDIOBJ old = SelectObject(item.hDC, brush);
+    PatBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, PATCOPY);
+    SelectObject(item.hDC, old);
+    DeleteObject(brush);
+  }
+  DrawEdge(item.hDC, &r, EDGE_BUMP, BF_RECT);
+}
+
+INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  DialogWindow* window = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    window = reinterpret_cast<DialogWindow*>(lParam);
+    g_pending = nullptr;  // freed at WM_NCDESTROY from now on
+    SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(window));
+    window->attach(hwnd);
+    g_window = window;
+    window->dialog().controller().onInitDialog(window->state(), *window);
+    return TRUE;
+  }
+  if (!window) return FALSE;
+  DialogController& controller = window->dialog().controller();
+  switch (message) {
+    case kPluginNotifyMessage:
+      controller.onNotify(static_cast<int32_t>(wParam));
+      return TRUE;
+    case WM_COMMAND: {
+      const int32_t id = LOWORD(wParam);
+      const UINT code = HIWORD(wParam);
+      if (id == kIdOpacityEdit && code == EN_CHANGE) {
+        if (window->forwardsTextChanges()) {
+          window->enterTextChange();
+          controller.onOpacityTextChanged();
+          // The window may be gone (the warning box let a close through).
+          if (GetWindowLongPtrW(hwnd, DWLP_USER) == reinterpret_cast<LONG_PTR>(window))
+            window->leaveTextChange();
+        }
+        return TRUE;
+      }
+      // The press-and-hold buttons act through the mouse hook only; IDOK and
+      // IDCANCEL from the dialog manager reach the controller, which ignores them.
+      if (code == BN_CLICKED && !isRepeatButton(id)) controller.onCommand(id);
+      return TRUE;
+    }
+    case WM_TIMER:
+      controller.onTimer(static_cast<int32_t>(wParam));
+      return TRUE;
+    case WM_DRAWITEM:
+      if (wParam == static_cast<WPARAM>(kIdColorSwatch) && lParam) {
+        drawSwatch(*window, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+      }
+      return FALSE;
+    case WM_CLOSE:
+      controller.onClose();
+      return TRUE;
+    case WM_DESTROY:
+      controller.onDestroy();
+      return FALSE;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+      if (g_window == window) g_window = nullptr;
+      delete window;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+SettingsDialog::~SettingsDialog() {
+  if (g_glyphFont) DeleteObject(g_glyphFont);
+  g_glyphFont = nullptr;
+}
+
+void SettingsDialog::open(PluginState& state, void* parentWindow) {
+  if (window_) {
+    SetFocus(static_cast<HWND>(window_));
+    controller_.startFlash(2);
+    return;
+  }
+  // A stale host handle would make the creation fail and show nothing: the
+  // dialog is then made without an owner.
+  HWND parent = static_cast<HWND>(parentWindow);
+  if (parent && !IsWindow(parent)) parent = nullptr;
+
+  INITCOMMONCONTROLSEX classes;
+  classes.dwSize = sizeof classes;
+  classes.dwICC = ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
+  InitCommonControlsEx(&classes);
+
+  DialogWindow* window = new (std::nothrow) DialogWindow(*this, state, parent);
+  if (!window) return;
+  g_pending = window;
+  HWND hwnd = CreateDialogParamW(platform::pluginModule(), MAKEINTRESOURCEW(kSettingsDialogTemplate), parent,
+                                 dialogProc, reinterpret_cast<LPARAM>(window));
+  if (g_pending == window) {
+    // The template never reached WM_INITDIALOG: nobody else owns the view.
+    g_pending = nullptr;
+    delete window;
+    if (hwnd) DestroyWindow(hwnd);
+    return;
+  }
+  if (!hwnd) return;
+  ShowWindow(hwnd, SW_SHOW);
+}
+
+void SettingsDialog::destroyWindow() {
+  if (window_) DestroyWindow(static_cast<HWND>(window_));
+}
 
 }  // namespace om

@@ -1,0 +1,231 @@
+// The settings dialog as a real window, driven the way a user drives it:
+// posted clicks, typed characters, the real file box and message box, and
+// mouse presses through SendInput. Runs only under scripts/wine/run-gui-tests.sh
+// (a display is needed); elsewhere every test is skipped.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "dialog/dialog_ids.h"
+#include "dialog/dialog_texts.h"
+#include "gui_host.h"
+
+namespace om {
+namespace {
+
+using namespace guitest;
+
+std::string narrow(const std::wstring& w) {
+  std::string out;
+  for (wchar_t c : w) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+GuiHost& host() {
+  static std::unique_ptr<GuiHost> instance(new GuiHost());
+  return *instance;
+}
+
+class SettingsWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* gui = std::getenv("OM_GUI_TESTS");
+    if (!gui || std::string(gui) != "1") GTEST_SKIP() << "needs a display: scripts/wine/run-gui-tests.sh";
+    ASSERT_TRUE(host().ok()) << "plug-in or host window missing: " << pluginPath();
+    DeleteFileA(settingsPath().c_str());
+    picture_ = exeFolder() + "logo_100x50.bmp";
+    ASSERT_TRUE(writeTestBitmap(picture_, 100, 50));
+  }
+
+  HWND open() {
+    host().configure();
+    HWND dialog = nullptr;
+    waitFor([&] { return (dialog = settingsDialog()) != nullptr; });
+    // The refresh posted by the opening has run once the file name is shown.
+    if (dialog) waitFor([&] { return !controlText(dialog, kIdFileName).empty(); });
+    return dialog;
+  }
+
+  void click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+  std::string savedSettings() {
+    host().shutdown();
+    return readFile(settingsPath());
+  }
+
+  static bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+  std::string picture_;
+};
+
+TEST_F(SettingsWindow, OpensWithItsTextsControlsAndOneWindowOnly) {
+  host().start();
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+
+  EXPECT_EQ(controlText(dialog, kIdFileName), fromCp1251(texts::kNoLogo));
+  EXPECT_EQ(controlText(dialog, kIdChannelName), fromCp1251("\xCF\xE5\xF0\xE2\xFB\xE9"));
+  EXPECT_EQ(controlText(dialog, kIdCancel), fromCp1251(texts::kCancelButton));
+  for (int id : {kIdMoveRight, kIdLarger, kIdTopLeft, kIdRemoveLogo, kIdColorKeyEnable, kIdLeftTopPixel,
+                 kIdColorSwatch, kIdShowLogo, kIdOpacityEdit, kIdOpacitySpin, kIdOpacityLabel})
+    EXPECT_FALSE(enabled(dialog, id)) << id;
+  for (int id : {kIdPrivateSettings, kIdChooseLogo, kIdAbout, kIdOk, kIdCancel}) EXPECT_TRUE(enabled(dialog, id)) << id;
+
+  // The glyph buttons draw in Marlett; the file buttons show their icons.
+  LOGFONTW font = {};
+  HFONT glyph = reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, kIdMoveRight, WM_GETFONT, 0, 0));
+  ASSERT_NE(glyph, nullptr);
+  GetObjectW(glyph, sizeof font, &font);
+  EXPECT_STREQ(font.lfFaceName, L"Marlett");
+  EXPECT_EQ(font.lfHeight, 12);
+  EXPECT_NE(SendDlgItemMessageW(dialog, kIdChooseLogo, BM_GETIMAGE, IMAGE_ICON, 0), 0);
+  EXPECT_NE(SendDlgItemMessageW(dialog, kIdRemoveLogo, BM_GETIMAGE, IMAGE_ICON, 0), 0);
+  EXPECT_EQ(SendDlgItemMessageW(dialog, kIdOpacitySpin, UDM_GETBUDDY, 0, 0),
+            reinterpret_cast<LRESULT>(GetDlgItem(dialog, kIdOpacityEdit)));
+
+  // The dialog manager's OK and Cancel (Enter, Escape) do not close it.
+  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+  SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(IsWindow(dialog));
+
+  // A second PluginConfigure keeps the one window.
+  host().configure();
+  Sleep(300);
+  EXPECT_EQ(findWindows(L"#32770", fromCp1251(texts::kDialogCaption)).size(), 1u);
+  EXPECT_EQ(settingsDialog(), dialog);
+
+  click(dialog, kIdCancel);
+  EXPECT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+  const std::string ini = savedSettings();
+  EXPECT_NE(iniValue(ini, "COMMON", "DlgWndPosX"), "-100") << "the position is recorded on closing";
+}
+
+// The steps a held arrow makes: 1 on the press, then the truncated
+// accumulator after each tick, the accumulator growing by repeated addition.
+std::vector<int> holdTotals(int ticks) {
+  std::vector<int> totals{1};
+  double acc = 0.0;
+  for (int i = 0; i < ticks; ++i) {
+    acc += 0.4;
+    totals.push_back(totals.back() + static_cast<int>(acc));
+  }
+  return totals;
+}
+
+TEST_F(SettingsWindow, PictureFromTheFileBoxThenEditsReachTheFramesAndTheSettings) {
+  host().start();
+  const std::vector<uint8_t> plainFrame = host().frame();
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+
+  // The real open-file box: type the path and confirm.
+  click(dialog, kIdChooseLogo);
+  HWND box = nullptr;
+  ASSERT_TRUE(waitFor([&] { return (box = ownedDialog(dialog)) != nullptr; }, 10000));
+  // The file name field: a combo box (cmb13) in the explorer-style box, an
+  // edit (edt1) in the older one.
+  HWND name = GetDlgItem(box, 0x47c);
+  if (!name) name = GetDlgItem(box, 0x480);
+  ASSERT_NE(name, nullptr);
+  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(picture_.c_str()));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  const std::wstring shownPath(picture_.begin(), picture_.end());
+  ASSERT_TRUE(waitFor([&] { return controlText(dialog, kIdFileName) == shownPath; }, 10000))
+      << "the file name box shows " << narrow(controlText(dialog, kIdFileName));
+  EXPECT_TRUE(waitFor([&] { return enabled(dialog, kIdMoveRight) && enabled(dialog, kIdOpacityEdit); }));
+  EXPECT_TRUE(enabled(dialog, kIdColorKeyEnable));
+  EXPECT_FALSE(enabled(dialog, kIdLeftTopPixel)) << "needs the colour key on";
+  EXPECT_EQ(controlText(dialog, kIdOpacityEdit), L"60");
+
+  host().processFrame();
+  EXPECT_NE(host().frame(), plainFrame) << "the chosen logo is stamped on the next frame";
+  const std::vector<uint8_t> atOrigin = host().frame();
+
+  if (const char* shots = std::getenv("OM_GUI_SHOTS")) {
+    Sleep(300);
+    EXPECT_TRUE(captureWindow(dialog, std::string(shots) + "\\settings-dialog.bmp"));
+  }
+
+  // A click on "4" steps once; a held "4" keeps stepping, faster and faster.
+  pressAt(GetDlgItem(dialog, kIdMoveRight), 0);
+  pressAt(GetDlgItem(dialog, kIdMoveRight), 700);
+  host().processFrame();
+  EXPECT_NE(host().frame(), atOrigin) << "the moved logo reaches the frame";
+
+  // Select all, type 1, 5, 0: the third digit brings the warning and 15 stays.
+  const HWND edit = GetDlgItem(dialog, kIdOpacityEdit);
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  PostMessageW(edit, WM_CHAR, '1', 0);
+  EXPECT_TRUE(waitFor([&] { return windowText(edit) == L"1"; }));
+  PostMessageW(edit, WM_CHAR, '5', 0);
+  EXPECT_TRUE(waitFor([&] { return windowText(edit) == L"15"; }));
+  PostMessageW(edit, WM_CHAR, '0', 0);
+  HWND warning = nullptr;
+  ASSERT_TRUE(waitFor([&] { return (warning = ownedDialog(dialog)) != nullptr; }));
+  EXPECT_EQ(controlText(warning, 0xFFFF), fromCp1251(texts::kOpacityWarning));
+  PostMessageW(warning, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(waitFor([&] { return !IsWindow(warning) && windowText(edit) == L"15"; }));
+
+  click(dialog, kIdOk);
+  EXPECT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+
+  const std::string ini = savedSettings();
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoFileName"), picture_);
+  // 100x50 on a 576-line frame: 87 thousandths high, 131 wide.
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoSizeY"), "87");
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoSizeX"), "131");
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoOpacity"), "15");
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoPosY"), "0");
+  // The click gave 1; the hold 1 more on the press, then the ticks' steps.
+  const int moved = std::atoi(iniValue(ini, "COMMON", "LogoPosX").c_str());
+  const std::vector<int> totals = holdTotals(40);
+  bool matches = false;
+  for (size_t ticks = 4; ticks < totals.size(); ++ticks) matches |= moved == 1 + totals[ticks];
+  EXPECT_TRUE(matches) << "LogoPosX " << moved << " is not a click plus an accelerating hold";
+}
+
+TEST_F(SettingsWindow, CancelRestoresTheTableAndThePositionIsRemembered) {
+  const std::string start = "[COMMON]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\nLogoFileName=" + picture_ +
+                            "\r\nLogoPosX=100\r\nLogoPosY=200\r\nLogoSizeX=131\r\nLogoSizeY=87\r\n";
+  CreateDirectoryA((exeFolder() + "Plugins").c_str(), nullptr);
+  ASSERT_TRUE(writeFile(settingsPath(), start.data(), start.size()));
+  host().start();
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(waitFor([&] { return enabled(dialog, kIdMoveRight); }))
+      << "no picture loaded from " << picture_ << "; file box: " << narrow(controlText(dialog, kIdFileName));
+
+  // First opening: centred on the host window.
+  RECT d, h;
+  GetWindowRect(dialog, &d);
+  GetWindowRect(host().hostWindow(), &h);
+  EXPECT_LE(std::abs((d.left + d.right) - (h.left + h.right)), 2);
+  EXPECT_LE(std::abs((d.top + d.bottom) - (h.top + h.bottom)), 2);
+
+  pressAt(GetDlgItem(dialog, kIdMoveRight), 0);
+  click(dialog, kIdBottomRight);
+  SetWindowPos(dialog, nullptr, 130, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  click(dialog, kIdCancel);
+  ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+
+  dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  GetWindowRect(dialog, &d);
+  EXPECT_EQ(d.left, 130);
+  EXPECT_EQ(d.top, 90);
+  click(dialog, kIdOk);
+  ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+
+  const std::string ini = savedSettings();
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoPosX"), "100");
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoPosY"), "200");
+  EXPECT_EQ(iniValue(ini, "COMMON", "DlgWndPosX"), "130");
+  EXPECT_EQ(iniValue(ini, "COMMON", "DlgWndPosY"), "90");
+}
+
+}  // namespace
+}  // namespace om

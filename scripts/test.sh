@@ -82,31 +82,33 @@ ctest_suite asan
 ctest_suite tsan
 fuzz_suite
 
-if [[ "${SKIP_WINDOWS:-0}" != 1 && -x scripts/wine/build-windows.sh ]]; then
+# A suite script that ends with a line "<name>: N passed, N failed".
+script_suite() {  # name script
+  local name=$1 log="$log_dir/$1.log" line p f
+  "$2" >"$log" 2>&1
+  local code=$?
+  line=$(grep -E '^[A-Za-z-]+: [0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+  if [[ -z "$line" ]]; then
+    tail -60 "$log"
+    count "$name" 0 1
+    return
+  fi
+  p=$(sed -E 's/^[A-Za-z-]+: ([0-9]+) passed, ([0-9]+) failed.*/\1/' <<<"$line")
+  f=$(sed -E 's/^[A-Za-z-]+: ([0-9]+) passed, ([0-9]+) failed.*/\2/' <<<"$line")
+  if ((f > 0 || code != 0)); then
+    tail -60 "$log"
+    ((f == 0)) && f=1
+  fi
+  count "$name" "$p" "$f"
+}
+
+if [[ "${SKIP_WINDOWS:-0}" != 1 ]]; then
   echo "== building windows"
   if scripts/wine/build-windows.sh >"$log_dir/windows-build.log" 2>&1; then
     count "windows build" 1 0
-    if [[ -x scripts/wine/check-dll.sh ]]; then
-      if scripts/wine/check-dll.sh >"$log_dir/check-dll.log" 2>&1; then
-        count "dll check" 1 0
-      else
-        cat "$log_dir/check-dll.log"
-        count "dll check" 0 1
-      fi
-    fi
-    if [[ -x scripts/wine/run-wine-tests.sh ]]; then
-      scripts/wine/run-wine-tests.sh >"$log_dir/wine.log" 2>&1
-      line=$(grep -E '^(wine: )?[0-9]+ passed, [0-9]+ failed' "$log_dir/wine.log" | tail -1)
-      if [[ -n "$line" ]]; then
-        p=$(sed -E 's/^(wine: )?([0-9]+) passed, ([0-9]+) failed.*/\2/' <<<"$line")
-        f=$(sed -E 's/^(wine: )?([0-9]+) passed, ([0-9]+) failed.*/\3/' <<<"$line")
-        ((f > 0)) && tail -60 "$log_dir/wine.log"
-        count wine "$p" "$f"
-      else
-        tail -60 "$log_dir/wine.log"
-        count wine 0 1
-      fi
-    fi
+    script_suite dll-check scripts/wine/check-dll.sh
+    script_suite wine scripts/wine/run-wine-tests.sh
+    script_suite wine-gui scripts/wine/run-gui-tests.sh
   else
     tail -40 "$log_dir/windows-build.log"
     count "windows build" 0 1

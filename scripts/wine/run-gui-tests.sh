@@ -104,7 +104,7 @@ if [[ -f $logs/settings-dialog.bmp ]]; then
   convert "$logs/settings-dialog.bmp" "$logs/settings-dialog.png" && rm -f "$logs/settings-dialog.bmp"
 fi
 
-if [[ -f $host_exe ]] && "$wine" "$host_exe" --help 2>/dev/null | grep -q -- '--window'; then
+if [[ -f $host_exe ]] && grep -aq -- '--window-test' "$host_exe"; then
   echo "== live host window"
   cp "$host_exe" "$hostdir/"
   live=$logs/host-window

@@ -7,8 +7,15 @@
 #include "tools/host/demo.h"
 #include "tools/host/host_run.h"
 #include "tools/host/options.h"
+#ifdef _WIN32
+#include "tools/host/host_window_win32.h"
+#endif
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The live window: video in a window of its own, the settings dialog on F2.
+  if (argc > 1 && std::string(argv[1]) == "--window") return omhost::runHostWindow(argc, argv);
+#endif
   omhost::HostOptions options;
   std::string error;
   if (!omhost::parseOptions(argc, argv, options, error)) {

@@ -2,6 +2,8 @@
 // reader. Nothing to start up, so a CodecScope is available unless a test
 // says otherwise; without it only BMP files load, opaque, as on a system
 // without the codec library.
+#include <sys/types.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -21,28 +23,24 @@ std::atomic<bool> g_codecUnavailable{false};
 // in any of our formats.
 constexpr uint64_t kMaxFileBytes = kPictureMemoryBudget;
 
-// Reads the whole file. Files that are not a known picture format are
-// rejected after the first block, so naming a huge file costs little.
+// Reads the whole file into one buffer sized from the file's length. A file
+// that is no known picture stops at its first bytes, so naming a huge file
+// by mistake costs little.
 bool readPictureFile(const char* path, std::vector<uint8_t>& bytes) {
   FILE* file = std::fopen(path, "rb");
   if (!file) return false;
-  bool ok = true;
-  uint8_t block[65536];
-  size_t n;
-  while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
-    if (bytes.size() + n > kMaxFileBytes) {
-      ok = false;
-      break;
-    }
-    bytes.insert(bytes.end(), block, block + n);
-    if (bytes.size() == n && sniffPictureFormat(bytes.data(), bytes.size()) == PictureFormat::kUnknown) {
-      ok = false;
-      break;
-    }
+  uint8_t head[16];
+  const size_t headSize = std::fread(head, 1, sizeof head, file);
+  bool ok = sniffPictureFormat(head, headSize) != PictureFormat::kUnknown && fseeko(file, 0, SEEK_END) == 0;
+  const off_t size = ok ? ftello(file) : -1;
+  ok = ok && size > 0 && static_cast<uint64_t>(size) <= kMaxFileBytes && fseeko(file, 0, SEEK_SET) == 0;
+  if (ok) {
+    bytes.resize(static_cast<size_t>(size));
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));  // it may have shrunk meanwhile
+    ok = !std::ferror(file) && !bytes.empty();
   }
-  if (std::ferror(file)) ok = false;
   std::fclose(file);
-  return ok && !bytes.empty();
+  return ok;
 }
 
 bool decodeBmp(const uint8_t* data, size_t size, BmpAlpha alpha, LogoImage& image) {
@@ -72,7 +70,7 @@ void setCodecUnavailableForTesting(bool unavailable) noexcept { g_codecUnavailab
 bool codecUnavailableForTesting() noexcept { return g_codecUnavailable; }
 
 CodecScope::CodecScope() noexcept : available_(!g_codecUnavailable) {}
-CodecScope::~CodecScope() = default;
+CodecScope::~CodecScope() { (void)token_; }  // nothing was started, so no token to hand back
 
 PictureFormat sniffPictureFormat(const uint8_t* data, size_t size) {
   static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};

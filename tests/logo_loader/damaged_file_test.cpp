@@ -19,7 +19,7 @@ struct Sample {
 
 std::vector<Sample> samples() {
   std::vector<Sample> out;
-  BmpSpec bmp;
+  BmpInput bmp;
   bmp.width = 5;
   bmp.height = -3;
   bmp.bitCount = 4;
@@ -33,14 +33,14 @@ std::vector<Sample> samples() {
   bmp.values.assign(15, 0x80402010);
   out.push_back({"alpha.bmp", writeBmp(bmp)});
 
-  GifFrameSpec a;
+  GifFrameInput a;
   a.width = 6;
   a.height = 5;
   a.interlace = true;
   a.transparent = 1;
   a.disposal = 3;
   for (int i = 0; i < 30; ++i) a.indices.push_back(static_cast<uint8_t>(i % 3));
-  GifFrameSpec b = a;
+  GifFrameInput b = a;
   b.interlace = false;
   b.left = 2;
   b.width = 4;
@@ -52,7 +52,7 @@ std::vector<Sample> samples() {
   Bytes rgba;
   for (int i = 0; i < 7 * 6 * 4; ++i) rgba.push_back(static_cast<uint8_t>(i * 13));
   out.push_back({"rgba.png", writePngRgba(7, 6, rgba)});
-  PngSpec palette;
+  PngInput palette;
   palette.width = 9;
   palette.height = 9;
   palette.colorType = PNG_COLOR_TYPE_PALETTE;

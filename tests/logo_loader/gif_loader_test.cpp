@@ -13,8 +13,8 @@ constexpr uint32_t kRed = argb(255, 255, 0, 0);
 constexpr uint32_t kGreen = argb(255, 0, 255, 0);
 constexpr uint32_t kBlue = argb(255, 0, 0, 255);
 
-GifFrameSpec solid(int w, int h, uint8_t index, int delay) {
-  GifFrameSpec f;
+GifFrameInput solid(int w, int h, uint8_t index, int delay) {
+  GifFrameInput f;
   f.width = w;
   f.height = h;
   f.indices.assign(static_cast<size_t>(w * h), index);
@@ -38,7 +38,7 @@ class GifLoader : public ::testing::Test {
 };
 
 TEST_F(GifLoader, DelaysAreTenTimesHundredthsWithZeroOrMissingAsHundred) {
-  std::vector<GifFrameSpec> frames = {solid(2, 2, 0, 0), solid(2, 2, 1, 7), solid(2, 2, 2, 1), solid(2, 2, 3, 0)};
+  std::vector<GifFrameInput> frames = {solid(2, 2, 0, 0), solid(2, 2, 1, 7), solid(2, 2, 2, 1), solid(2, 2, 3, 0)};
   frames[3].control = false;
   ASSERT_TRUE(image.LoadFromFile(dir.write("a.gif", writeGif(2, 2, kColors, frames)).c_str()));
   ASSERT_EQ(image.FrameCount(), 4);
@@ -49,17 +49,17 @@ TEST_F(GifLoader, DelaysAreTenTimesHundredthsWithZeroOrMissingAsHundred) {
 }
 
 TEST_F(GifLoader, FramesAreCompositedWithTransparencyAndDisposal) {
-  GifFrameSpec keep = solid(4, 4, 0, 10);
+  GifFrameInput keep = solid(4, 4, 0, 10);
   keep.disposal = 1;
-  GifFrameSpec restore;  // green square with one transparent pixel, then put back
+  GifFrameInput restore;  // green square with one transparent pixel, then put back
   restore.left = restore.top = 1;
   restore.width = restore.height = 2;
   restore.indices = {1, 3, 1, 1};
   restore.transparent = 3;
   restore.disposal = 3;
-  GifFrameSpec clear = solid(1, 1, 2, 10);  // blue corner, then cleared
+  GifFrameInput clear = solid(1, 1, 2, 10);  // blue corner, then cleared
   clear.disposal = 2;
-  GifFrameSpec last = solid(1, 1, 1, 10);
+  GifFrameInput last = solid(1, 1, 1, 10);
   last.left = last.top = 3;
 
   ASSERT_TRUE(image.LoadFromFile(dir.write("c.gif", writeGif(4, 4, kColors, {keep, restore, clear, last})).c_str()));
@@ -72,7 +72,7 @@ TEST_F(GifLoader, FramesAreCompositedWithTransparencyAndDisposal) {
 }
 
 TEST_F(GifLoader, UncoveredAndTransparentPixelsAreFullyTransparent) {
-  GifFrameSpec f = solid(2, 1, 1, 10);
+  GifFrameInput f = solid(2, 1, 1, 10);
   f.left = 1;
   f.indices = {1, 0};
   f.transparent = 0;
@@ -82,12 +82,12 @@ TEST_F(GifLoader, UncoveredAndTransparentPixelsAreFullyTransparent) {
 
 TEST_F(GifLoader, InterlacedRowsLandWhereTheyBelong) {
   // 11 rows reach every pass; each row gets its own colour pattern.
-  GifFrameSpec f;
+  GifFrameInput f;
   f.width = 3;
   f.height = 11;
   for (int y = 0; y < f.height; ++y)
     for (int x = 0; x < f.width; ++x) f.indices.push_back(static_cast<uint8_t>((y + x) % 4));
-  GifFrameSpec plain = f;
+  GifFrameInput plain = f;
   f.interlace = true;
   LogoImage reference;
   ASSERT_TRUE(image.LoadFromFile(dir.write("i.gif", writeGif(3, 11, kColors, {f})).c_str()));
@@ -114,7 +114,7 @@ TEST_F(GifLoader, OnlyAGifEndingAnimatesWhateverTheContent) {
 }
 
 TEST_F(GifLoader, ZeroLogicalScreenTakesTheFramesExtent) {
-  GifFrameSpec f = solid(3, 2, 2, 10);
+  GifFrameInput f = solid(3, 2, 2, 10);
   f.left = 2;
   f.top = 1;
   ASSERT_TRUE(image.LoadFromFile(dir.write("z.gif", writeGif(0, 0, kColors, {f})).c_str()));
@@ -144,9 +144,9 @@ TEST_F(GifLoader, DamageKeepsTheFramesBeforeIt) {
 TEST_F(GifLoader, PicturesBeyondTheBudgetFailBeforeAllocating) {
   // Too wide a screen, a frame set too large in total, a flood of tiny frames.
   EXPECT_FALSE(image.LoadFromFile(dir.write("wide.gif", writeGif(kMaxPictureSide + 1, 1, kColors, {solid(1, 1, 0, 1)})).c_str()));
-  std::vector<GifFrameSpec> sixteen(16, solid(1, 1, 0, 1));
+  std::vector<GifFrameInput> sixteen(16, solid(1, 1, 0, 1));
   EXPECT_FALSE(image.LoadFromFile(dir.write("big.gif", writeGif(2048, 2048, kColors, sixteen)).c_str()));
-  std::vector<GifFrameSpec> flood(kPictureMemoryBudget / kFrameOverheadBytes + 1, solid(1, 1, 0, 1));
+  std::vector<GifFrameInput> flood(kPictureMemoryBudget / kFrameOverheadBytes + 1, solid(1, 1, 0, 1));
   EXPECT_FALSE(image.LoadFromFile(dir.write("flood.gif", writeGif(1, 1, kColors, flood)).c_str()));
   // The same 2048 x 2048 screen as a still: one frame fits.
   ASSERT_TRUE(image.LoadFromFile(dir.write("big.png", writeGif(2048, 2048, kColors, sixteen)).c_str()));

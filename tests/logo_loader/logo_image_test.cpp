@@ -17,17 +17,17 @@ class LogoImageTest : public ::testing::Test {
 
   // 2 x 2, top-left red, top-right green, bottom row blue, all opaque.
   std::string bmpFile(const char* name = "logo.bmp") {
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.values = {0xFF0000, 0x00FF00, 0x0000FF, 0x0000FF};
-    return dir.write(name, writeBmp(spec));
+    BmpInput pic;
+    pic.width = 2;
+    pic.height = 2;
+    pic.values = {0xFF0000, 0x00FF00, 0x0000FF, 0x0000FF};
+    return dir.write(name, writeBmp(pic));
   }
   std::string threeFrameGif() {
-    GifFrameSpec f;
+    GifFrameInput f;
     f.width = f.height = 1;
     f.delay = 3;
-    std::vector<GifFrameSpec> frames(3, f);
+    std::vector<GifFrameInput> frames(3, f);
     for (uint8_t i = 0; i < 3; ++i) frames[i].indices = {i};
     return dir.write("three.gif", writeGif(1, 1, {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}}, frames));
   }
@@ -79,7 +79,7 @@ TEST_F(LogoImageTest, EmptyPathOrFailedLoadLeavesTheImageEmpty) {
 }
 
 TEST_F(LogoImageTest, WithoutTheCodecOnlyOpaqueBitmapsLoad) {
-  BmpSpec alpha;  // carries an alpha mask, which the bitmap loader ignores
+  BmpInput alpha;  // carries an alpha mask, which the bitmap loader ignores
   alpha.infoSize = 124;
   alpha.width = 1;
   alpha.height = 1;

@@ -39,7 +39,7 @@ void check(bool ok, const char* what) {
 }  // namespace
 
 Bytes writeGif(int screenWidth, int screenHeight, const std::vector<Rgb>& globalColors,
-               const std::vector<GifFrameSpec>& frames, bool loop) {
+               const std::vector<GifFrameInput>& frames, bool loop) {
   Bytes out;
   int error = 0;
   GifFileType* gif = EGifOpen(&out, appendGifBytes, &error);
@@ -56,7 +56,7 @@ Bytes writeGif(int screenWidth, int screenHeight, const std::vector<Rgb>& global
               EGifPutExtensionTrailer(gif) == GIF_OK,
           "loop");
   }
-  for (const GifFrameSpec& f : frames) {
+  for (const GifFrameInput& f : frames) {
     if (f.control) {
       GraphicsControlBlock gcb{f.disposal, false, f.delay, f.transparent};
       GifByteType ext[4];
@@ -100,7 +100,7 @@ void appendPngBytes(png_structp png, png_bytep data, size_t count) {
 void flushPng(png_structp) {}
 }  // namespace
 
-Bytes writePng(const PngSpec& spec) {
+Bytes writePng(const PngInput& pic) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -109,21 +109,21 @@ Bytes writePng(const PngSpec& spec) {
     throw std::runtime_error("png write");
   }
   png_set_write_fn(png, &out, appendPngBytes, flushPng);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-               spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, pic.width, pic.height, pic.bitDepth, pic.colorType,
+               pic.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   std::vector<png_color> palette;
-  for (const Rgb& c : spec.palette) palette.push_back(png_color{c.r, c.g, c.b});
+  for (const Rgb& c : pic.palette) palette.push_back(png_color{c.r, c.g, c.b});
   if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
   png_color_16 trnsColor{};
-  if (spec.trnsGray >= 0) trnsColor.gray = static_cast<png_uint_16>(spec.trnsGray);
-  if (!spec.transparency.empty() || spec.trnsGray >= 0)
-    png_set_tRNS(png, info, spec.transparency.empty() ? nullptr : spec.transparency.data(),
-                 static_cast<int>(spec.transparency.size()), spec.trnsGray >= 0 ? &trnsColor : nullptr);
+  if (pic.trnsGray >= 0) trnsColor.gray = static_cast<png_uint_16>(pic.trnsGray);
+  if (!pic.transparency.empty() || pic.trnsGray >= 0)
+    png_set_tRNS(png, info, pic.transparency.empty() ? nullptr : pic.transparency.data(),
+                 static_cast<int>(pic.transparency.size()), pic.trnsGray >= 0 ? &trnsColor : nullptr);
   png_write_info(png, info);
-  const size_t stride = spec.samples.size() / static_cast<size_t>(spec.height);
+  const size_t stride = pic.samples.size() / static_cast<size_t>(pic.height);
   std::vector<png_bytep> rows;
-  for (int y = 0; y < spec.height; ++y) rows.push_back(const_cast<png_bytep>(spec.samples.data()) + y * stride);
+  for (int y = 0; y < pic.height; ++y) rows.push_back(const_cast<png_bytep>(pic.samples.data()) + y * stride);
   png_write_image(png, rows.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
@@ -131,12 +131,12 @@ Bytes writePng(const PngSpec& spec) {
 }
 
 Bytes writePngRgba(int width, int height, const Bytes& rgba) {
-  PngSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.colorType = PNG_COLOR_TYPE_RGBA;
-  spec.samples = rgba;
-  return writePng(spec);
+  PngInput pic;
+  pic.width = width;
+  pic.height = height;
+  pic.colorType = PNG_COLOR_TYPE_RGBA;
+  pic.samples = rgba;
+  return writePng(pic);
 }
 
 Bytes writeJpeg(int width, int height, int components, const Bytes& samples, int quality, bool progressive) {
@@ -176,51 +176,51 @@ void put32(Bytes& b, size_t at, uint32_t v) {
 }
 }  // namespace
 
-Bytes writeBmp(const BmpSpec& spec) {
-  const int height = spec.height < 0 ? -spec.height : spec.height;
-  const bool core = spec.infoSize == 12;
-  const size_t maskBytes = (spec.infoSize == 40 && spec.compression == 3) ? 12
-                           : (spec.infoSize == 40 && spec.compression == 6) ? 16 : 0;
+Bytes writeBmp(const BmpInput& pic) {
+  const int height = pic.height < 0 ? -pic.height : pic.height;
+  const bool core = pic.infoSize == 12;
+  const size_t maskBytes = (pic.infoSize == 40 && pic.compression == 3) ? 12
+                           : (pic.infoSize == 40 && pic.compression == 6) ? 16 : 0;
   const size_t entry = core ? 3 : 4;
-  const size_t pixelOffset = 14 + spec.infoSize + maskBytes + spec.palette.size() * entry;
-  const size_t stride = (static_cast<size_t>(spec.width) * spec.bitCount + 31) / 32 * 4;
+  const size_t pixelOffset = 14 + pic.infoSize + maskBytes + pic.palette.size() * entry;
+  const size_t stride = (static_cast<size_t>(pic.width) * pic.bitCount + 31) / 32 * 4;
   Bytes b(pixelOffset + stride * height, 0);
   b[0] = 'B';
   b[1] = 'M';
   put32(b, 2, static_cast<uint32_t>(b.size()));
   put32(b, 10, static_cast<uint32_t>(pixelOffset));
-  put32(b, 14, spec.infoSize);
+  put32(b, 14, pic.infoSize);
   if (core) {
-    put16(b, 18, spec.width);
+    put16(b, 18, pic.width);
     put16(b, 20, height);
     put16(b, 22, 1);
-    put16(b, 24, spec.bitCount);
+    put16(b, 24, pic.bitCount);
   } else {
-    put32(b, 18, static_cast<uint32_t>(spec.width));
-    put32(b, 22, static_cast<uint32_t>(spec.height));
+    put32(b, 18, static_cast<uint32_t>(pic.width));
+    put32(b, 22, static_cast<uint32_t>(pic.height));
     put16(b, 26, 1);
-    put16(b, 28, spec.bitCount);
-    put32(b, 30, spec.compression);
-    put32(b, 46, static_cast<uint32_t>(spec.palette.size()));
-    const size_t masksAt = maskBytes ? 14 + spec.infoSize : 54;
-    if (maskBytes || spec.infoSize >= 56)
-      for (size_t i = 0; i < (maskBytes ? maskBytes / 4 : 4); ++i) put32(b, masksAt + 4 * i, spec.masks[i]);
+    put16(b, 28, pic.bitCount);
+    put32(b, 30, pic.compression);
+    put32(b, 46, static_cast<uint32_t>(pic.palette.size()));
+    const size_t masksAt = maskBytes ? 14 + pic.infoSize : 54;
+    if (maskBytes || pic.infoSize >= 56)
+      for (size_t i = 0; i < (maskBytes ? maskBytes / 4 : 4); ++i) put32(b, masksAt + 4 * i, pic.masks[i]);
   }
-  size_t at = 14 + spec.infoSize + maskBytes;
-  for (const Rgb& c : spec.palette) {
+  size_t at = 14 + pic.infoSize + maskBytes;
+  for (const Rgb& c : pic.palette) {
     b[at] = c.b;
     b[at + 1] = c.g;
     b[at + 2] = c.r;
     at += entry;
   }
   for (int fileRow = 0; fileRow < height; ++fileRow) {
-    const int y = spec.height < 0 ? fileRow : height - 1 - fileRow;  // picture row
+    const int y = pic.height < 0 ? fileRow : height - 1 - fileRow;  // picture row
     uint8_t* row = b.data() + pixelOffset + fileRow * stride;
-    for (int x = 0; x < spec.width; ++x) {
-      const uint32_t v = spec.values[static_cast<size_t>(y * spec.width + x)];
-      switch (spec.bitCount) {
+    for (int x = 0; x < pic.width; ++x) {
+      const uint32_t v = pic.values[static_cast<size_t>(y * pic.width + x)];
+      switch (pic.bitCount) {
         case 1: case 4: case 8: {
-          const int bits = spec.bitCount;
+          const int bits = pic.bitCount;
           const int bitPos = x * bits;
           row[bitPos / 8] |= static_cast<uint8_t>(v << (8 - bits - bitPos % 8));
           break;

@@ -17,7 +17,7 @@ struct Rgb {
 };
 
 // --- GIF ---
-struct GifFrameSpec {
+struct GifFrameInput {
   int left = 0, top = 0, width = 0, height = 0;
   std::vector<uint8_t> indices;  // width * height, top row first
   bool interlace = false;
@@ -29,10 +29,10 @@ struct GifFrameSpec {
 };
 // `loop`: add the application extension that makes viewers repeat forever.
 Bytes writeGif(int screenWidth, int screenHeight, const std::vector<Rgb>& globalColors,
-               const std::vector<GifFrameSpec>& frames, bool loop = false);
+               const std::vector<GifFrameInput>& frames, bool loop = false);
 
 // --- PNG: rows already in PNG sample layout (8 or 16 bits, big-endian) ---
-struct PngSpec {
+struct PngInput {
   int width = 0, height = 0;
   int colorType = 0;  // PNG_COLOR_TYPE_*
   int bitDepth = 8;
@@ -42,7 +42,7 @@ struct PngSpec {
   Bytes transparency;  // tRNS: alpha per palette entry
   int trnsGray = -1;   // tRNS for grey pictures
 };
-Bytes writePng(const PngSpec& spec);
+Bytes writePng(const PngInput& pic);
 // 8-bit RGBA, top row first.
 Bytes writePngRgba(int width, int height, const Bytes& rgba);
 
@@ -52,7 +52,7 @@ Bytes writeJpeg(int width, int height, int components, const Bytes& samples, int
                 bool progressive = false);
 
 // --- BMP ---
-struct BmpSpec {
+struct BmpInput {
   int width = 0, height = 0;    // height < 0: top-down
   int bitCount = 24;
   uint32_t infoSize = 40;       // 12, 40, 56, 108 or 124
@@ -63,7 +63,7 @@ struct BmpSpec {
   // raw 16/32-bit value, or B | G << 8 | R << 16 for 24 bits.
   std::vector<uint32_t> values;
 };
-Bytes writeBmp(const BmpSpec& spec);
+Bytes writeBmp(const BmpInput& pic);
 
 // --- Files and frames ---
 // A fresh directory removed with the object.

@@ -35,24 +35,24 @@ class BmpDepths : public StillLoader, public ::testing::WithParamInterface<BmpCa
 
 TEST_P(BmpDepths, LoadExactPixelsInEitherRowOrder) {
   const BmpCase c = GetParam();
-  BmpSpec spec;
-  spec.width = 3;
-  spec.height = c.topDown ? -2 : 2;
-  spec.bitCount = c.bitCount;
+  BmpInput pic;
+  pic.width = 3;
+  pic.height = c.topDown ? -2 : 2;
+  pic.bitCount = c.bitCount;
   const int colours = c.bitCount == 1 ? 2 : 6;
   for (int i = 0; i < 6; ++i) {
     const Rgb& p = kPicture[i];
     if (c.bitCount <= 8) {
-      if (i < colours) spec.palette.push_back(p);
-      spec.values.push_back(static_cast<uint32_t>(i % colours));
+      if (i < colours) pic.palette.push_back(p);
+      pic.values.push_back(static_cast<uint32_t>(i % colours));
     } else if (c.bitCount == 16) {  // 5-5-5: 0 and 31 are exact, 16 expands to 132
       auto five = [](uint8_t v) { return v == 255 ? 31u : v == 128 ? 16u : 0u; };
-      spec.values.push_back(five(p.r) << 10 | five(p.g) << 5 | five(p.b));
+      pic.values.push_back(five(p.r) << 10 | five(p.g) << 5 | five(p.b));
     } else {
-      spec.values.push_back(static_cast<uint32_t>(p.b) | p.g << 8 | p.r << 16 | (c.bitCount == 32 ? 0x12u << 24 : 0));
+      pic.values.push_back(static_cast<uint32_t>(p.b) | p.g << 8 | p.r << 16 | (c.bitCount == 32 ? 0x12u << 24 : 0));
     }
   }
-  load("p.bmp", writeBmp(spec));
+  load("p.bmp", writeBmp(pic));
   for (int i = 0; i < 6; ++i) {
     uint32_t want = expected(i % colours);
     if (c.bitCount == 16 && i == 5) want = argb(255, 132, 132, 132);
@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(AllDepths, BmpDepths,
                          });
 
 TEST_F(StillLoader, BmpBitfieldsAndCoreHeaders) {
-  BmpSpec rgb565;
+  BmpInput rgb565;
   rgb565.width = 2;
   rgb565.height = 1;
   rgb565.bitCount = 16;
@@ -80,7 +80,7 @@ TEST_F(StillLoader, BmpBitfieldsAndCoreHeaders) {
   EXPECT_EQ(at(0, 0), argb(255, 255, 130, 0));  // (32 * 255 + 31) / 63 = 130
   EXPECT_EQ(at(1, 0), argb(255, 0, 0, 255));
 
-  BmpSpec core;
+  BmpInput core;
   core.infoSize = 12;
   core.width = 1;
   core.height = 1;
@@ -92,29 +92,29 @@ TEST_F(StillLoader, BmpBitfieldsAndCoreHeaders) {
 }
 
 TEST_F(StillLoader, BmpAlphaMaskIsPremultipliedUnlessAllZero) {
-  BmpSpec spec;
-  spec.infoSize = 124;
-  spec.width = 2;
-  spec.height = 1;
-  spec.bitCount = 32;
-  spec.compression = 3;
-  spec.masks[0] = 0x00FF0000, spec.masks[1] = 0x0000FF00, spec.masks[2] = 0x000000FF, spec.masks[3] = 0xFF000000;
-  spec.values = {0x80C86432, 0x00FFFFFF};  // (200, 100, 50) at 128; white at 0
-  load("a.bmp", writeBmp(spec));
+  BmpInput pic;
+  pic.infoSize = 124;
+  pic.width = 2;
+  pic.height = 1;
+  pic.bitCount = 32;
+  pic.compression = 3;
+  pic.masks[0] = 0x00FF0000, pic.masks[1] = 0x0000FF00, pic.masks[2] = 0x000000FF, pic.masks[3] = 0xFF000000;
+  pic.values = {0x80C86432, 0x00FFFFFF};  // (200, 100, 50) at 128; white at 0
+  load("a.bmp", writeBmp(pic));
   EXPECT_EQ(at(0, 0), argb(128, 100, 50, 25));
   EXPECT_EQ(at(1, 0), 0u);
 
-  spec.values = {0x00C86432, 0x00FFFFFF};  // a mask, but every alpha 0: opaque
-  load("b.bmp", writeBmp(spec));
+  pic.values = {0x00C86432, 0x00FFFFFF};  // a mask, but every alpha 0: opaque
+  load("b.bmp", writeBmp(pic));
   EXPECT_EQ(at(0, 0), argb(255, 200, 100, 50));
 }
 
 TEST_F(StillLoader, ShortBmpKeepsTheRowsItHas) {
-  BmpSpec spec;
-  spec.width = 2;
-  spec.height = 3;  // bottom-up: the file holds the bottom row first
-  spec.values = {0xFF0000, 0xFF0000, 0x00FF00, 0x00FF00, 0x0000FF, 0x0000FF};
-  Bytes bytes = writeBmp(spec);
+  BmpInput pic;
+  pic.width = 2;
+  pic.height = 3;  // bottom-up: the file holds the bottom row first
+  pic.values = {0xFF0000, 0xFF0000, 0x00FF00, 0x00FF00, 0x0000FF, 0x0000FF};
+  Bytes bytes = writeBmp(pic);
   bytes.resize(bytes.size() - 8 - 3);  // the top row and part of the middle one
   load("short.bmp", bytes);
   EXPECT_EQ(at(1, 2), argb(255, 0, 0, 255));
@@ -132,7 +132,7 @@ TEST_F(StillLoader, PngAlphaIsPremultipliedWithRounding) {
 }
 
 TEST_F(StillLoader, PngPaletteGreyAndDeepFormatsBecomeEightBitBgra) {
-  PngSpec palette;  // 2-bit indices with per-entry transparency
+  PngInput palette;  // 2-bit indices with per-entry transparency
   palette.width = 3;
   palette.height = 1;
   palette.colorType = PNG_COLOR_TYPE_PALETTE;
@@ -145,7 +145,7 @@ TEST_F(StillLoader, PngPaletteGreyAndDeepFormatsBecomeEightBitBgra) {
   EXPECT_EQ(at(1, 0), 0u);
   EXPECT_EQ(at(2, 0), argb(128, 0, 0, 128));
 
-  PngSpec grey16;
+  PngInput grey16;
   grey16.width = 3;
   grey16.height = 1;
   grey16.colorType = PNG_COLOR_TYPE_GRAY;
@@ -157,7 +157,7 @@ TEST_F(StillLoader, PngPaletteGreyAndDeepFormatsBecomeEightBitBgra) {
   EXPECT_EQ(at(1, 0), argb(255, 128, 128, 128));
   EXPECT_EQ(at(2, 0), 0u);
 
-  PngSpec greyAlpha;
+  PngInput greyAlpha;
   greyAlpha.width = 1;
   greyAlpha.height = 1;
   greyAlpha.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
@@ -167,20 +167,20 @@ TEST_F(StillLoader, PngPaletteGreyAndDeepFormatsBecomeEightBitBgra) {
 }
 
 TEST_F(StillLoader, InterlacedPngMatchesPlain) {
-  PngSpec spec;
-  spec.width = 9;
-  spec.height = 9;
-  spec.colorType = PNG_COLOR_TYPE_RGB;
-  for (int i = 0; i < 9 * 9 * 3; ++i) spec.samples.push_back(static_cast<uint8_t>(i * 37));
-  load("plain.png", writePng(spec));
+  PngInput pic;
+  pic.width = 9;
+  pic.height = 9;
+  pic.colorType = PNG_COLOR_TYPE_RGB;
+  for (int i = 0; i < 9 * 9 * 3; ++i) pic.samples.push_back(static_cast<uint8_t>(i * 37));
+  load("plain.png", writePng(pic));
   std::vector<uint32_t> plain;
   for (int y = 0; y < 9; ++y)
     for (int x = 0; x < 9; ++x) plain.push_back(at(x, y));
-  spec.interlace = true;
-  load("adam7.png", writePng(spec));
+  pic.interlace = true;
+  load("adam7.png", writePng(pic));
   for (int y = 0; y < 9; ++y)
     for (int x = 0; x < 9; ++x) ASSERT_EQ(at(x, y), plain[static_cast<size_t>(y * 9 + x)]) << x << "," << y;
-  const uint8_t* s = &spec.samples[(4 * 9 + 5) * 3];
+  const uint8_t* s = &pic.samples[(4 * 9 + 5) * 3];
   EXPECT_EQ(at(5, 4), argb(255, s[0], s[1], s[2]));
 }
 

@@ -170,7 +170,7 @@ uint8_t cubeIndex(const Color& p) {
 
 Bytes drawEmblem() {
   const int w = 160, h = 90, frames = 10;
-  std::vector<om::test::GifFrameSpec> specs;
+  std::vector<om::test::GifFrameInput> gifFrames;
   for (int k = 0; k < frames; ++k) {
     Canvas c(w, h);
     const float cx = 45, cy = 45;
@@ -190,7 +190,7 @@ Bytes drawEmblem() {
       for (int dy = -1; dy <= 1; ++dy) text(c, "LIVE", 86.0f + dx, 34.0f + dy, 3, {0.05f, 0.05f, 0.1f, 1});
     text(c, "LIVE", 86, 34, 3, mix({1, 1, 1, 1}, {1, 0.8f, 0.3f, 1}, pulse));
 
-    om::test::GifFrameSpec f;
+    om::test::GifFrameInput f;
     f.width = w;
     f.height = h;
     f.delay = 10;
@@ -198,9 +198,9 @@ Bytes drawEmblem() {
     f.disposal = 2;  // cleared before the next frame, so transparent areas stay clear
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) f.indices.push_back(cubeIndex(c.at(x, y)));
-    specs.push_back(std::move(f));
+    gifFrames.push_back(std::move(f));
   }
-  return om::test::writeGif(w, h, cubePalette(), specs, /*loop=*/true);
+  return om::test::writeGif(w, h, cubePalette(), gifFrames, /*loop=*/true);
 }
 
 // --- Fuzz seeds: a selector byte (the file name's ending) and a tiny file ---
@@ -213,10 +213,10 @@ std::vector<std::pair<std::string, Bytes>> fuzzSeeds() {
     file.insert(file.begin(), selector);
     seeds.emplace_back(name, std::move(file));
   };
-  GifFrameSpec a;
+  GifFrameInput a;
   a.width = 8, a.height = 8, a.interlace = true, a.transparent = 2, a.disposal = 3, a.delay = 5;
   for (int i = 0; i < 64; ++i) a.indices.push_back(static_cast<uint8_t>(i % 3));
-  GifFrameSpec b = a;
+  GifFrameInput b = a;
   b.interlace = false, b.left = 2, b.top = 3, b.width = 4, b.height = 3, b.disposal = 2;
   b.indices.resize(12);
   b.localColors = {{9, 9, 9}, {250, 0, 0}};
@@ -227,13 +227,13 @@ std::vector<std::pair<std::string, Bytes>> fuzzSeeds() {
   Bytes rgba;
   for (int i = 0; i < 6 * 5 * 4; ++i) rgba.push_back(static_cast<uint8_t>(i * 29));
   add("rgba.png", kPng, writePngRgba(6, 5, rgba));
-  PngSpec palette;
+  PngInput palette;
   palette.width = 7, palette.height = 7, palette.colorType = 3, palette.bitDepth = 2, palette.interlace = true;
   palette.palette = {{1, 2, 3}, {200, 100, 0}, {0, 90, 250}};
   palette.transparency = {0, 128};
   palette.samples.assign(7 * 2, 0x1B);
   add("palette_adam7.png", kPng, writePng(palette));
-  PngSpec grey16;
+  PngInput grey16;
   grey16.width = 3, grey16.height = 2, grey16.colorType = 0, grey16.bitDepth = 16;
   grey16.samples = {0, 1, 2, 3, 4, 5, 250, 251, 252, 253, 254, 255};
   add("grey16.gif", kGif, writePng(grey16));
@@ -244,24 +244,24 @@ std::vector<std::pair<std::string, Bytes>> fuzzSeeds() {
   add("progressive.jpg", kJpg, writeJpeg(8, 8, 1, Bytes(rgb.begin(), rgb.begin() + 64), 80, true));
   add("cmyk.jpg", kJpg, writeJpeg(8, 8, 4, Bytes(rgb.begin(), rgb.begin() + 256), 80));
 
-  BmpSpec bmp;
+  BmpInput bmp;
   bmp.width = 5, bmp.height = -3, bmp.bitCount = 8;
   bmp.palette = {{1, 2, 3}, {4, 5, 6}};
   bmp.values = {0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0};
   add("eight.bmp", kBmp, writeBmp(bmp));
   bmp.bitCount = 1, bmp.height = 3;
   add("one.bmp", kBmp, writeBmp(bmp));
-  BmpSpec alpha;
+  BmpInput alpha;
   alpha.infoSize = 124, alpha.width = 3, alpha.height = 2, alpha.bitCount = 32, alpha.compression = 3;
   alpha.masks[0] = 0xFF0000, alpha.masks[1] = 0xFF00, alpha.masks[2] = 0xFF, alpha.masks[3] = 0xFF000000;
   alpha.values = {0x80FF0000, 0x40FFFFFF, 0, 0xFF123456, 0x01020304, 0x7F7F7F7F};
   add("alpha.bmp", kBmp, writeBmp(alpha));
-  BmpSpec rgb565;
+  BmpInput rgb565;
   rgb565.width = 3, rgb565.height = 2, rgb565.bitCount = 16, rgb565.compression = 3;
   rgb565.masks[0] = 0xF800, rgb565.masks[1] = 0x07E0, rgb565.masks[2] = 0x001F;
   rgb565.values = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0, 0x1234};
   add("rgb565.bmp", kBmp, writeBmp(rgb565));
-  BmpSpec core;
+  BmpInput core;
   core.infoSize = 12, core.width = 2, core.height = 2, core.bitCount = 24;
   core.values = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
   add("core.bmp", kBmpWithoutCodec, writeBmp(core));

@@ -7,6 +7,7 @@
 
 #include "common/muldiv.h"
 #include "tools/host/cp1251.h"
+#include "tools/host/host_platform.h"
 #include "tools/host/host_run.h"
 
 namespace omhost {
@@ -88,7 +89,14 @@ std::string demoSettingsText(const std::string& animatedLogo, const std::string&
 int runDemo(HostOptions options) {
   std::error_code ec;
   const fs::path outDir = fs::absolute(fs::path(options.demoDir), ec);
+#ifdef _WIN32
+  // The Windows plug-in takes its folder from the registry and the host's
+  // own folder, not from the environment: the demo's file goes where it
+  // looks, beside this executable.
+  const fs::path pluginsDir = fs::path(executableFolder()) / "Plugins";
+#else
   const fs::path pluginsDir = outDir / "settings" / "Tulvane" / "Plugins";
+#endif
   fs::create_directories(pluginsDir, ec);
   if (ec) {
     std::fprintf(stderr, "om_host: cannot create %s\n", pluginsDir.string().c_str());
@@ -118,7 +126,9 @@ int runDemo(HostOptions options) {
     return 1;
   }
 
+#ifndef _WIN32
   options.settingsDir = (outDir / "settings").string();
+#endif
   if (options.channels.empty()) {
     std::string error;
     parseChannelSchedule("1:Первый@0,2:Второй@75", options.channels, error);
@@ -126,18 +136,25 @@ int runDemo(HostOptions options) {
   if (options.frames < 0) options.frames = 150;
   if (options.y4mOutput.empty() && options.rawOutput.empty())
     options.y4mOutput = (outDir / "demo.y4m").string();
+#ifdef _WIN32
+  const bool pictures = false;  // no PNG library in the Windows build: video only
+#else
+  const bool pictures = true;
   if (options.snapshots.empty()) options.snapshots = {10, 40, 70, 90, 120, 149};
   if (options.snapshotDir.empty()) options.snapshotDir = (outDir / "snapshots").string();
   if (options.contactSheet.empty())
     options.contactSheet = (outDir / "contact_sheet.png").string();
+#endif
 
   const int code = runHost(options);
   if (code == 0) {
     std::printf("demo      settings %s\n", iniPath.c_str());
     if (!options.y4mOutput.empty() && options.y4mOutput != "-")
       std::printf("demo      video    %s\n", options.y4mOutput.c_str());
-    std::printf("demo      pictures %s\n", options.snapshotDir.c_str());
-    std::printf("demo      sheet    %s\n", options.contactSheet.c_str());
+    if (pictures) {
+      std::printf("demo      pictures %s\n", options.snapshotDir.c_str());
+      std::printf("demo      sheet    %s\n", options.contactSheet.c_str());
+    }
   }
   return code;
 }

@@ -64,7 +64,8 @@ fuzz_suite() {
     corpus="fuzz/corpus/$name"
     work=$(mktemp -d)
     [[ -d "$corpus" ]] && cp -r "$corpus/." "$work/"
-    if "$target" -max_total_time="$secs" -rss_limit_mb=2048 -print_final_stats=1 "$work" \
+    if "$target" -max_total_time="$secs" -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$log_dir/fuzz-$name-" "$work" \
         >"$log_dir/fuzz-$name.log" 2>&1; then
       echo "   $name: $(grep -m1 -E 'stat::number_of_executed_units' "$log_dir/fuzz-$name.log" | awk '{print $2}') executions clean"
       passed=$((passed + 1))

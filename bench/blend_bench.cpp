@@ -134,7 +134,7 @@ void runCase(benchmark::State& state, Size size, int32_t code, int32_t path) {
       if (avx2) memoryPassAvx2(frame, buffers.frame.size(), overlay, code);
       else memoryPassSse2(frame, buffers.frame.size(), overlay, code);
     } else {
-      buffers.canvas.BlendOverlayWith(om::blendKernelsFor(static_cast<SimdLevel>(path)),
+      buffers.canvas.blendOverlayWith(om::blendKernelsFor(static_cast<SimdLevel>(path)),
                                       frame, position, 1000, 1000, 70);
     }
     benchmark::ClobberMemory();

@@ -18,6 +18,7 @@
 #include "common/cpu.h"
 #include "logo/overlay.h"
 #include "logo/resampler.h"
+#include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
 
 #if defined(OM_HAVE_SWSCALE)
@@ -168,8 +169,6 @@ void BM_BuildTables(benchmark::State& state, int index) {
     BuildFilterTable(s.sw, s.dw, 0, s.dw, 4, horizontal);
     benchmark::ClobberMemory();
   }
-  alignedFree(vertical.block);
-  alignedFree(horizontal.block);
 }
 
 // An animated full-frame logo: step to the next frame and rebuild the overlay,

@@ -31,23 +31,30 @@ void alignedFree(void* block) noexcept {
 #endif
 }
 
-bool ReserveBlock(void*& block, int32_t& capacity, int32_t needed, size_t elementSize,
-                  int32_t growthPercent, int32_t shrinkPercent) noexcept {
-  if (block && needed <= capacity &&
-      needed >= MulDiv(capacity, 100 - shrinkPercent, 100 + growthPercent))
-    return true;
-  const int32_t newCapacity = MulDiv(needed, 100 + growthPercent, 100);
-  alignedFree(block);
-  block = nullptr;
-  capacity = 0;
-  if (newCapacity <= 0) return false;
+void* ReusableBlock::reserve(int32_t count, size_t elementSize, int32_t growthPercent,
+                             int32_t shrinkPercent) noexcept {
+  if (count <= 0 || elementSize == 0) return nullptr;
+  if (block_ && count <= capacity_ && elementSize <= elementSize_ &&
+      count >= MulDiv(capacity_, 100 - shrinkPercent, 100 + growthPercent))
+    return block_;
+  release();
+  const int32_t grown = MulDiv(count, 100 + growthPercent, 100);
+  const int32_t elements = grown > count ? grown : count;
   // 64-bit size so a huge count cannot wrap on a 32-bit build.
-  const uint64_t bytes = static_cast<uint64_t>(newCapacity) * elementSize;
-  if (bytes > SIZE_MAX / 2) return false;
-  block = alignedAlloc(static_cast<size_t>(bytes));
-  if (!block) return false;
-  capacity = newCapacity;
-  return true;
+  const uint64_t bytes = static_cast<uint64_t>(elements) * elementSize;
+  if (bytes > SIZE_MAX / 2) return nullptr;
+  block_ = alignedAlloc(static_cast<size_t>(bytes));
+  if (!block_) return nullptr;
+  capacity_ = elements;
+  elementSize_ = elementSize;
+  return block_;
+}
+
+void ReusableBlock::release() noexcept {
+  alignedFree(block_);
+  block_ = nullptr;
+  capacity_ = 0;
+  elementSize_ = 0;
 }
 
 }  // namespace om

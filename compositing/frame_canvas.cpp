@@ -31,7 +31,6 @@ void FrameCanvas::SetFormat(int32_t width, int32_t height, int32_t code) {
   width_ = width;
   height_ = height;
   code_ = code;
-  clip_ = Rect{0, 0, width, height};
   // Computed wide: a nonsense width from the host must not overflow here.
   if (code == kPackedYuv422) {
     bytesPerPixel_ = 2;
@@ -48,11 +47,11 @@ void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_
 
 void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
                                int32_t denominatorY, int32_t opacityPercent) const {
-  BlendOverlayWith(blendKernelsFor(activeSimdLevel()), frame, position, denominatorX,
+  blendOverlayWith(blendKernelsFor(activeSimdLevel()), frame, position, denominatorX,
                    denominatorY, opacityPercent);
 }
 
-void FrameCanvas::BlendOverlayWith(const BlendKernels& kernels, uint8_t* frame,
+void FrameCanvas::blendOverlayWith(const BlendKernels& kernels, uint8_t* frame,
                                    const int32_t position[2], int32_t denominatorX,
                                    int32_t denominatorY, int32_t opacityPercent) const {
   if (frame == nullptr || position == nullptr) return;

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "common/rect.h"
-#include "logo/resampler.h"
 
 namespace om {
 
@@ -30,7 +29,7 @@ struct OverlayImage {
 class FrameCanvas {
  public:
   FrameCanvas() = default;
-  virtual ~FrameCanvas();
+  ~FrameCanvas();
   FrameCanvas(const FrameCanvas&) = delete;
   FrameCanvas& operator=(const FrameCanvas&) = delete;
 
@@ -42,41 +41,26 @@ class FrameCanvas {
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
                     int32_t denominatorY, int32_t opacityPercent) const;
   // The same with the row kernels of a chosen SIMD level (tests, benchmarks).
-  void BlendOverlayWith(const BlendKernels& kernels, uint8_t* frame, const int32_t position[2],
+  void blendOverlayWith(const BlendKernels& kernels, uint8_t* frame, const int32_t position[2],
                         int32_t denominatorX, int32_t denominatorY,
                         int32_t opacityPercent) const;
-
-  // Lanczos-scales a rectangle of a B,G,R,A bottom-up picture into the
-  // overlay-style destination; see logo/resampler.h.
-  void Resample(const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
-                const Rect& sourceRect, SourceMode mode, uint8_t* destination,
-                int32_t allocatedWidth, int32_t allocatedHeight, const Rect& destinationRect,
-                DestinationLayout layout, uint32_t keyColor) {
-    resampleImage(resamplerCache_, source, sourceWidth, sourceHeight, sourceRect, mode,
-                  destination, allocatedWidth, allocatedHeight, destinationRect, layout,
-                  keyColor);
-  }
 
   int32_t layoutCode() const { return code_; }
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
   int32_t bytesPerPixel() const { return bytesPerPixel_; }
   int32_t rowStep() const { return rowStep_; }
-  const Rect& clip() const { return clip_; }
 
   OverlayImage& overlay() { return overlay_; }
   const OverlayImage& overlay() const { return overlay_; }
-  ResamplerCache& resamplerCache() { return resamplerCache_; }
 
  private:
   int32_t code_ = 0;
   int32_t width_ = 0;
   int32_t height_ = 0;
-  Rect clip_;
   int32_t bytesPerPixel_ = 0;
   int32_t rowStep_ = 0;
   OverlayImage overlay_;
-  ResamplerCache resamplerCache_;
 };
 
 }  // namespace om

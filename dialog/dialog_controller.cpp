@@ -4,14 +4,13 @@
 #include <limits>
 
 #include "common/muldiv.h"
+#include "common/notify.h"
 #include "dialog/dialog_ids.h"
+#include "dialog/dialog_model.h"
 #include "dialog/dialog_texts.h"
 #include "dialog/dialog_view.h"
 #include "dialog/preview_pane.h"
 #include "dialog/settings_dialog.h"
-#include "logo/logo_image.h"
-#include "logo/overlay.h"
-#include "plugin/plugin_state.h"
 #include "settings/settings_model.h"
 
 namespace om {
@@ -33,24 +32,12 @@ void absorb(F&& f) noexcept {
 
 }  // namespace
 
-// FrameLock for one stretch, counted so the UI side can tell it is held.
-class DialogController::FrameHold {
- public:
-  explicit FrameHold(const DialogController& c) : guard_(c.state_->frameLock), c_(c) {
-    ++c_.lockDepth_;
-  }
-  ~FrameHold() { --c_.lockDepth_; }
-  FrameHold(const FrameHold&) = delete;
-  FrameHold& operator=(const FrameHold&) = delete;
-
- private:
-  platform::LockGuard guard_;
-  const DialogController& c_;
-};
+// FrameLock for one stretch of an edit.
+using FrameHold = platform::LockGuard;
 
 DialogPosition placeDialog(int32_t storedX, int32_t storedY, const Rect& dialogRect,
                            const Rect& hostRect, int32_t screenWidth, int32_t screenHeight) {
-  const bool neverPlaced = storedX == -100 && storedY == -100;
+  const bool neverPlaced = storedX == kDialogNeverPlaced && storedY == kDialogNeverPlaced;
   if (!neverPlaced && storedX < screenWidth && storedY < screenHeight) return {storedX, storedY};
   const Rect& d = dialogRect;
   const Rect& h = hostRect;
@@ -76,16 +63,15 @@ bool parseOpacityText(const std::string& text, int32_t& value) {
 
 DialogController::~DialogController() {}
 
-ChannelRecord* DialogController::recordInUse() const {
-  PluginState& s = *state_;
-  if (s.currentIndex < 0 || static_cast<size_t>(s.currentIndex) >= s.channelTable.size())
-    return nullptr;
-  return &s.channelTable[static_cast<size_t>(s.currentIndex)];
+ChannelRecord* DialogController::recordInUse() const { return model_->recordInUse(); }
+
+bool DialogController::frameLockHeld() const {
+  return model_ && model_->frameLock().heldByCurrentThread();
 }
 
-void DialogController::onInitDialog(PluginState& state, DialogView& view) noexcept {
+void DialogController::onInitDialog(DialogModel& model, DialogView& view) noexcept {
   absorb([&] {
-    state_ = &state;
+    model_ = &model;
     view_ = &view;
 
     const ScreenSize screen = view.screenSize();
@@ -97,11 +83,10 @@ void DialogController::onInitDialog(PluginState& state, DialogView& view) noexce
     view.moveWindow(at.x, at.y);
 
     {
-      FrameHold hold(*this);
+      FrameHold hold(model.frameLock());
       dialog_.window_ = view.windowHandle();
       backupValid_ = false;
-      ChannelTable copy = state.channelTable;
-      state.channelTableBackup.swap(copy);
+      model.backUpTable();
       backupValid_ = true;
     }
 
@@ -122,7 +107,7 @@ void DialogController::onDestroy() noexcept {
   absorb([&] { view.tearDownControls(); });
   pane_.reset();
   {
-    FrameHold hold(*this);
+    FrameHold hold(model_->frameLock());
     dialog_.window_ = nullptr;
   }
   view_ = nullptr;
@@ -148,10 +133,10 @@ void DialogController::refreshAll() {
   bool privateSettings = false, showLogo = false, keyEnable = false, leftTop = false;
   int32_t opacity = 0;
   {
-    FrameHold hold(*this);
+    FrameHold hold(model_->frameLock());
     const ChannelRecord* r = recordInUse();
     if (!r) return;
-    privateSettings = state_->privateSettings != 0;
+    privateSettings = model_->privateSettings() != 0;
     showLogo = r->ShowLogo != 0;
     keyEnable = r->ColorKeyEnable != 0;
     leftTop = r->LeftTopPixelColor != 0;
@@ -173,8 +158,8 @@ void DialogController::refreshAll() {
 void DialogController::refreshChannelName() {
   std::string name;
   {
-    FrameHold hold(*this);
-    name = state_->currentChannelName;
+    FrameHold hold(model_->frameLock());
+    name = model_->channelName();
   }
   view_->setText(kIdChannelName, name, TextEncoding::Cp1251);
 }
@@ -182,7 +167,7 @@ void DialogController::refreshChannelName() {
 void DialogController::refreshFileName() {
   std::string name;
   {
-    FrameHold hold(*this);
+    FrameHold hold(model_->frameLock());
     const ChannelRecord* r = recordInUse();
     if (r) name = r->LogoFileName;
   }
@@ -194,16 +179,19 @@ void DialogController::refreshFileName() {
 
 void DialogController::refreshPreview() {
   if (!pane_) return;
-  drawPreview(*state_, *pane_);
+  {
+    FrameHold hold(model_->frameLock());
+    model_->drawPreview(*pane_);
+  }
   view_->presentPreview(*pane_);
 }
 
 void DialogController::refreshEnabling() {
   bool loaded = false, keyEnable = false, leftTop = false;
   {
-    FrameHold hold(*this);
+    FrameHold hold(model_->frameLock());
     const ChannelRecord* r = recordInUse();
-    loaded = state_->logoLoaded != 0;
+    loaded = model_->logoLoaded();
     if (r) {
       keyEnable = r->ColorKeyEnable != 0;
       leftTop = r->LeftTopPixelColor != 0;
@@ -246,37 +234,38 @@ void DialogController::onCommand(int32_t controlId) noexcept {
 }
 
 void DialogController::choosePicture() {
-  const std::string filter = LogoImage::BuildOpenFilter();
+  const std::string filter = model_->openFileFilter();
   std::string path;
   const bool chosen = view_->chooseLogoFile(filter, path);
   if (!chosen || !view_) return;  // the window may have gone while the chooser ran
-  FrameHold hold(*this);
+  FrameHold hold(model_->frameLock());
   ChannelRecord* r = recordInUse();
   if (!r) return;
   r->LogoFileName = path;
-  reloadLogo(*state_);
+  model_->reloadLogo();
   // Sized from the picture only when there is one: a failed load keeps the
   // size the record had instead of storing sizes computed from nothing.
-  const LogoFrame& frame = state_->logo.current();
-  if (state_->logoLoaded && frame.width > 0 && frame.height > 0 && state_->height > 0)
-    applyInitialSize(*r, frame.width, frame.height, state_->height);
-  rebuildOverlay(*state_);
+  int32_t width = 0, height = 0;
+  const int32_t frameHeight = model_->frameHeight();
+  if (model_->pictureSize(width, height) && width > 0 && height > 0 && frameHeight > 0)
+    applyInitialSize(*r, width, height, frameHeight);
+  model_->rebuildOverlay();
   view_->postNotify(kNotifyEverything);
 }
 
 void DialogController::removePicture() {
-  FrameHold hold(*this);
+  FrameHold hold(model_->frameLock());
   ChannelRecord* r = recordInUse();
   if (!r) return;
   r->LogoFileName.clear();
-  reloadLogo(*state_);
+  model_->reloadLogo();
   view_->postNotify(kNotifyEverything);
 }
 
 void DialogController::chooseKeyColor() {
   uint32_t initial = 0;
   {
-    FrameHold hold(*this);
+    FrameHold hold(model_->frameLock());
     const ChannelRecord* r = recordInUse();
     if (!r) return;
     initial = r->ColorKey;
@@ -285,47 +274,46 @@ void DialogController::chooseKeyColor() {
   const bool confirmed = view_->chooseColor(initial, chosen);
   if (!view_) return;
   if (confirmed) {
-    FrameHold hold(*this);
+    FrameHold hold(model_->frameLock());
     if (ChannelRecord* r = recordInUse()) r->ColorKey = chosen;
   }
   view_->repaintSwatch();
   if (!view_) return;
-  FrameHold hold(*this);
-  rebuildOverlay(*state_);
+  FrameHold hold(model_->frameLock());
+  model_->rebuildOverlay();
 }
 
 void DialogController::setFlagAndRebuild(int32_t controlId) {
   const uint32_t checked = view_->isChecked(controlId) ? 1 : 0;
-  FrameHold hold(*this);
+  FrameHold hold(model_->frameLock());
   ChannelRecord* r = recordInUse();
   if (!r) return;
   if (controlId == kIdColorKeyEnable)
     r->ColorKeyEnable = checked;
   else
     r->LeftTopPixelColor = checked;
-  rebuildOverlay(*state_);
+  model_->rebuildOverlay();
   view_->postNotify(kNotifyEnabling);
 }
 
 void DialogController::setShowLogo() {
   const uint32_t checked = view_->isChecked(kIdShowLogo) ? 1 : 0;
-  FrameHold hold(*this);
+  FrameHold hold(model_->frameLock());
   if (ChannelRecord* r = recordInUse()) r->ShowLogo = checked;
 }
 
 void DialogController::setPrivateSettings() {
   const int32_t checked = view_->isChecked(kIdPrivateSettings) ? 1 : 0;
-  FrameHold hold(*this);
-  state_->privateSettings = checked;
-  selectChannelRecord(*state_);
+  FrameHold hold(model_->frameLock());
+  model_->setPrivateSettings(checked);
   if (!recordInUse()) return;
-  reloadLogo(*state_);
-  rebuildOverlay(*state_);
+  model_->reloadLogo();
+  model_->rebuildOverlay();
   view_->postNotify(kNotifyEverything);
 }
 
 void DialogController::moveToCorner(int32_t controlId) {
-  FrameHold hold(*this);
+  FrameHold hold(model_->frameLock());
   ChannelRecord* r = recordInUse();
   if (!r) return;
   const int32_t right = saturate(1000 - static_cast<int64_t>(r->LogoSizeX));
@@ -345,7 +333,7 @@ void DialogController::onOpacityTextChanged() noexcept {
     }
     int32_t stored = 0;
     {
-      FrameHold hold(*this);
+      FrameHold hold(model_->frameLock());
       ChannelRecord* r = recordInUse();
       if (!r) return;
       if (valid) r->LogoOpacity = value;
@@ -367,16 +355,12 @@ void DialogController::onClose() noexcept {
 }
 
 void DialogController::restoreAndClose() {
-  FrameHold hold(*this);
+  FrameHold hold(model_->frameLock());
   if (!backupValid_) return;  // no snapshot was taken: keep the edits
-  ChannelTable& table = state_->channelTable;
-  ChannelTable restored = state_->channelTableBackup;
-  // Records the backup lacks stay, so the index in use always stays valid.
-  for (size_t i = restored.size(); i < table.size(); ++i) restored.push_back(table[i]);
-  table.swap(restored);
+  model_->restoreTable();
   if (!recordInUse()) return;
-  reloadLogo(*state_);
-  rebuildOverlay(*state_);
+  model_->reloadLogo();
+  model_->rebuildOverlay();
 }
 
 // ---- press-and-hold buttons and the caption flash --------------------------
@@ -425,13 +409,13 @@ void DialogController::startFlash(int32_t n) noexcept {
 }
 
 void DialogController::stepHeldButton() {
-  FrameHold hold(*this);
+  FrameHold hold(model_->frameLock());
   ChannelRecord* r = recordInUse();
   // The buttons are disabled without a picture; a tick that arrives after the
   // picture went away must not size the logo from a picture of no size.
-  if (!r || !state_->logoLoaded) return;
-  const LogoFrame& frame = state_->logo.current();
-  if (frame.width <= 0 || frame.height <= 0) return;
+  int32_t pictureWidth = 0, pictureHeight = 0;
+  if (!r || !model_->pictureSize(pictureWidth, pictureHeight)) return;
+  if (pictureWidth <= 0 || pictureHeight <= 0) return;
   const int64_t s = static_cast<int64_t>(std::min(stepAccumulator_, 1e9));
   switch (heldButton_) {
     case kIdMoveLeft: r->LogoPosX = saturate(r->LogoPosX - s); break;
@@ -447,14 +431,14 @@ void DialogController::stepHeldButton() {
       if (heldButton_ == kIdSmaller && w < 0) w = 0;
       if (heldButton_ == kIdLarger && w > 1000) w = 1000;
       r->LogoSizeX = saturate(w);
-      r->LogoSizeY = MulDiv(MulDiv(r->LogoSizeX, frame.height, frame.width), 4, 3);
+      r->LogoSizeY = MulDiv(MulDiv(r->LogoSizeX, pictureHeight, pictureWidth), 4, 3);
       r->LogoPosX = saturate(cx - r->LogoSizeX / 2);
       r->LogoPosY = saturate(cy - r->LogoSizeY / 2);
       break;
     }
     default: return;
   }
-  rebuildOverlay(*state_);
+  model_->rebuildOverlay();
 }
 
 SwatchLook DialogController::swatchLook(bool disabled) const noexcept {
@@ -465,8 +449,8 @@ SwatchLook DialogController::swatchLook(bool disabled) const noexcept {
     return look;
   }
   look.fill = SwatchLook::Fill::Solid;
-  if (!state_) return look;
-  FrameHold hold(*this);
+  if (!model_) return look;
+  FrameHold hold(model_->frameLock());
   if (const ChannelRecord* r = recordInUse()) look.color = r->ColorKey;
   return look;
 }

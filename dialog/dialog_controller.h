@@ -14,8 +14,8 @@
 
 namespace om {
 
-struct PluginState;
 struct ChannelRecord;
+class DialogModel;
 class DialogView;
 class SettingsDialog;
 
@@ -51,7 +51,7 @@ class DialogController {
   // controls, then a full refresh posted to itself. Publishes the window
   // handle in the same FrameLock hold as the snapshot, so every record the
   // video thread appends from then on reaches the backup too.
-  void onInitDialog(PluginState& state, DialogView& view) noexcept;
+  void onInitDialog(DialogModel& model, DialogView& view) noexcept;
   // WM_DESTROY: records the position, drops the pane, unpublishes the handle.
   void onDestroy() noexcept;
 
@@ -73,12 +73,11 @@ class DialogController {
   double stepAccumulator() const { return stepAccumulator_; }
   int32_t flashCount() const { return flashCount_; }
   PreviewPane* previewPane() const { return pane_.get(); }
-  // True while this controller holds FrameLock (for checks that modal
-  // windows and control updates run without it).
-  bool frameLockHeld() const { return lockDepth_ > 0; }
+  // True while this thread holds FrameLock (for checks that modal windows
+  // and control updates run without it).
+  bool frameLockHeld() const;
 
  private:
-  class FrameHold;
   ChannelRecord* recordInUse() const;
 
   void refreshAll();
@@ -98,11 +97,10 @@ class DialogController {
   void restoreAndClose();
 
   SettingsDialog& dialog_;
-  PluginState* state_ = nullptr;
+  DialogModel* model_ = nullptr;
   DialogView* view_ = nullptr;
   std::unique_ptr<PreviewPane> pane_;
   bool backupValid_ = false;
-  mutable int32_t lockDepth_ = 0;
 
   int32_t flashCount_ = 0;
   int32_t heldButton_ = 0;

@@ -52,49 +52,4 @@ const char* tooltipFor(int32_t controlId) {
 
 }  // namespace texts
 
-// Code points of the bytes 0x80..0xFF; 0xC0..0xFF are U+0410..U+044F.
-static const char16_t kHighHalf[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
-};
-
-static char16_t codePoint(unsigned char byte) {
-  if (byte < 0x80) return byte;
-  if (byte >= 0xC0) return static_cast<char16_t>(0x0410 + (byte - 0xC0));
-  return kHighHalf[byte - 0x80];
-}
-
-std::u16string cp1251ToUtf16(const std::string& text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (const char c : text) out.push_back(codePoint(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string cp1251ToUtf8(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (const char c : text) {
-    // Every code point of the page lies below U+10000: at most three bytes.
-    const char16_t u = codePoint(static_cast<unsigned char>(c));
-    if (u < 0x80) {
-      out.push_back(static_cast<char>(u));
-    } else if (u < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    }
-  }
-  return out;
-}
-
 }  // namespace om

@@ -1,9 +1,8 @@
-// The dialog's and the about box's own texts, as Windows-1251 bytes, and the
-// conversion the window layer needs to show them through wide-character calls.
+// The dialog's and the about box's own texts, as Windows-1251 bytes; the
+// window layer shows them through common/cp1251.h.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace om {
 namespace texts {
@@ -39,10 +38,5 @@ extern const char kAboutOk[];           // "OK", Latin letters
 const char* tooltipFor(int32_t controlId);
 
 }  // namespace texts
-
-// Windows-1251 to UTF-16 and UTF-8, byte for byte as the Windows code page
-// maps them (the one unassigned byte 0x98 becomes U+0098).
-std::u16string cp1251ToUtf16(const std::string& text);
-std::string cp1251ToUtf8(const std::string& text);
 
 }  // namespace om

@@ -4,7 +4,6 @@
 
 #include "common/aligned_block.h"
 #include "dialog/preview_scaler.h"
-#include "plugin/plugin_state.h"
 
 namespace om {
 
@@ -48,20 +47,6 @@ Rect letterboxRect(int32_t pictureWidth, int32_t pictureHeight, int32_t paneWidt
   const int32_t w = static_cast<int32_t>(paneHeight * pictureAspect);
   const int32_t m = (paneWidth - w) / 2;
   return Rect{m, 0, paneWidth - m, paneHeight};
-}
-
-void drawPreview(PluginState& state, PreviewPane& pane) {
-  pane.clear();
-  if (!pane.pixels()) return;
-  platform::LockGuard hold(state.frameLock);
-  if (!state.logoLoaded) return;
-  const LogoFrame& frame = state.logo.current();
-  if (!frame.pixels) return;
-  const Rect& valid = frame.validRect;
-  const Rect target =
-      letterboxRect(valid.width(), valid.height(), pane.width(), pane.height());
-  state.previewScaler.scale(frame.pixels, frame.width, frame.height, valid, pane.pixels(),
-                            pane.width(), pane.height(), target);
 }
 
 }  // namespace om

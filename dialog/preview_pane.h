@@ -9,8 +9,6 @@
 
 namespace om {
 
-struct PluginState;
-
 class PreviewPane {
  public:
   // Draws into `externalPixels` (width * height pixels the platform owns) or,
@@ -40,9 +38,5 @@ class PreviewPane {
 // picture or pane.
 Rect letterboxRect(int32_t pictureWidth, int32_t pictureHeight, int32_t paneWidth,
                    int32_t paneHeight);
-
-// Clears the pane and, while a picture is loaded, scales its current frame
-// into the letterbox under FrameLock. The caller shows the pane afterwards.
-void drawPreview(PluginState& state, PreviewPane& pane);
 
 }  // namespace om

@@ -7,26 +7,6 @@
 
 namespace om {
 
-ReusableBlock::~ReusableBlock() { alignedFree(block_); }
-
-void* ReusableBlock::reserve(int32_t count, size_t elementSize, int32_t growthPercent,
-                             int32_t shrinkPercent) noexcept {
-  if (count <= 0) return nullptr;
-  if (block_ && count <= MulDiv(capacity_, 100 + growthPercent, 100) &&
-      count >= MulDiv(capacity_, 100 - shrinkPercent, 100))
-    return block_;
-  alignedFree(block_);
-  block_ = nullptr;
-  capacity_ = 0;
-  // Never fewer elements than asked for, whatever the margins say.
-  const int32_t allocated = std::max(count, MulDiv(count, 100 + growthPercent, 100));
-  const uint64_t bytes = static_cast<uint64_t>(allocated) * elementSize;
-  if (bytes > (UINT64_C(1) << 31)) return nullptr;
-  block_ = alignedAlloc(static_cast<size_t>(bytes));
-  if (block_) capacity_ = count;
-  return block_;
-}
-
 void buildStepTable(StepEntry* entries, const StepTableKey& key) {
   int64_t a = key.sourceSpan;
   int64_t b = key.destinationSpan;
@@ -62,11 +42,9 @@ void buildStepTable(StepEntry* entries, const StepTableKey& key) {
   }
 }
 
-PreviewScaler::~PreviewScaler() {}
-
 const StepEntry* PreviewScaler::table(CachedTable& cache, const StepTableKey& key,
                                       int32_t growthPercent, int32_t shrinkPercent) {
-  StepEntry* entries = cache.entries.reserve(key.count, growthPercent, shrinkPercent);
+  StepEntry* entries = cache.entries.reserveOf<StepEntry>(key.count, growthPercent, shrinkPercent);
   if (!entries) {
     cache.built = false;
     return nullptr;
@@ -78,15 +56,6 @@ const StepEntry* PreviewScaler::table(CachedTable& cache, const StepTableKey& ke
     ++tablesBuilt_;
   }
   return entries;
-}
-
-static Rect intersect(const Rect& r, int32_t width, int32_t height) {
-  Rect c;
-  c.left = std::max(r.left, 0);
-  c.top = std::max(r.top, 0);
-  c.right = std::min(r.right, width);
-  c.bottom = std::min(r.bottom, height);
-  return c;
 }
 
 static bool spanAccepted(int32_t low, int32_t high) {
@@ -106,18 +75,18 @@ bool PreviewScaler::scale(const uint32_t* source, int32_t sourceWidth, int32_t s
     return false;
   const Rect& d = destinationRect;
   if (!spanAccepted(d.left, d.right) || !spanAccepted(d.top, d.bottom)) return false;
-  const Rect s = intersect(sourceRect, sourceWidth, sourceHeight);
+  const Rect s = clipRect(sourceRect, sourceWidth, sourceHeight);
   if (s.empty()) return false;
-  const Rect v = intersect(d, destinationWidth, destinationHeight);
+  const Rect v = clipRect(d, destinationWidth, destinationHeight);
   if (v.empty()) return false;
 
   const ptrdiff_t sourceStride = -4 * static_cast<ptrdiff_t>(sourceWidth);
   const ptrdiff_t destinationStride = -4 * static_cast<ptrdiff_t>(destinationWidth);
 
   // Two spare pixels past the row end: slack for vector loads.
-  const int32_t growth = growthPercent_.load(std::memory_order_relaxed);
-  const int32_t shrink = shrinkPercent_.load(std::memory_order_relaxed);
-  uint32_t* row = rowBuffer_.reserve(s.width() + 2, growth, shrink);
+  const int32_t growth = growthPercent_;
+  const int32_t shrink = shrinkPercent_;
+  uint32_t* row = rowBuffer_.reserveOf<uint32_t>(s.width() + 2, growth, shrink);
   StepTableKey vkey;
   vkey.sourceSpan = s.height();
   vkey.destinationSpan = d.height();

@@ -2,48 +2,14 @@
 // step tables cached by geometry, whole 32-bit pixels per step.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
+#include "common/aligned_block.h"
 #include "common/rect.h"
 #include "dialog/preview_kernels.h"
 
 namespace om {
-
-// An owned 16-byte aligned block of elements, replaced only when the asked
-// count leaves the band the growth and shrink margins (percent) allow.
-class ReusableBlock {
- public:
-  ReusableBlock() = default;
-  ~ReusableBlock();
-  ReusableBlock(const ReusableBlock&) = delete;
-  ReusableBlock& operator=(const ReusableBlock&) = delete;
-
-  // Null when the block could not be had (capacity is then 0, so the next
-  // call tries again).
-  void* reserve(int32_t count, size_t elementSize, int32_t growthPercent,
-                int32_t shrinkPercent) noexcept;
-  void* data() const { return block_; }
-  int32_t capacity() const { return capacity_; }
-
- private:
-  void* block_ = nullptr;
-  int32_t capacity_ = 0;
-};
-
-template <typename T>
-class ReusableBuffer {
- public:
-  T* reserve(int32_t count, int32_t growthPercent, int32_t shrinkPercent) noexcept {
-    return static_cast<T*>(block_.reserve(count, sizeof(T), growthPercent, shrinkPercent));
-  }
-  T* data() const { return static_cast<T*>(block_.data()); }
-  int32_t capacity() const { return block_.capacity(); }
-
- private:
-  ReusableBlock block_;
-};
 
 // What a step table was built from.
 struct StepTableKey {
@@ -71,15 +37,15 @@ constexpr int32_t kPreviewMaxSpan = 16384;
 class PreviewScaler {
  public:
   PreviewScaler() = default;
-  virtual ~PreviewScaler();
   PreviewScaler(const PreviewScaler&) = delete;
   PreviewScaler& operator=(const PreviewScaler&) = delete;
 
-  // Called by PluginSetFormat on the video thread while the UI thread may be
-  // drawing, hence atomic; scale() reads each margin once per call.
+  // The growth and shrink margins of the scaler's blocks, in percent. Set by
+  // PluginSetFormat on the video thread and read by scale() on the UI
+  // thread, both under FrameLock.
   void setMargins(int32_t growthPercent, int32_t shrinkPercent) {
-    growthPercent_.store(growthPercent, std::memory_order_relaxed);
-    shrinkPercent_.store(shrinkPercent, std::memory_order_relaxed);
+    growthPercent_ = growthPercent;
+    shrinkPercent_ = shrinkPercent;
   }
 
   // Scales `sourceRect` of a bottom-up 32-bit picture onto `destinationRect`
@@ -97,18 +63,18 @@ class PreviewScaler {
 
  private:
   struct CachedTable {
-    ReusableBuffer<StepEntry> entries;
+    ReusableBlock entries;  // StepEntry
     StepTableKey key;
     bool built = false;
   };
   const StepEntry* table(CachedTable& cache, const StepTableKey& key, int32_t growthPercent,
                          int32_t shrinkPercent);
 
-  std::atomic<int32_t> growthPercent_{0};
-  std::atomic<int32_t> shrinkPercent_{0};
+  int32_t growthPercent_ = 0;
+  int32_t shrinkPercent_ = 0;
   CachedTable horizontal_;
   CachedTable vertical_;
-  ReusableBuffer<uint32_t> rowBuffer_;
+  ReusableBlock rowBuffer_;  // 32-bit pixels
   const PreviewKernels* kernels_ = nullptr;
   uint32_t tablesBuilt_ = 0;
 };

@@ -8,15 +8,16 @@
 #include <cstdint>
 
 #include "dialog/dialog_controller.h"
+#include "settings/settings_model.h"
 
 namespace om {
 
-struct PluginState;
+class DialogModel;
 
 class SettingsDialog {
  public:
   SettingsDialog() : controller_(*this) {}
-  virtual ~SettingsDialog();
+  ~SettingsDialog();
   SettingsDialog(const SettingsDialog&) = delete;
   SettingsDialog& operator=(const SettingsDialog&) = delete;
 
@@ -27,15 +28,15 @@ class SettingsDialog {
 
   // PluginConfigure: create the window owned by `parentWindow`, or focus and
   // flash the open one (controller().startFlash(2)).
-  void open(PluginState& state, void* parentWindow);
+  void open(DialogModel& model, void* parentWindow);
   // PluginShutdown: destroy the window, recording its position.
   void destroyWindow();
 
   DialogController& controller() { return controller_; }
   const DialogController& controller() const { return controller_; }
 
-  int32_t dialogPosX = -100;  // -100, -100: never placed
-  int32_t dialogPosY = -100;
+  int32_t dialogPosX = kDialogNeverPlaced;
+  int32_t dialogPosY = kDialogNeverPlaced;
 
  protected:
   void* window_ = nullptr;

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "plugin/plugin_state.h"
+#include "settings/profile_store.h"
 #include "settings/settings_model.h"
 
 namespace {
 
 using om::ChannelRecord;
-using om::PluginState;
 using om::ProfileStore;
+using om::StoredSettings;
 
 bool sameRecord(const ChannelRecord& a, const ChannelRecord& b) {
   return a.id == b.id && a.LogoFileName == b.LogoFileName && a.LogoPosX == b.LogoPosX &&
@@ -23,21 +23,26 @@ bool sameRecord(const ChannelRecord& a, const ChannelRecord& b) {
          a.ColorKey == b.ColorKey;
 }
 
-std::vector<const ChannelRecord*> savedRecords(const PluginState& state) {
+std::vector<const ChannelRecord*> savedRecords(const StoredSettings& settings) {
   std::vector<const ChannelRecord*> out;
-  for (size_t i = 0; i < state.channelTable.size(); ++i)
-    if (i == 0 || state.channelTable[i].id != 0) out.push_back(&state.channelTable[i]);
+  for (size_t i = 0; i < settings.channelTable.size(); ++i)
+    if (i == 0 || settings.channelTable[i].id != 0) out.push_back(&settings.channelTable[i]);
   return out;
 }
 
+struct Loaded {
+  ProfileStore store;
+  StoredSettings settings;
+};
+
 // No host callback: every channel record is kept, so nothing may vanish.
-std::string loadThenSave(PluginState& state, std::string text, const char* lineEnd) {
+std::string loadThenSave(Loaded& state, std::string text, const char* lineEnd) {
   state.store.openInMemory(ProfileStore::Mode::Reading, std::move(text));
-  om::readSettingsFromStore(state);
+  om::readSettingsFromStore(state.store, state.settings);
   state.store.close();
   state.store.lineEnd = lineEnd;
   state.store.openInMemory(ProfileStore::Mode::Writing);
-  om::writeSettingsToStore(state);
+  om::writeSettingsToStore(state.store, state.settings, om::ChannelKnownFn());
   state.store.close();
   return state.store.text();
 }
@@ -45,21 +50,22 @@ std::string loadThenSave(PluginState& state, std::string text, const char* lineE
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static PluginState first;
-  static PluginState second;
+  static Loaded first;
+  static Loaded second;
   const char* lineEnd = size > 0 && (data[0] & 1) ? "\r\n" : "\n";
   const std::string saved =
       loadThenSave(first, std::string(reinterpret_cast<const char*>(data), size), lineEnd);
   const std::string again = loadThenSave(second, saved, lineEnd);
   if (again != saved) std::abort();
-  if (first.privateSettings != second.privateSettings ||
-      first.dialog.dialogPosX != second.dialog.dialogPosX ||
-      first.dialog.dialogPosY != second.dialog.dialogPosY)
+  const StoredSettings& a1 = first.settings;
+  const StoredSettings& b1 = second.settings;
+  if (a1.privateSettings != b1.privateSettings || a1.dialogPosX != b1.dialogPosX ||
+      a1.dialogPosY != b1.dialogPosY)
     std::abort();
   // Records with id 0 after the common record are never saved (none can be
   // selected); every other record must come back, in order.
-  const std::vector<const ChannelRecord*> a = savedRecords(first);
-  const std::vector<const ChannelRecord*> b = savedRecords(second);
+  const std::vector<const ChannelRecord*> a = savedRecords(a1);
+  const std::vector<const ChannelRecord*> b = savedRecords(b1);
   if (a.size() != b.size()) std::abort();
   for (size_t i = 0; i < a.size(); ++i)
     if (!sameRecord(*a[i], *b[i])) std::abort();

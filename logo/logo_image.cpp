@@ -3,11 +3,10 @@
 #include <cstring>
 
 #include "logo/image_codec.h"
-#include "plugin/plugin_state.h"
 
 namespace om {
 
-LogoImage::~LogoImage() { Clear(); }
+LogoImage::~LogoImage() { clear(); }
 
 void LogoImage::releaseFrame(LogoFrame& frame) {
   if (frame.bitmap) destroyFrameBitmap(frame.bitmap);
@@ -15,12 +14,19 @@ void LogoImage::releaseFrame(LogoFrame& frame) {
   frame.pixels = nullptr;
 }
 
-void LogoImage::Clear() {
+void LogoImage::clear() {
   for (LogoFrame& frame : frames_) releaseFrame(frame);
   frames_.clear();
   budgetUsed_ = 0;
-  current_ = LogoFrame();
   currentFrame_ = 0;
+}
+
+namespace {
+const LogoFrame kNoFrame;
+}  // namespace
+
+const LogoFrame& LogoImage::current() const {
+  return frames_.empty() ? kNoFrame : frames_[static_cast<size_t>(currentFrame_)];
 }
 
 bool LogoImage::AddFrame() {
@@ -30,7 +36,6 @@ bool LogoImage::AddFrame() {
     return false;
   }
   currentFrame_ = static_cast<int>(frames_.size()) - 1;
-  current_ = frames_.back();
   return true;
 }
 
@@ -62,14 +67,12 @@ bool LogoImage::SetFrameSize(int32_t width, int32_t height) {
     }
   }
   frame.validRect = Rect{0, 0, frame.width, frame.height};
-  current_ = frame;
   return ok;
 }
 
-void LogoImage::SetCurrentDelay(int32_t delayMs) {
+void LogoImage::setCurrentDelay(int32_t delayMs) {
   if (frames_.empty()) return;
   frames_[static_cast<size_t>(currentFrame_)].delayMs = delayMs;
-  current_.delayMs = delayMs;
 }
 
 void LogoImage::SetAlpha(uint8_t value) {
@@ -81,14 +84,12 @@ void LogoImage::SetAlpha(uint8_t value) {
       for (int32_t x = r.left; x < r.right; ++x) row[x * 4 + 3] = value;
     }
   }
-  if (!frames_.empty()) current_ = frames_[static_cast<size_t>(currentFrame_)];
 }
 
 int LogoImage::SelectFrame(int index) {
   const int count = FrameCount();
   if (index < 0 || index >= count) return count;
   currentFrame_ = index;
-  current_ = frames_[static_cast<size_t>(index)];
   return index;
 }
 
@@ -102,8 +103,9 @@ int LogoImage::NextFrame() {
 }
 
 uint32_t LogoImage::PixelAt(int x, int y) const {
-  const size_t index = static_cast<size_t>(current_.height - 1 - y) * current_.width + x;
-  const uint8_t* p = reinterpret_cast<const uint8_t*>(current_.pixels + index);
+  const LogoFrame& frame = current();
+  const size_t index = static_cast<size_t>(frame.height - 1 - y) * frame.width + x;
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(frame.pixels + index);
   return static_cast<uint32_t>(p[2]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
@@ -119,7 +121,7 @@ static bool endsWithGif(const char* path) {
 
 bool LogoImage::LoadFromFile(const char* path) {
   CodecScope codec;
-  Clear();
+  clear();
   if (!path || !*path) return false;
   bool ok;
   if (codec.available()) {
@@ -131,7 +133,7 @@ bool LogoImage::LoadFromFile(const char* path) {
   // A picture with nothing to show counts as no picture at all.
   if (ok && (frames_.empty() || !frames_.front().pixels)) ok = false;
   if (!ok) {
-    Clear();
+    clear();
     return false;
   }
   SelectFrame(0);
@@ -149,13 +151,6 @@ std::string LogoImage::BuildOpenFilter() {
   }
   filter.push_back('\0');
   return filter;
-}
-
-void reloadLogo(PluginState& state) {
-  ChannelRecord& record = state.recordInUse();
-  const bool loaded = state.logo.LoadFromFile(record.LogoFileName.c_str());
-  state.logoLoaded = loaded ? 1 : 0;
-  if (!loaded) record.LogoFileName.clear();
 }
 
 }  // namespace om

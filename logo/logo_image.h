@@ -11,8 +11,6 @@
 
 namespace om {
 
-struct PluginState;
-
 // The 40-byte BITMAPINFOHEADER, followed in LogoFrame by one empty colour slot.
 struct BitmapInfoHeader {
   uint32_t biSize = 40;
@@ -43,7 +41,7 @@ struct LogoFrame {
 class LogoImage {
  public:
   LogoImage() = default;
-  virtual ~LogoImage();
+  ~LogoImage();
   LogoImage(const LogoImage&) = delete;
   LogoImage& operator=(const LogoImage&) = delete;
 
@@ -51,14 +49,15 @@ class LogoImage {
   int SelectFrame(int index);
   int NextFrame();
   int FrameCount() const { return static_cast<int>(frames_.size()); }
-  int CurrentDelay() const { return current_.delayMs; }
+  int CurrentDelay() const { return current().delayMs; }
   // 0xAABBGGRR of the pixel at column x, row y from the top; no bounds check.
   uint32_t PixelAt(int x, int y) const;
-  void Clear();
+  void clear();
   // Pairs of display name and pattern list, each NUL-terminated, then one more NUL.
   static std::string BuildOpenFilter();
 
-  const LogoFrame& current() const { return current_; }
+  // The current frame; an empty frame while no picture is loaded.
+  const LogoFrame& current() const;
   int currentFrame() const { return currentFrame_; }
   const LogoFrame& frame(int index) const { return frames_[static_cast<size_t>(index)]; }
 
@@ -67,18 +66,14 @@ class LogoImage {
   bool SetFrameSize(int32_t width, int32_t height);  // false: no memory for the bitmap
   void SetAlpha(uint8_t value);
   LogoFrame& currentForWriting() { return frames_[static_cast<size_t>(currentFrame_)]; }
-  void SetCurrentDelay(int32_t delayMs);
+  void setCurrentDelay(int32_t delayMs);
 
  private:
   void releaseFrame(LogoFrame& frame);
 
-  LogoFrame current_;
   int currentFrame_ = 0;
   std::vector<LogoFrame> frames_;
   uint64_t budgetUsed_ = 0;  // frameBudgetBytes of every frame holding a bitmap
 };
-
-// Loads the picture of the record in use; on failure forgets its file name.
-void reloadLogo(PluginState& state);
 
 }  // namespace om

@@ -5,8 +5,6 @@
 
 #include "common/aligned_block.h"
 #include "common/muldiv.h"
-#include "compositing/frame_canvas.h"
-#include "plugin/plugin_state.h"
 
 namespace om {
 
@@ -55,10 +53,11 @@ bool ensureOverlaySize(FrameCanvas& canvas, const int32_t size[2], int32_t denom
   return true;
 }
 
-void prepareOverlay(FrameCanvas& canvas, const uint32_t* pixels, int32_t pictureWidth,
-                    int32_t pictureHeight, const Rect& pictureRect, SourceMode mode,
-                    uint32_t keyColor, const int32_t size[2], int32_t denominatorX,
-                    int32_t denominatorY, int32_t growthPercent, int32_t shrinkPercent) {
+void OverlayBuilder::prepareOverlay(FrameCanvas& canvas, const uint32_t* pixels,
+                                    int32_t pictureWidth, int32_t pictureHeight,
+                                    const Rect& pictureRect, OverlayKey key, const int32_t size[2],
+                                    int32_t denominatorX, int32_t denominatorY,
+                                    int32_t growthPercent, int32_t shrinkPercent) {
   if (!ensureOverlaySize(canvas, size, denominatorX, denominatorY, growthPercent, shrinkPercent))
     return;
   DestinationLayout layout;
@@ -70,33 +69,34 @@ void prepareOverlay(FrameCanvas& canvas, const uint32_t* pixels, int32_t picture
     return;  // no layout to draw in; the blend ignores such frames as well
   }
   OverlayImage& overlay = canvas.overlay();
-  if (!resampleImage(canvas.resamplerCache(), pixels, pictureWidth, pictureHeight, pictureRect,
-                     mode, overlay.pixels, overlay.allocatedWidth, overlay.allocatedHeight,
-                     overlay.content, layout, keyColor)) {
+  if (!resampleImage(resampler_, pixels, pictureWidth, pictureHeight, pictureRect, key.mode,
+                     overlay.pixels, overlay.allocatedWidth, overlay.allocatedHeight,
+                     overlay.content, layout, key.color)) {
     // The new or reused block holds stale bytes; never let the blend show them.
     overlay.content = Rect{};
   }
 }
 
-void rebuildOverlay(PluginState& state) {
-  if (!state.logoLoaded || state.logo.FrameCount() == 0) return;
-  const LogoFrame& frame = state.logo.current();
-  LogoSettings& record = state.recordInUse();
-  clampPositionAndSize(record, frame.width, frame.height);
-
-  SourceMode mode = SourceMode::Plain;
-  uint32_t key = 0;
-  if (record.ColorKeyEnable) {
-    mode = SourceMode::Keyed;
-    if (!record.LeftTopPixelColor) {
-      key = record.ColorKey;
-    } else if (frame.pixels && frame.width > 0 && frame.height > 0) {
-      key = state.logo.PixelAt(0, 0) & 0x00FFFFFFu;
-    }
+OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo) {
+  OverlayKey key;
+  if (!record.ColorKeyEnable) return key;
+  key.mode = SourceMode::Keyed;
+  const LogoFrame& frame = logo.current();
+  if (!record.LeftTopPixelColor) {
+    key.color = record.ColorKey;
+  } else if (frame.pixels && frame.width > 0 && frame.height > 0) {
+    key.color = logo.PixelAt(0, 0) & 0x00FFFFFFu;
   }
+  return key;
+}
+
+void OverlayBuilder::rebuild(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record) {
+  if (logo.FrameCount() == 0) return;
+  const LogoFrame& frame = logo.current();
+  clampPositionAndSize(record, frame.width, frame.height);
   const int32_t size[2] = {record.LogoSizeX, record.LogoSizeY};
-  prepareOverlay(state.canvas, frame.pixels, frame.width, frame.height, frame.validRect, mode, key,
-                 size, 1000, 1000, 10, 10);
+  prepareOverlay(canvas, frame.pixels, frame.width, frame.height, frame.validRect,
+                 chooseOverlayKey(record, logo), size, 1000, 1000, 10, 10);
 }
 
 }  // namespace om

@@ -9,12 +9,6 @@
 
 namespace om {
 
-ResamplerCache::~ResamplerCache() {
-  alignedFree(horizontal.block);
-  alignedFree(vertical.block);
-  alignedFree(rowBuffer);
-}
-
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -46,7 +40,7 @@ void forgetTableKey(FilterTableCache& table) {
 // build clears the key so the next call tries again.
 bool ensureTable(FilterTableCache& table, int32_t sourceSize, int32_t destinationSize,
                  int32_t first, int32_t count, int32_t step) {
-  if (table.block && table.sourceSize == sourceSize && table.destinationSize == destinationSize &&
+  if (table.block.data() && table.sourceSize == sourceSize && table.destinationSize == destinationSize &&
       table.first == first && table.count == count && table.step == step)
     return true;
   table.sourceSize = sourceSize;
@@ -59,15 +53,6 @@ bool ensureTable(FilterTableCache& table, int32_t sourceSize, int32_t destinatio
   return false;
 }
 
-Rect clipTo(const Rect& r, int32_t width, int32_t height) {
-  Rect c;
-  c.left = r.left > 0 ? r.left : 0;
-  c.top = r.top > 0 ? r.top : 0;
-  c.right = r.right < width ? r.right : width;
-  c.bottom = r.bottom < height ? r.bottom : height;
-  return c;
-}
-
 bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
                          const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
                          const Rect& sourceRect, SourceMode mode, uint8_t* destination,
@@ -77,9 +62,9 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   // Table offsets are 32-bit byte offsets into the picture.
   if (static_cast<uint64_t>(sourceWidth) * static_cast<uint64_t>(sourceHeight) * 4u > INT32_MAX)
     return false;
-  const Rect src = clipTo(sourceRect, sourceWidth, sourceHeight);
+  const Rect src = clipRect(sourceRect, sourceWidth, sourceHeight);
   if (src.empty()) return false;
-  const Rect clip = clipTo(destinationRect, allocatedWidth, allocatedHeight);
+  const Rect clip = clipRect(destinationRect, allocatedWidth, allocatedHeight);
   if (clip.empty()) return false;
   // The destination rectangle may reach far outside the allocation; its
   // size still has to be a valid table size.
@@ -90,7 +75,8 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   if (destinationWidth > INT32_MAX || destinationHeight > INT32_MAX) return false;
 
   const int32_t sourceRowStep = -4 * sourceWidth;
-  if (!ReserveBlock(cache.rowBuffer, cache.rowCapacity, src.width(), 4, 30, 100)) return false;
+  // Grows only (shrink 100): one row of the widest source seen.
+  if (!cache.rowBuffer.reserve(src.width(), 4, 30, 100)) return false;
   if (!ensureTable(cache.vertical, src.height(), static_cast<int32_t>(destinationHeight),
                    clip.top - destinationRect.top, clip.height(), sourceRowStep))
     return false;
@@ -118,9 +104,9 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   // 0x00BBGGRR to the picture's in-memory order B, G, R.
   const uint32_t keyPixel =
       ((keyColor & 0xFFu) << 16) | (keyColor & 0xFF00u) | ((keyColor >> 16) & 0xFFu);
-  uint8_t* row = static_cast<uint8_t*>(cache.rowBuffer);
-  const uint8_t* horizontalEntries = static_cast<const uint8_t*>(cache.horizontal.block);
-  const uint8_t* verticalEntry = static_cast<const uint8_t*>(cache.vertical.block);
+  uint8_t* row = static_cast<uint8_t*>(cache.rowBuffer.data());
+  const uint8_t* horizontalEntries = static_cast<const uint8_t*>(cache.horizontal.block.data());
+  const uint8_t* verticalEntry = static_cast<const uint8_t*>(cache.vertical.block.data());
   for (int32_t r = 0; r < clip.height(); ++r) {
     int32_t offset, taps;
     std::memcpy(&offset, verticalEntry, 4);
@@ -155,20 +141,9 @@ bool BuildFilterTable(int32_t sourceSize, int32_t destinationSize, int32_t first
   if (budget > (INT32_MAX - 8) / 8) return false;
   const int32_t tapBudget = static_cast<int32_t>(budget);
   const int32_t entryBytes = 8 * tapBudget + 8;
-  if (table.block && entryBytes > table.entryBytes) {
-    alignedFree(table.block);
-    table.block = nullptr;
-    table.capacity = 0;
-  }
-  if (!ReserveBlock(table.block, table.capacity, count, static_cast<size_t>(entryBytes), 30, 30)) {
-    table.entryBytes = 0;
-    return false;
-  }
-  // Recorded as the current budget even when the block was kept: it only
-  // ever understates what the block holds.
-  table.entryBytes = entryBytes;
-
-  uint8_t* out = static_cast<uint8_t*>(table.block);
+  uint8_t* out =
+      static_cast<uint8_t*>(table.block.reserve(count, static_cast<size_t>(entryBytes), 30, 30));
+  if (!out) return false;
   for (int64_t index = first; index < static_cast<int64_t>(first) + count; ++index) {
     const double i = static_cast<double>(index);
     // Left end of the filter's reach; source pixel k spans k .. k + 1.

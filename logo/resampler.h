@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "common/aligned_block.h"
 #include "common/cpu.h"
 #include "common/rect.h"
 
@@ -26,12 +27,10 @@ enum class DestinationLayout {
 //                 once per channel lane
 // An entry takes 8 + 8n bytes; the next one follows right after it.
 struct FilterTableCache {
-  void* block = nullptr;
-  int32_t capacity = 0;  // in entries of the tap budget it was reserved for
-  // Bytes of one entry at the tap budget the block was last reserved for. The
-  // budget grows with the shrink factor, so an entry count inside the reuse
-  // band does not by itself mean the block is large enough.
-  int32_t entryBytes = 0;
+  // Entries of the tap budget the table was last reserved for. The budget
+  // grows with the shrink factor, so the entry size is part of the reuse
+  // test, not only the entry count.
+  ReusableBlock block;
   int32_t sourceSize = 0, destinationSize = 0, first = 0, count = 0, step = 0;
   uint32_t builds = 0;  // how many times the table was (re)built; for tests
 };
@@ -39,12 +38,7 @@ struct FilterTableCache {
 struct ResamplerCache {
   FilterTableCache horizontal;
   FilterTableCache vertical;
-  void* rowBuffer = nullptr;  // one vertically filtered source row, 32-bit pixels
-  int32_t rowCapacity = 0;
-  ResamplerCache() = default;
-  ~ResamplerCache();
-  ResamplerCache(const ResamplerCache&) = delete;
-  ResamplerCache& operator=(const ResamplerCache&) = delete;
+  ReusableBlock rowBuffer;  // one vertically filtered source row, 32-bit pixels
 };
 
 // Lanczos kernel of radius 3: sinc(pi t) * sinc(pi t / 3), 0 from |x| >= 3.

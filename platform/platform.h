@@ -3,13 +3,19 @@
 // implementations live in platform/posix/ and platform/win32/.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 namespace om {
 namespace platform {
 
+// The calling thread, as a number no other running thread has; never 0.
+uint64_t currentThreadId() noexcept;
+
 // A non-recursive lock: a critical section on Windows, a mutex on POSIX.
+// It knows which thread holds it, so code that must not run under it (a
+// modal window, a second taking) can check.
 class Lock {
  public:
   Lock() noexcept;
@@ -18,11 +24,16 @@ class Lock {
   Lock& operator=(const Lock&) = delete;
   void enter() noexcept;
   void leave() noexcept;
+  bool heldByCurrentThread() const noexcept {
+    return owner_.load(std::memory_order_relaxed) == currentThreadId();
+  }
 
  private:
   alignas(16) unsigned char storage_[64];
+  std::atomic<uint64_t> owner_{0};
 };
 
+// The one way to take a Lock: held for the guard's scope.
 class LockGuard {
  public:
   explicit LockGuard(Lock& lock) noexcept : lock_(lock) { lock_.enter(); }
@@ -36,6 +47,9 @@ class LockGuard {
 
 // Milliseconds since system start, 32 bits, wrapping.
 uint32_t osTickMs() noexcept;
+
+// The plug-in module's file name without folder and extension.
+std::string moduleBaseName();
 
 // Inputs of the settings-file location, read from the OS.
 struct LocationInputs {
@@ -57,7 +71,8 @@ void createDirectory(const std::string& path) noexcept;
 // and leaves `path` untouched on any failure.
 bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept;
 
-// Posts WM_PLUGIN_NOTIFY (code in wParam) to the dialog window; never waits.
+// Posts WM_PLUGIN_NOTIFY (common/notify.h) with `code` to the dialog window;
+// never waits.
 void postDialogNotify(void* window, int code) noexcept;
 
 // The modal "no SSE" message, owned by `parent` (a window handle or null).

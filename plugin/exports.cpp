@@ -1,26 +1,18 @@
 // The two exports, the descriptor and the six entry points. Every entry point
 // absorbs whatever goes wrong inside it: nothing crosses into the host.
 
-#include "plugin/entry_guard.h"
+#include "common/plugin_identity.h"
+#include "platform/entry_guard.h"
+#include "plugin/channel_ops.h"
 #include "plugin/frame_pipeline.h"
 #include "plugin/host_api.h"
 #include "plugin/plugin_state.h"
 #include "plugin/tick.h"
+#include "settings/settings_location.h"
 
 namespace om {
 
-PluginState& pluginState() {
-  static PluginState state;
-  return state;
-}
-
 namespace {
-
-// Windows-1251: "Логотип" and "Установка собственного логотипа".
-const char kPluginName[] = "\xCB\xEE\xE3\xEE\xF2\xE8\xEF";
-const char kPluginDescription[] =
-    "\xD3\xF1\xF2\xE0\xED\xEE\xE2\xEA\xE0 \xF1\xEE\xE1\xF1\xF2\xE2\xE5\xED\xED\xEE\xE3\xEE "
-    "\xEB\xEE\xE3\xEE\xF2\xE8\xEF\xE0";
 
 void TULVANE_CDECL PluginInit(HostInitInfo* info) {
   EntryGuard guard;
@@ -52,10 +44,7 @@ int32_t TULVANE_CDECL PluginSetFormat(VideoFormatInfo* format) {
     // the new format goes in under the same lock (the frame path never calls
     // us while it holds it).
     platform::LockGuard hold(state.frameLock);
-    state.width = format->width;
-    state.height = format->height;
     state.formatExtra = format->formatExtra;
-    state.pixelFormat = format->pixelFormat;
     state.cpuClass = format->cpuClass;
     state.canvas.SetFormat(format->width, format->height, format->pixelFormat);
     state.previewScaler.setMargins(0, 0);
@@ -91,7 +80,7 @@ void TULVANE_CDECL PluginConfigure(ConfigureInfo* info) {
       return;
     }
     if (!state.initialized) return;
-    state.dialog.open(state, parent);
+    state.dialog.open(state.dialogModel, parent);
   } catch (...) {
   }
 }

@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "logo/overlay.h"
+#include "common/notify.h"
 #include "platform/platform.h"
+#include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
 #include "plugin/tick.h"
 

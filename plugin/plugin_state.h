@@ -9,32 +9,25 @@
 #include "dialog/preview_scaler.h"
 #include "dialog/settings_dialog.h"
 #include "logo/logo_image.h"
+#include "logo/overlay.h"
 #include "platform/platform.h"
 #include "plugin/host_api.h"
+#include "plugin/plugin_dialog_model.h"
 #include "settings/profile_store.h"
 #include "settings/settings_model.h"
 
 namespace om {
 
-// Private message the video side posts to the dialog; wParam is a NotifyCode.
-enum { WM_PLUGIN_NOTIFY = 0x590 };
-
-enum NotifyCode : int {
-  kNotifyEverything = 0,
-  kNotifyChannelName = 1,
-  kNotifyFileName = 2,
-  kNotifyPreview = 3,
-  kNotifyEnabling = 4,
-};
-
 struct PluginState {
   // Guarded by frameLock: the table and the record in use, currentIndex,
-  // currentChannelId/Name, logo, logoLoaded, nextFrameDue and the overlay.
+  // currentChannelId/Name, logo, logoLoaded, nextFrameDue, the overlay and
+  // its builder, the canvas's format, and the preview scaler.
   platform::Lock frameLock;
 
   int32_t hostValue = 0;
   ChannelExistsFn channelExists = nullptr;
-  int32_t width = 0, height = 0, formatExtra = 0, pixelFormat = 0, cpuClass = 0;
+  // The rest of the format lives in the canvas.
+  int32_t formatExtra = 0, cpuClass = 0;
 
   // Between PluginInit and PluginShutdown; frames before it are skipped and
   // a shutdown without it saves nothing.
@@ -47,7 +40,6 @@ struct PluginState {
 
   ChannelTable channelTable;
   ChannelRecord defaultRecord;
-  ChannelRecord ioRecord;
   ChannelTable channelTableBackup;
 
   LogoImage logo;
@@ -55,9 +47,11 @@ struct PluginState {
   uint32_t nextFrameDue = 0;
 
   FrameCanvas canvas;
+  OverlayBuilder overlayBuilder;
   PreviewScaler previewScaler;
   ProfileStore store;
   SettingsDialog dialog;
+  PluginDialogModel dialogModel{*this};
 
   ChannelRecord& recordInUse() { return channelTable[static_cast<size_t>(currentIndex)]; }
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/platform.h"
+
 namespace om {
 
 namespace {
@@ -67,8 +69,6 @@ uint64_t parseDecimalWrapping(std::string_view text) {
     value = value * 10u + static_cast<uint64_t>(text[i] - '0');
   return negative ? 0u - value : value;
 }
-
-ProfileStore::~ProfileStore() {}
 
 void ProfileStore::beginOpen() {
   isOpen_ = false;
@@ -274,26 +274,6 @@ bool ProfileStore::nextSection(std::string& name) {
   return true;
 }
 
-void ProfileStore::readUInt8(const std::string& section, const std::string& key, uint8_t& target,
-                             uint8_t def) {
-  std::string text;
-  target = readValue(section, key, text) ? static_cast<uint8_t>(parseDecimalWrapping(text)) : def;
-}
-
-void ProfileStore::readInt16(const std::string& section, const std::string& key, int16_t& target,
-                             int16_t def) {
-  std::string text;
-  target = readValue(section, key, text)
-               ? static_cast<int16_t>(static_cast<uint16_t>(parseDecimalWrapping(text)))
-               : def;
-}
-
-void ProfileStore::readUInt16(const std::string& section, const std::string& key,
-                              uint16_t& target, uint16_t def) {
-  std::string text;
-  target = readValue(section, key, text) ? static_cast<uint16_t>(parseDecimalWrapping(text)) : def;
-}
-
 void ProfileStore::readInt(const std::string& section, const std::string& key, int32_t& target,
                            int32_t def) {
   std::string text;
@@ -306,18 +286,6 @@ void ProfileStore::readUnsigned(const std::string& section, const std::string& k
                                 uint32_t& target, uint32_t def) {
   std::string text;
   target = readValue(section, key, text) ? static_cast<uint32_t>(parseDecimalWrapping(text)) : def;
-}
-
-void ProfileStore::readInt64(const std::string& section, const std::string& key, int64_t& target,
-                             int64_t def) {
-  std::string text;
-  target = readValue(section, key, text) ? static_cast<int64_t>(parseDecimalWrapping(text)) : def;
-}
-
-void ProfileStore::readUInt64(const std::string& section, const std::string& key,
-                              uint64_t& target, uint64_t def) {
-  std::string text;
-  target = readValue(section, key, text) ? parseDecimalWrapping(text) : def;
 }
 
 void ProfileStore::readString(const std::string& section, const std::string& key,
@@ -333,39 +301,17 @@ void ProfileStore::readKeyTable(const std::string& section, const SettingsKey* r
                                 size_t count) {
   for (size_t i = 0; i < count; ++i) {
     const SettingsKey& row = rows[i];
-    const uint64_t def = static_cast<uint64_t>(row.defaultValue);
+    // The default's low bits, as wide as the field.
+    const uint32_t def = static_cast<uint32_t>(static_cast<uint64_t>(row.defaultValue));
     switch (row.type) {
-      case 0:
-        readUInt8(section, row.name, *static_cast<uint8_t*>(row.target), static_cast<uint8_t>(def));
+      case kValueUInt32:
+      case kValueColor:
+        readUnsigned(section, row.name, *static_cast<uint32_t*>(row.target), def);
         break;
-      case 1:
-        readInt16(section, row.name, *static_cast<int16_t*>(row.target),
-                  static_cast<int16_t>(static_cast<uint16_t>(def)));
+      case kValueInt32:
+        readInt(section, row.name, *static_cast<int32_t*>(row.target), static_cast<int32_t>(def));
         break;
-      case 2:
-      case 3:
-        readUInt16(section, row.name, *static_cast<uint16_t*>(row.target),
-                   static_cast<uint16_t>(def));
-        break;
-      case 4:
-      case 5:
-      case 7:
-      case 9:
-        readUnsigned(section, row.name, *static_cast<uint32_t*>(row.target),
-                     static_cast<uint32_t>(def));
-        break;
-      case 6:
-      case 8:
-        readInt(section, row.name, *static_cast<int32_t*>(row.target),
-                static_cast<int32_t>(static_cast<uint32_t>(def)));
-        break;
-      case 10:
-        readInt64(section, row.name, *static_cast<int64_t*>(row.target), row.defaultValue);
-        break;
-      case 11:
-        readUInt64(section, row.name, *static_cast<uint64_t*>(row.target), def);
-        break;
-      case 12:
+      case kValueString:
         readString(section, row.name, *static_cast<std::string*>(row.target),
                    row.defaultText ? row.defaultText : "");
         break;
@@ -412,33 +358,14 @@ void ProfileStore::writeKeyTable(const SettingsKey* rows, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     const SettingsKey& row = rows[i];
     switch (row.type) {
-      case 0:
-        writeValue(row.name, std::to_string(*static_cast<const uint8_t*>(row.target)));
-        break;
-      case 1:
-        writeValue(row.name, std::to_string(*static_cast<const int16_t*>(row.target)));
-        break;
-      case 2:
-      case 3:
-        writeValue(row.name, std::to_string(*static_cast<const uint16_t*>(row.target)));
-        break;
-      case 4:
-      case 5:
-      case 7:
-      case 9:
+      case kValueUInt32:
+      case kValueColor:
         writeUnsigned(row.name, *static_cast<const uint32_t*>(row.target));
         break;
-      case 6:
-      case 8:
+      case kValueInt32:
         writeInt(row.name, *static_cast<const int32_t*>(row.target));
         break;
-      case 10:
-        writeValue(row.name, std::to_string(*static_cast<const int64_t*>(row.target)));
-        break;
-      case 11:
-        writeValue(row.name, std::to_string(*static_cast<const uint64_t*>(row.target)));
-        break;
-      case 12:
+      case kValueString:
         writeValue(row.name, *static_cast<const std::string*>(row.target));
         break;
       default:

@@ -13,21 +13,15 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
 
 namespace om {
 
-// How a key-table row is formatted and parsed. Codes that share a row below
-// behave identically; codes above kValueString are skipped.
+// How a key-table row is formatted and parsed: the codes the settings file
+// uses. Rows of any other code are skipped.
 enum SettingsValueType : uint32_t {
-  kValueUInt8 = 0,
-  kValueInt16 = 1,
-  kValueUInt16 = 2,     // also 3
-  kValueUInt32 = 4,     // also 7 and 9
-  kValueColor = 5,      // unsigned 32-bit, 0x00BBGGRR
-  kValueInt32 = 6,      // also 8
-  kValueInt64 = 10,
-  kValueUInt64 = 11,
+  kValueUInt32 = 4,
+  kValueColor = 5,  // unsigned 32-bit, 0x00BBGGRR
+  kValueInt32 = 6,
   kValueString = 12,
 };
 
@@ -51,7 +45,6 @@ class ProfileStore {
   enum class Mode { Reading, Writing };
 
   ProfileStore() = default;
-  virtual ~ProfileStore();
 
   // Opens `path`. Reading: a missing file is created empty; an existing file
   // that cannot be read leaves the store closed and sets loadIncomplete.
@@ -77,17 +70,9 @@ class ProfileStore {
   bool readValue(const std::string& section, const std::string& key, std::string& text);
   // Every reader assigns its target: the parsed value, or the default when
   // the key is missing or empty.
-  void readUInt8(const std::string& section, const std::string& key, uint8_t& target, uint8_t def);
-  void readInt16(const std::string& section, const std::string& key, int16_t& target, int16_t def);
-  void readUInt16(const std::string& section, const std::string& key, uint16_t& target,
-                  uint16_t def);
   void readInt(const std::string& section, const std::string& key, int32_t& target, int32_t def);
   void readUnsigned(const std::string& section, const std::string& key, uint32_t& target,
                     uint32_t def);
-  void readInt64(const std::string& section, const std::string& key, int64_t& target,
-                 int64_t def);
-  void readUInt64(const std::string& section, const std::string& key, uint64_t& target,
-                  uint64_t def);
   void readString(const std::string& section, const std::string& key, std::string& target,
                   const std::string& def);
   void readKeyTable(const std::string& section, const SettingsKey* rows, size_t count);
@@ -155,20 +140,5 @@ class ProfileStore {
   std::vector<SectionKeys> sections_;      // per entry of headerStarts_, on first use
   std::vector<bool> sectionScanned_;
 };
-
-// The five location strings, computed from the platform's inputs.
-struct SettingsLocation {
-  std::string instanceSuffix;
-  std::string folder;  // ends in the separator; empty: no file at all
-  std::string baseName;
-  std::string fileName;
-  std::string path;
-};
-SettingsLocation computeSettingsLocation(const platform::LocationInputs& inputs, char separator);
-// Creates the last folder level of `location` and stores the strings.
-void applySettingsLocation(ProfileStore& store, const SettingsLocation& location);
-
-// Computes the five path strings from the platform's inputs (run by PluginInit).
-void locateSettingsFile(ProfileStore& store);
 
 }  // namespace om

@@ -1,9 +1,4 @@
-// Where the settings file lives: among the host's plug-in settings, beside
-// its executable or in the user's application-data folder, with a subtree per
-// numbered host instance.
-#include <string>
-
-#include "settings/profile_store.h"
+#include "settings/settings_location.h"
 
 namespace om {
 

@@ -1,7 +1,6 @@
 #include "settings/settings_model.h"
 
 #include "common/muldiv.h"
-#include "plugin/plugin_state.h"
 
 namespace om {
 
@@ -9,136 +8,126 @@ namespace {
 
 const std::string kCommonSection = "COMMON";
 const std::string kDefaultSection = "DEFAULT";
-constexpr int32_t kDialogNeverPlaced = -100;
-
-void resetToDefaults(PluginState& state) {
-  state.defaultRecord = ChannelRecord();
-  state.channelTable.assign(1, ChannelRecord());
-  state.currentIndex = 0;
-  state.privateSettings = 0;
-  state.dialog.dialogPosX = kDialogNeverPlaced;
-  state.dialog.dialogPosY = kDialogNeverPlaced;
-}
 
 }  // namespace
 
 SettingsKeyTable::SettingsKeyTable(LogoSettings& io)
-    : rows{
-          {kValueString, "LogoFileName", &io.LogoFileName, 0, ""},
-          {kValueInt32, "LogoPosX", &io.LogoPosX, 0, nullptr},
-          {kValueInt32, "LogoPosY", &io.LogoPosY, 0, nullptr},
-          {kValueInt32, "LogoSizeX", &io.LogoSizeX, 0, nullptr},
-          {kValueInt32, "LogoSizeY", &io.LogoSizeY, 0, nullptr},
-          {kValueInt32, "LogoOpacity", &io.LogoOpacity, 60, nullptr},
-          {kValueUInt32, "ShowLogo", &io.ShowLogo, 1, nullptr},
-          {kValueUInt32, "ColorKeyEnable", &io.ColorKeyEnable, 0, nullptr},
-          {kValueUInt32, "LeftTopPixelColor", &io.LeftTopPixelColor, 1, nullptr},
-          {kValueColor, "ColorKey", &io.ColorKey, 0, nullptr},
-      } {}
+    : rows{} {
+  static const LogoSettings d;
+  const SettingsKey table[kSettingsKeyCount] = {
+      {kValueString, "LogoFileName", &io.LogoFileName, 0, d.LogoFileName.c_str()},
+      {kValueInt32, "LogoPosX", &io.LogoPosX, d.LogoPosX, nullptr},
+      {kValueInt32, "LogoPosY", &io.LogoPosY, d.LogoPosY, nullptr},
+      {kValueInt32, "LogoSizeX", &io.LogoSizeX, d.LogoSizeX, nullptr},
+      {kValueInt32, "LogoSizeY", &io.LogoSizeY, d.LogoSizeY, nullptr},
+      {kValueInt32, "LogoOpacity", &io.LogoOpacity, d.LogoOpacity, nullptr},
+      {kValueUInt32, "ShowLogo", &io.ShowLogo, d.ShowLogo, nullptr},
+      {kValueUInt32, "ColorKeyEnable", &io.ColorKeyEnable, d.ColorKeyEnable, nullptr},
+      {kValueUInt32, "LeftTopPixelColor", &io.LeftTopPixelColor, d.LeftTopPixelColor, nullptr},
+      {kValueColor, "ColorKey", &io.ColorKey, d.ColorKey, nullptr},
+  };
+  for (size_t i = 0; i < kSettingsKeyCount; ++i) rows[i] = table[i];
+}
 
-void readSettingsFromStore(PluginState& state) {
-  ProfileStore& store = state.store;
-  const SettingsKeyTable keys(state.ioRecord);
+void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
+  ChannelRecord io;
+  const SettingsKeyTable keys(io);
 
   store.readKeyTable(kDefaultSection, keys.rows, kSettingsKeyCount);
-  state.defaultRecord = state.ioRecord;
-  state.defaultRecord.id = 0;
+  settings.defaultRecord = io;
+  settings.defaultRecord.id = 0;
 
-  store.readInt(kCommonSection, "DlgWndPosX", state.dialog.dialogPosX, kDialogNeverPlaced);
-  store.readInt(kCommonSection, "DlgWndPosY", state.dialog.dialogPosY, kDialogNeverPlaced);
-  store.readInt(kCommonSection, "PrivateSettings", state.privateSettings, 0);
+  store.readInt(kCommonSection, "DlgWndPosX", settings.dialogPosX, kDialogNeverPlaced);
+  store.readInt(kCommonSection, "DlgWndPosY", settings.dialogPosY, kDialogNeverPlaced);
+  store.readInt(kCommonSection, "PrivateSettings", settings.privateSettings, 0);
 
-  state.channelTable.clear();
-  state.currentIndex = 0;
+  ChannelTable& table = settings.channelTable;
+  table.clear();
   store.readKeyTable(kCommonSection, keys.rows, kSettingsKeyCount);
-  state.ioRecord.id = 0;
-  state.channelTable.push_back(state.ioRecord);
+  io.id = 0;
+  table.push_back(io);
 
   // Every section after COMMON, in file order: the enumeration resumes after
   // the header that the last search found.
   std::string name;
   while (store.nextSection(name)) {
     store.readKeyTable(name, keys.rows, kSettingsKeyCount);
-    state.ioRecord.id = static_cast<int64_t>(parseDecimalWrapping(name));
-    state.channelTable.push_back(state.ioRecord);
+    io.id = static_cast<int64_t>(parseDecimalWrapping(name));
+    table.push_back(io);
   }
 }
 
-void loadSettings(PluginState& state) {
-  resetToDefaults(state);
+void loadSettingsFile(ProfileStore& store, StoredSettings& settings) {
+  settings = StoredSettings();
   try {
     // A failed open leaves the store closed: every read below yields its
     // default and the enumeration ends at once.
-    state.store.open(ProfileStore::Mode::Reading);
-    readSettingsFromStore(state);
-    state.store.close();
+    store.open(ProfileStore::Mode::Reading);
+    readSettingsFromStore(store, settings);
+    store.close();
   } catch (...) {
     // Out of memory on an absurd file: run on defaults and leave the file
     // alone at shutdown.
-    state.store.discard();
-    state.store.loadIncomplete = true;
-    resetToDefaults(state);
+    store.discard();
+    store.loadIncomplete = true;
+    settings = StoredSettings();
   }
 }
 
-void writeSettingsToStore(PluginState& state) {
-  ProfileStore& store = state.store;
-  const SettingsKeyTable keys(state.ioRecord);
+void writeSettingsToStore(ProfileStore& store, const StoredSettings& settings,
+                          const ChannelKnownFn& known) {
+  ChannelRecord io;
+  const SettingsKeyTable keys(io);
+  const ChannelTable& table = settings.channelTable;
 
   store.writeSection(kCommonSection);
-  store.writeInt("DlgWndPosX", state.dialog.dialogPosX);
-  store.writeInt("DlgWndPosY", state.dialog.dialogPosY);
-  store.writeInt("PrivateSettings", state.privateSettings);
-  state.ioRecord = state.channelTable.empty() ? ChannelRecord() : state.channelTable[0];
+  store.writeInt("DlgWndPosX", settings.dialogPosX);
+  store.writeInt("DlgWndPosY", settings.dialogPosY);
+  store.writeInt("PrivateSettings", settings.privateSettings);
+  io = table.empty() ? ChannelRecord() : table[0];
   store.writeKeyTable(keys.rows, kSettingsKeyCount);
 
-  for (size_t i = 0; i < state.channelTable.size(); ++i) {
-    const ChannelRecord& record = state.channelTable[i];
+  for (const ChannelRecord& record : table) {
     // Without the host's callback every record is kept.
-    const int32_t known = state.channelExists ? state.channelExists(record.id) : 1;
-    if (known == 0 && record.id != 1 && record.id != 2) continue;
+    const bool keep = !known || known(record.id);
+    if (!keep && record.id != 1 && record.id != 2) continue;
     // Id 0 is never written as a channel section: record 0 is in COMMON, and
     // any other record with id 0 can never be selected (record 0 matches it
     // first). Writing them would add one more such record at every start.
     if (record.id == 0) continue;
     store.writeSection(record.id);
-    state.ioRecord = record;
+    io = record;
     store.writeKeyTable(keys.rows, kSettingsKeyCount);
   }
 }
 
-void saveSettings(PluginState& state) {
+void saveSettingsFile(ProfileStore& store, const StoredSettings& settings,
+                      const ChannelKnownFn& known) {
   // A file that could not be read at start-up still holds settings nobody
   // has seen; replacing it with this run's defaults would lose them.
-  if (state.store.loadIncomplete) return;
+  if (store.loadIncomplete) return;
   try {
-    if (!state.store.open(ProfileStore::Mode::Writing)) return;
-    writeSettingsToStore(state);
+    if (!store.open(ProfileStore::Mode::Writing)) return;
+    writeSettingsToStore(store, settings, known);
     // Replaces the file in one step; a failure leaves the old one intact and
     // is not reported.
-    state.store.close();
+    store.close();
   } catch (...) {
-    state.store.discard();
+    store.discard();
   }
 }
 
-void selectChannelRecord(PluginState& state) {
-  state.currentIndex = 0;
-  if (state.privateSettings == 0) return;
-  ChannelTable& table = state.channelTable;
-  for (size_t i = 0; i < table.size(); ++i) {
-    if (table[i].id == state.currentChannelId) {
-      state.currentIndex = static_cast<int32_t>(i);
-      return;
-    }
-  }
-  ChannelRecord record = state.defaultRecord;
-  record.id = state.currentChannelId;
+int32_t findChannelRecord(ChannelTable& table, const ChannelRecord& defaultRecord,
+                          int64_t channelId, int32_t privateSettings, bool& appended) {
+  appended = false;
+  if (privateSettings == 0) return 0;
+  for (size_t i = 0; i < table.size(); ++i)
+    if (table[i].id == channelId) return static_cast<int32_t>(i);
+  ChannelRecord record = defaultRecord;
+  record.id = channelId;
   table.push_back(record);
-  state.currentIndex = static_cast<int32_t>(table.size() - 1);
-  // The backup taken when the dialog opened gets the record at the same
-  // index, so a cancelled dialog keeps channels first seen while it was open.
-  if (state.dialog.hasWindow()) state.channelTableBackup.push_back(record);
+  appended = true;
+  return static_cast<int32_t>(table.size() - 1);
 }
 
 void clampPositionAndSize(LogoSettings& record, int32_t pictureWidth, int32_t pictureHeight) {

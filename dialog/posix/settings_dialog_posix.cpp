@@ -5,7 +5,7 @@
 namespace om {
 
 SettingsDialog::~SettingsDialog() {}
-void SettingsDialog::open(PluginState&, void*) {}
+void SettingsDialog::open(DialogModel&, void*) {}
 void SettingsDialog::destroyWindow() {}
 
 }  // namespace om

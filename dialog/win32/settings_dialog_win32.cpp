@@ -10,20 +10,20 @@
 #include <memory>
 #include <string>
 
+#include "common/cp1251.h"
+#include "common/notify.h"
 #include "dialog/dialog_ids.h"
+#include "dialog/dialog_model.h"
 #include "dialog/dialog_texts.h"
 #include "dialog/dialog_view.h"
 #include "dialog/preview_pane.h"
 #include "dialog/settings_dialog.h"
+#include "platform/platform.h"
 #include "platform/win32/win32_module.h"
-#include "plugin/plugin_state.h"
 
 namespace om {
 
 namespace {
-
-// WM_PLUGIN_NOTIFY, the number platform::postDialogNotify posts.
-const UINT kPluginNotifyMessage = 0x590;
 
 const int32_t kGlyphButtons[] = {kIdMoveLeft, kIdMoveRight, kIdMoveUp,      kIdMoveDown,   kIdTopLeft,
                                  kIdBottomLeft, kIdTopRight, kIdBottomRight, kIdHiddenGlyph};
@@ -31,7 +31,7 @@ const int32_t kTooltipControls[] = {kIdPreview,    kIdColorKeyEnable, kIdLeftTop
                                     kIdColorSwatch, kIdChooseLogo,     kIdRemoveLogo};
 
 std::wstring fromCp1251(const char* text) {
-  const std::u16string wide = cp1251ToUtf16(text ? std::string(text) : std::string());
+  const std::u16string wide = cp1251ToUtf16(text ? text : "");
   return std::wstring(wide.begin(), wide.end());
 }
 
@@ -51,14 +51,7 @@ HFONT glyphFont() {
 
 // The dialog's caption for its message boxes: the module's own name, as a
 // framework would take it for the application name.
-std::wstring messageCaption() {
-  std::string name = platform::moduleFileName(platform::pluginModule());
-  const size_t sep = name.find_last_of("\\/");
-  if (sep != std::string::npos) name.erase(0, sep + 1);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return platform::widen(name.c_str(), CP_ACP);
-}
+std::wstring messageCaption() { return platform::widen(platform::moduleBaseName().c_str(), CP_ACP); }
 
 // The preview control's bitmap: a 32-bit bottom-up DIB section whose bits
 // the platform-free pane draws into, handed to the control as its image so
@@ -89,11 +82,11 @@ INT_PTR CALLBACK aboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM);
 
 class DialogWindow : public DialogView {
  public:
-  DialogWindow(SettingsDialog& dialog, PluginState& state, HWND parent)
-      : dialog_(dialog), state_(state), parent_(parent) {}
+  DialogWindow(SettingsDialog& dialog, DialogModel& model, HWND parent)
+      : dialog_(dialog), model_(model), parent_(parent) {}
 
   SettingsDialog& dialog() { return dialog_; }
-  PluginState& state() { return state_; }
+  DialogModel& model() { return model_; }
   HWND hwnd() const { return hwnd_; }
   void attach(HWND hwnd) { hwnd_ = hwnd; }
   HHOOK hook() const { return hook_; }
@@ -234,7 +227,7 @@ class DialogWindow : public DialogView {
   }
 
   void postNotify(int32_t code) override {
-    PostMessageW(hwnd_, kPluginNotifyMessage, static_cast<WPARAM>(code), 0);
+    PostMessageW(hwnd_, WM_PLUGIN_NOTIFY, static_cast<WPARAM>(code), 0);
   }
   void postClose() override { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
   // The window procedure frees this object at WM_NCDESTROY: nothing of it
@@ -321,7 +314,7 @@ class DialogWindow : public DialogView {
   }
 
   SettingsDialog& dialog_;
-  PluginState& state_;
+  DialogModel& model_;
   HWND parent_;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
@@ -393,13 +386,13 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(window));
     window->attach(hwnd);
     g_window = window;
-    window->dialog().controller().onInitDialog(window->state(), *window);
+    window->dialog().controller().onInitDialog(window->model(), *window);
     return TRUE;
   }
   if (!window) return FALSE;
   DialogController& controller = window->dialog().controller();
   switch (message) {
-    case kPluginNotifyMessage:
+    case WM_PLUGIN_NOTIFY:
       controller.onNotify(static_cast<int32_t>(wParam));
       return TRUE;
     case WM_COMMAND: {
@@ -452,7 +445,7 @@ SettingsDialog::~SettingsDialog() {
   g_glyphFont = nullptr;
 }
 
-void SettingsDialog::open(PluginState& state, void* parentWindow) {
+void SettingsDialog::open(DialogModel& model, void* parentWindow) {
   if (window_) {
     SetFocus(static_cast<HWND>(window_));
     controller_.startFlash(2);
@@ -468,7 +461,7 @@ void SettingsDialog::open(PluginState& state, void* parentWindow) {
   classes.dwICC = ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
   InitCommonControlsEx(&classes);
 
-  DialogWindow* window = new (std::nothrow) DialogWindow(*this, state, parent);
+  DialogWindow* window = new (std::nothrow) DialogWindow(*this, model, parent);
   if (!window) return;
   g_pending = window;
   HWND hwnd = CreateDialogParamW(platform::pluginModule(), MAKEINTRESOURCEW(kSettingsDialogTemplate), parent,

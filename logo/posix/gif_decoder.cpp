@@ -130,16 +130,10 @@ class GifCanvas {
   int32_t height() const { return height_; }
   uint32_t* row(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
 
-  // The part of an image rectangle that lies on the canvas.
-  Rect clip(const GifImageDesc& d) const {
-    Rect r;
-    r.left = std::min<int32_t>(d.Left, width_);
-    r.top = std::min<int32_t>(d.Top, height_);
-    r.right = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(d.Left) + d.Width, width_));
-    r.bottom = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(d.Top) + d.Height, height_));
-    if (r.right < r.left) r.right = r.left;
-    if (r.bottom < r.top) r.bottom = r.top;
-    return r;
+  // The part of an image rectangle that lies on the canvas. GIF positions
+  // and sizes are 16-bit, so their sums fit.
+  Rect area(const GifImageDesc& d) const {
+    return clipRect(Rect{d.Left, d.Top, d.Left + d.Width, d.Top + d.Height}, width_, height_);
   }
 
   void save(const Rect& r, std::vector<uint32_t>& out) {
@@ -184,7 +178,7 @@ int32_t drawImage(GifFileType* gif, const FrameControl& control, GifCanvas& canv
   const GifImageDesc& d = gif->Image;
   uint32_t palette[256];
   buildPalette(d.ColorMap ? d.ColorMap : gif->SColorMap, palette);
-  const Rect clip = canvas.clip(d);
+  const Rect clip = canvas.area(d);
   line.resize(static_cast<size_t>(d.Width));
 
   // Interlaced images send rows in four passes: every 8th from 0, every 8th
@@ -248,7 +242,7 @@ bool decodeGif(const uint8_t* data, size_t size, bool animated, LogoImage& image
     if (type != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.get()) == GIF_ERROR) break;
 
     const GifImageDesc& d = gif->Image;
-    const Rect area = canvas.clip(d);
+    const Rect area = canvas.area(d);
     if (control.disposal == DISPOSE_PREVIOUS) canvas.save(area, saved);
     bool damaged = false;
     if (static_cast<int64_t>(d.Width) * d.Height <= 0) {
@@ -261,7 +255,7 @@ bool decodeGif(const uint8_t* data, size_t size, bool animated, LogoImage& image
 
     if (!image.AddFrame() || !image.SetFrameSize(canvas.width(), canvas.height())) return false;
     canvas.copyTo(image.currentForWriting().pixels);
-    if (animated) image.SetCurrentDelay(control.delayHundredths > 0 ? control.delayHundredths * 10 : 100);
+    if (animated) image.setCurrentDelay(control.delayHundredths > 0 ? control.delayHundredths * 10 : 100);
     ++frames;
     if (!animated || damaged) break;
 

@@ -92,7 +92,7 @@ bool decodePicture(const uint8_t* data, size_t size, bool animated, LogoImage& i
     case PictureFormat::kUnknown: return false;
   }
   // A still picture has one time frame and no delay of its own.
-  if (ok && animated) image.SetCurrentDelay(100);
+  if (ok && animated) image.setCurrentDelay(100);
   return ok;
 }
 

@@ -119,7 +119,7 @@ bool loadAnimation(const gdiplus::Api& gp, gdiplus::Image* image, UINT width, UI
   const std::vector<uint32_t> delays = readFrameDelays(gp, image);
   for (UINT i = 0; i < count; ++i) {
     if (!out.AddFrame()) return false;
-    out.SetCurrentDelay(delayMsFromHundredths(i < delays.size() ? delays[i] : 0));
+    out.setCurrentDelay(delayMsFromHundredths(i < delays.size() ? delays[i] : 0));
     gp.GdipImageSelectActiveFrame(image, &gdiplus::kFrameDimensionTime, i);
     UINT w = 0, h = 0;
     imageSize(gp, image, w, h);

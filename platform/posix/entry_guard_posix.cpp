@@ -1,4 +1,4 @@
-#include "plugin/entry_guard.h"
+#include "platform/entry_guard.h"
 
 namespace om {
 

@@ -17,10 +17,22 @@ namespace platform {
 
 static_assert(sizeof(pthread_mutex_t) <= 64, "mutex fits the lock storage");
 
-Lock::Lock() noexcept { pthread_mutex_init(reinterpret_cast<pthread_mutex_t*>(storage_), nullptr); }
-Lock::~Lock() { pthread_mutex_destroy(reinterpret_cast<pthread_mutex_t*>(storage_)); }
-void Lock::enter() noexcept { pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(storage_)); }
-void Lock::leave() noexcept { pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(storage_)); }
+static pthread_mutex_t* mutex(unsigned char* storage) {
+  return reinterpret_cast<pthread_mutex_t*>(storage);
+}
+
+uint64_t currentThreadId() noexcept { return static_cast<uint64_t>(pthread_self()); }
+
+Lock::Lock() noexcept { pthread_mutex_init(mutex(storage_), nullptr); }
+Lock::~Lock() { pthread_mutex_destroy(mutex(storage_)); }
+void Lock::enter() noexcept {
+  pthread_mutex_lock(mutex(storage_));
+  owner_.store(currentThreadId(), std::memory_order_relaxed);
+}
+void Lock::leave() noexcept {
+  owner_.store(0, std::memory_order_relaxed);
+  pthread_mutex_unlock(mutex(storage_));
+}
 
 uint32_t osTickMs() noexcept {
   timespec ts;
@@ -46,6 +58,16 @@ static std::string readWholeFile(const char* path) {
 
 static void moduleAnchor() {}
 
+std::string moduleBaseName() {
+  Dl_info info;
+  if (!dladdr(reinterpret_cast<void*>(&moduleAnchor), &info) || !info.dli_fname) return std::string();
+  std::string name = info.dli_fname;
+  name = name.substr(name.rfind('/') + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
 LocationInputs readLocationInputs() {
   LocationInputs in;
   in.versionKnown = true;
@@ -69,14 +91,7 @@ LocationInputs readLocationInputs() {
   for (char& c : cmd)
     if (c == '\0') c = ' ';
   in.commandLine = cmd;
-  Dl_info info;
-  if (dladdr(reinterpret_cast<void*>(&moduleAnchor), &info) && info.dli_fname) {
-    std::string name = info.dli_fname;
-    name = name.substr(name.rfind('/') + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    in.moduleBaseName = name;
-  }
+  in.moduleBaseName = moduleBaseName();
   return in;
 }
 

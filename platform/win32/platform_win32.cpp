@@ -6,7 +6,10 @@
 #include <cstring>
 #include <string>
 
+#include "common/notify.h"
+#include "common/plugin_identity.h"
 #include "platform/platform.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/win32_module.h"
 
 namespace om {
@@ -18,52 +21,24 @@ static CRITICAL_SECTION* section(unsigned char* storage) {
   return reinterpret_cast<CRITICAL_SECTION*>(storage);
 }
 
+uint64_t currentThreadId() noexcept { return GetCurrentThreadId(); }
+
 Lock::Lock() noexcept { InitializeCriticalSection(section(storage_)); }
 Lock::~Lock() { DeleteCriticalSection(section(storage_)); }
-void Lock::enter() noexcept { EnterCriticalSection(section(storage_)); }
-void Lock::leave() noexcept { LeaveCriticalSection(section(storage_)); }
+void Lock::enter() noexcept {
+  EnterCriticalSection(section(storage_));
+  owner_.store(currentThreadId(), std::memory_order_relaxed);
+}
+void Lock::leave() noexcept {
+  owner_.store(0, std::memory_order_relaxed);
+  LeaveCriticalSection(section(storage_));
+}
 
 uint32_t osTickMs() noexcept { return static_cast<uint32_t>(GetTickCount()); }
 
 char pathSeparator() noexcept { return '\\'; }
 
 void createDirectory(const std::string& path) noexcept { (void)CreateDirectoryA(path.c_str(), nullptr); }
-
-std::wstring widen(const char* text, UINT codePage) {
-  std::wstring out;
-  if (!text || !*text) return out;
-  const int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-  if (n <= 1) return out;
-  out.resize(static_cast<size_t>(n));
-  if (MultiByteToWideChar(codePage, 0, text, -1, &out[0], n) != n) return std::wstring();
-  out.resize(static_cast<size_t>(n) - 1);
-  return out;
-}
-
-std::string narrow(const wchar_t* text, UINT codePage) {
-  std::string out;
-  if (!text || !*text) return out;
-  const int n = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return out;
-  out.resize(static_cast<size_t>(n));
-  if (WideCharToMultiByte(codePage, 0, text, -1, &out[0], n, nullptr, nullptr) != n) return std::string();
-  out.resize(static_cast<size_t>(n) - 1);
-  return out;
-}
-
-std::string moduleFileName(HMODULE module) {
-  // A full buffer may mean a cut name: grow up to the longest path Windows has.
-  for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
-    std::string buf(size, '\0');
-    const DWORD n = GetModuleFileNameA(module, &buf[0], size);
-    if (n == 0) return std::string();
-    if (n < size) {
-      buf.resize(n);
-      return buf;
-    }
-  }
-  return std::string();
-}
 
 // Extended record first; Windows versions before NT 4 SP6 only take the basic one.
 static bool readVersion(OSVERSIONINFOA& basic) {
@@ -112,14 +87,17 @@ LocationInputs readLocationInputs() {
   if (slash != std::string::npos) in.exeFolder = exe.substr(0, slash + 1);
 
   if (const char* line = GetCommandLineA()) in.commandLine = line;
+  in.moduleBaseName = moduleBaseName();
+  return in;
+}
 
+std::string moduleBaseName() {
   std::string name = moduleFileName(pluginModule());
   const size_t sep = name.find_last_of("\\/");
   if (sep != std::string::npos) name.erase(0, sep + 1);
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.resize(dot);
-  in.moduleBaseName = name;
-  return in;
+  return name;
 }
 
 static bool writeAll(HANDLE file, const std::string& contents) {
@@ -166,23 +144,19 @@ bool writeFileAtomically(const std::string& path, const std::string& contents) n
   }
 }
 
-// WM_PLUGIN_NOTIFY (plugin/plugin_state.h); posted, never sent, so the video
-// thread never waits for the dialog.
-static const UINT kPluginNotifyMessage = 0x590;
-
+// Posted, never sent, so the video thread never waits for the dialog.
 void postDialogNotify(void* window, int code) noexcept {
   if (!window) return;
-  PostMessageA(static_cast<HWND>(window), kPluginNotifyMessage, static_cast<WPARAM>(code), 0);
+  PostMessageA(static_cast<HWND>(window), WM_PLUGIN_NOTIFY, static_cast<WPARAM>(code), 0);
 }
 
 // Windows-1251: "      Настройки плагина недоступны. \nПроцессор не
-// поддерживает команды SSE." and the plug-in's name "Логотип".
+// поддерживает команды SSE."; the caption is the plug-in's name.
 static const char kNoSseText[] =
     "      \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xEB\xE0\xE3\xE8\xED\xE0 "
     "\xED\xE5\xE4\xEE\xF1\xF2\xF3\xEF\xED\xFB. \n"
     "\xCF\xF0\xEE\xF6\xE5\xF1\xF1\xEE\xF0 \xED\xE5 "
     "\xEF\xEE\xE4\xE4\xE5\xF0\xE6\xE8\xE2\xE0\xE5\xF2 \xEA\xEE\xEC\xE0\xED\xE4\xFB SSE.";
-static const char kPluginName[] = "\xCB\xEE\xE3\xEE\xF2\xE8\xEF";
 
 // Converted from Windows-1251 whatever the system's code page is.
 std::wstring noSseMessageText() { return widen(kNoSseText, 1251); }

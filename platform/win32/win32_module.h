@@ -15,6 +15,9 @@ HMODULE pluginModule() noexcept;
 // Where resource look-ups go on this thread: the module set by the innermost
 // EntryGuard, or pluginModule() outside any entry point.
 HMODULE resourceModule() noexcept;
+// Makes `module` this thread's resource module and returns the one it
+// replaces (EntryGuard puts that back).
+HMODULE swapResourceModule(HMODULE module) noexcept;
 // Called from DllMain.
 void setPluginModule(HMODULE module) noexcept;
 void releaseThreadSlot() noexcept;
@@ -22,10 +25,6 @@ void releaseThreadSlot() noexcept;
 // Text in `codePage` (e.g. 1251, CP_ACP) to UTF-16 and back; empty on failure.
 std::wstring widen(const char* text, UINT codePage);
 std::string narrow(const wchar_t* text, UINT codePage);
-
-// The no-SSE message box's text and caption, as shown (UTF-16).
-std::wstring noSseMessageText();
-std::wstring noSseMessageCaption();
 
 // The module's file name (GetModuleFileNameA), whatever its length.
 std::string moduleFileName(HMODULE module);

@@ -70,13 +70,13 @@ TEST(BlendSimd, EveryLevelMatchesTheReferenceByteForByte) {
 
     FencedFrame reference(frame.size());
     std::copy(frame.begin(), frame.end(), reference.data());
-    canvas.BlendOverlayWith(blendKernelsFor(SimdLevel::Scalar), reference.data(), position, 1000,
+    canvas.blendOverlayWith(blendKernelsFor(SimdLevel::Scalar), reference.data(), position, 1000,
                             1000, opacity);
     ASSERT_TRUE(reference.fencesIntact());
     for (size_t i = 1; i < levels.size(); ++i) {
       FencedFrame fast(frame.size());
       std::copy(frame.begin(), frame.end(), fast.data());
-      canvas.BlendOverlayWith(blendKernelsFor(levels[i]), fast.data(), position, 1000, 1000,
+      canvas.blendOverlayWith(blendKernelsFor(levels[i]), fast.data(), position, 1000, 1000,
                               opacity);
       const auto diff = std::mismatch(fast.storage.begin(), fast.storage.end(),
                                       reference.storage.begin());
@@ -86,7 +86,7 @@ TEST(BlendSimd, EveryLevelMatchesTheReferenceByteForByte) {
           << int{*diff.second};
       // Exactly sized, so the address sanitizer sees any access past the frame.
       std::vector<uint8_t> exact(frame);
-      canvas.BlendOverlayWith(blendKernelsFor(levels[i]), exact.data(), position, 1000, 1000,
+      canvas.blendOverlayWith(blendKernelsFor(levels[i]), exact.data(), position, 1000, 1000,
                               opacity);
       ASSERT_TRUE(std::equal(exact.begin(), exact.end(), reference.data()))
           << simdLevelName(levels[i]);

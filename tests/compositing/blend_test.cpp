@@ -24,7 +24,7 @@ Bytes blendEveryLevel(const FrameCanvas& canvas, const Bytes& frame, int32_t x, 
     FencedFrame fenced(frame.size());
     std::copy(frame.begin(), frame.end(), fenced.data());
     const int32_t position[2] = {x, y};
-    canvas.BlendOverlayWith(blendKernelsFor(level), fenced.data(), position, denominator,
+    canvas.blendOverlayWith(blendKernelsFor(level), fenced.data(), position, denominator,
                             denominator, opacity);
     EXPECT_TRUE(fenced.fencesIntact()) << simdLevelName(level);
     Bytes out(fenced.data(), fenced.data() + frame.size());

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#if !defined(_WIN32)
-#include <iconv.h>
-#endif
 #include <memory>
 
+#include "common/notify.h"
+#include "common/cp1251.h"
 #include "dialog/dialog_controller.h"
 #include "dialog/dialog_texts.h"
 #include "fake_dialog_view.h"
@@ -22,14 +21,12 @@ class DialogTest : public ::testing::Test {
   void SetUp() override {
     state_->channelTable.push_back(ChannelRecord());
     state_->initialized = true;
-    state_->width = 720;
-    state_->height = 576;
     state_->canvas.SetFormat(720, 576, 0);
   }
   void TearDown() override { EXPECT_EQ(view_.lockViolations, 0); }
 
   void open() {
-    controller().onInitDialog(*state_, view_);
+    controller().onInitDialog(state_->dialogModel, view_);
     view_.pump();
   }
   DialogController& controller() { return state_->dialog.controller(); }
@@ -86,7 +83,7 @@ TEST_F(DialogTest, ReopensWhereItWasClosed) {
   EXPECT_EQ(state_->dialog.dialogPosY, 45);
 
   FakeDialogView again(controller());
-  controller().onInitDialog(*state_, again);
+  controller().onInitDialog(state_->dialogModel, again);
   EXPECT_EQ(again.dialogRect.left, 37);
   EXPECT_EQ(again.dialogRect.top, 45);
   again.click(kIdOk);
@@ -98,7 +95,7 @@ TEST_F(DialogTest, OpeningSnapshotsTheTableAndRefreshesEverything) {
   state_->channelTable.push_back(ChannelRecord());
   state_->channelTable[1].id = 12;
   state_->currentChannelName = "\xCF\xE5\xF0\xE2\xFB\xE9";  // "Первый"
-  controller().onInitDialog(*state_, view_);
+  controller().onInitDialog(state_->dialogModel, view_);
   EXPECT_EQ(state_->dialog.window(), view_.windowHandle());
   ASSERT_EQ(state_->channelTableBackup.size(), 2u);
   EXPECT_EQ(state_->channelTableBackup[1].id, 12);
@@ -292,7 +289,7 @@ TEST_F(DialogTest, StepsDoNothingOnceThePictureIsGone) {
   EXPECT_EQ(afterPress.LogoSizeX, 299);
   // The video thread drops the picture while the button is held: sizing from
   // a picture of no size would store negative sizes.
-  state_->logo.Clear();
+  state_->logo.clear();
   state_->logoLoaded = 0;
   for (int i = 0; i < 8; ++i) view_.tick(kHoldRepeatTimer);
   EXPECT_EQ(record().LogoSizeX, afterPress.LogoSizeX);
@@ -510,26 +507,6 @@ TEST(DialogTexts, ShowAsTheirRussianWordsThroughBothConversions) {
   EXPECT_EQ(texts::tooltipFor(kIdPreview), texts::kTipPreview);
   EXPECT_EQ(texts::tooltipFor(kIdOk), nullptr);
 }
-
-#if !defined(_WIN32)
-TEST(DialogTexts, CodePageTableAgreesWithTheSystemConverter) {
-  iconv_t cd = iconv_open("UTF-8", "CP1251");
-  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
-  for (int byte = 1; byte < 256; ++byte) {
-    if (byte == 0x98) continue;  // unassigned; the system converter refuses it
-    char in[1] = {static_cast<char>(byte)};
-    char out[8] = {};
-    char* inp = in;
-    char* outp = out;
-    size_t inLeft = 1, outLeft = sizeof out;
-    ASSERT_NE(iconv(cd, &inp, &inLeft, &outp, &outLeft), static_cast<size_t>(-1)) << byte;
-    EXPECT_EQ(cp1251ToUtf8(std::string(1, in[0])), std::string(out, sizeof out - outLeft))
-        << "byte " << byte;
-  }
-  iconv_close(cd);
-  EXPECT_EQ(cp1251ToUtf16("\x98"), std::u16string(1, u'\x98'));
-}
-#endif
 
 }  // namespace
 }  // namespace om

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/notify.h"
 #include "common/muldiv.h"
 #include "dialog/dialog_controller.h"
 #include "fake_dialog_view.h"
@@ -100,9 +101,6 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
   s.channelTable[0].LogoFileName = files.begin()->first;
   s.initialized = true;
   const int32_t width = 320, height = 240;
-  s.width = width;
-  s.height = height;
-  s.pixelFormat = 1;
   s.canvas.SetFormat(width, height, 1);
 
   const uint32_t seed = std::random_device{}();
@@ -176,7 +174,7 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
 
   while (Clock::now() < deadline) {
     FakeDialogView view(c);
-    c.onInitDialog(s, view);
+    c.onInitDialog(s.dialogModel, view);
     ++opened;
     view.pump();
     for (int step = 0; step < 200 && !view.destroyed && Clock::now() < deadline; ++step) {

@@ -9,7 +9,6 @@
 #include "common/cpu.h"
 #include "dialog/preview_pane.h"
 #include "dialog/preview_scaler.h"
-#include "plugin/plugin_state.h"
 
 namespace om {
 namespace {
@@ -263,33 +262,6 @@ TEST(PreviewLetterbox, FitsThePictureWithEqualBars) {
   EXPECT_EQ(wide.bottom, 59);  // 38 rows: odd free space widens the picture by one
   EXPECT_TRUE(letterboxRect(0, 50, 150, 80).empty());
   EXPECT_TRUE(letterboxRect(50, 50, 0, 80).empty());
-}
-
-TEST(PreviewPaneDraw, DarkBlueWithoutAPictureLetterboxedWithOne) {
-  auto state = std::make_unique<PluginState>();
-  state->channelTable.push_back(ChannelRecord());
-  PreviewPane pane(150, 80);
-  ASSERT_NE(pane.pixels(), nullptr);
-  const uint32_t darkBlue = pack(64, 0, 0, 0);
-  std::fill(pane.pixels(), pane.pixels() + 150 * 80, 0xFFFFFFFFu);
-  drawPreview(*state, pane);
-  for (int i = 0; i < 150 * 80; ++i) ASSERT_EQ(pane.pixels()[i], darkBlue);
-
-  // A 200 x 50 picture of one colour fills rows 21 to 58, bars elsewhere.
-  ASSERT_TRUE(state->logo.SetFrameSize(200, 50));
-  uint32_t* p = state->logo.currentForWriting().pixels;
-  std::fill(p, p + 200 * 50, pack(1, 2, 3, 255));
-  state->logo.SelectFrame(0);
-  state->logoLoaded = 1;
-  drawPreview(*state, pane);
-  for (int y = 0; y < 80; ++y) {
-    const uint32_t expected = (y >= 21 && y < 59) ? pack(1, 2, 3, 255) : darkBlue;
-    for (int x = 0; x < 150; ++x)
-      ASSERT_EQ(pane.pixels()[static_cast<size_t>(79 - y) * 150 + x], expected) << x << "," << y;
-  }
-  const uint32_t built = state->previewScaler.tablesBuilt();
-  drawPreview(*state, pane);
-  EXPECT_EQ(state->previewScaler.tablesBuilt(), built);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "logo/image_codec.h"
+#include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
 #include "picture_writers.h"
 
@@ -160,7 +161,7 @@ TEST_F(LogoImageTest, FramesTogetherStayWithinTheBudget) {
   ASSERT_TRUE(image.SetFrameSize(16, 16));
   image.SelectFrame(3);
   EXPECT_TRUE(image.SetFrameSize(4096, 4096));
-  image.Clear();
+  image.clear();
   ASSERT_TRUE(image.AddFrame());
   EXPECT_TRUE(image.SetFrameSize(4096, 4096));
 }

@@ -12,6 +12,7 @@
 #include "common/alloc_hook.h"
 #include "logo/overlay.h"
 #include "plugin/frame_pipeline.h"
+#include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
 #include "plugin/tick.h"
 
@@ -50,7 +51,7 @@ TEST(NoAllocationPerFrame, SteadyStateAnimatedLogo) {
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(state.logo.AddFrame());
     ASSERT_TRUE(state.logo.SetFrameSize(188, 100));
-    state.logo.SetCurrentDelay(40);
+    state.logo.setCurrentDelay(40);
     std::memset(state.logo.current().pixels, 0x80 + i, 188 * 100 * 4);
   }
   state.logo.SelectFrame(0);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plugin/frame_pipeline.h"
+#include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
 #include "plugin/tick.h"
 
@@ -32,7 +33,7 @@ class PipelineTest : public ::testing::Test {
     for (int i = 0; i < count; ++i) {
       ASSERT_TRUE(state_.logo.AddFrame());
       ASSERT_TRUE(state_.logo.SetFrameSize(4, 4));
-      state_.logo.SetCurrentDelay(delayMs);
+      state_.logo.setCurrentDelay(delayMs);
     }
     state_.logo.SelectFrame(0);
     state_.logoLoaded = 1;

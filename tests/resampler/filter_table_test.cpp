@@ -20,7 +20,7 @@ struct Entry {
 // Parses a table block, checking that each weight is replicated in all lanes.
 std::vector<Entry> readTable(const FilterTableCache& table, int32_t count) {
   std::vector<Entry> entries;
-  const uint8_t* p = static_cast<const uint8_t*>(table.block);
+  const uint8_t* p = static_cast<const uint8_t*>(table.block.data());
   for (int32_t i = 0; i < count; ++i) {
     Entry e;
     int32_t taps;
@@ -43,7 +43,6 @@ std::vector<Entry> build(int32_t a, int32_t b, int32_t first, int32_t count, int
   FilterTableCache table;
   EXPECT_TRUE(BuildFilterTable(a, b, first, count, step, table));
   std::vector<Entry> entries = readTable(table, count);
-  alignedFree(table.block);
   return entries;
 }
 
@@ -133,9 +132,8 @@ TEST(FilterTable, BlockGrowsWithTheTapBudget) {
   const std::vector<Entry> t = readTable(table, 100);
   size_t used = 0;
   for (const Entry& e : t) used += 8 + 8 * e.weights.size();
-  EXPECT_GE(static_cast<size_t>(table.capacity) * static_cast<size_t>(table.entryBytes), used);
+  EXPECT_GE(static_cast<size_t>(table.block.capacity()) * table.block.elementSize(), used);
   EXPECT_EQ(t[50].weights.size(), 24u);
-  alignedFree(table.block);
 }
 
 }  // namespace

@@ -162,7 +162,7 @@ TEST(Resample, EmptyRectanglesWriteNothing) {
   EXPECT_FALSE(resampleImage(cache, nullptr, 8, 8, Rect{0, 0, 8, 8}, SourceMode::Plain,
                              t.bytes.data(), 8, 8, Rect{0, 0, 8, 8}, layout, 0));
   for (uint8_t b : t.bytes) ASSERT_EQ(b, kMarker);
-  EXPECT_EQ(cache.rowBuffer, nullptr);  // nothing allocated either
+  EXPECT_EQ(cache.rowBuffer.data(), nullptr);  // nothing allocated either
 }
 
 TEST(Resample, TablesAreRebuiltOnlyWhenTheirGeometryChanges) {
@@ -208,8 +208,8 @@ TEST_P(ResampleAllocFailure, DrawsNothingAndRecovers) {
   EXPECT_FALSE(resample(cache, p, t, dst, DestinationLayout::Ycc32TopDown));
   armAllocFailure(0);
   for (uint8_t b : t.bytes) ASSERT_EQ(b, kMarker);
-  EXPECT_EQ(cache.vertical.count == 0, cache.vertical.block == nullptr);
-  EXPECT_EQ(cache.horizontal.count == 0, cache.horizontal.block == nullptr);
+  EXPECT_EQ(cache.vertical.count == 0, cache.vertical.block.data() == nullptr);
+  EXPECT_EQ(cache.horizontal.count == 0, cache.horizontal.block.data() == nullptr);
 
   ASSERT_TRUE(resample(cache, p, t, dst, DestinationLayout::Ycc32TopDown));
   EXPECT_EQ(t.bytes, expected.bytes);
@@ -228,7 +228,7 @@ TEST(Resample, FailedRebuildForgetsTheCachedGeometry) {
   armAllocFailure(1);  // the larger row of the horizontal table
   EXPECT_FALSE(resample(cache, p, big, Rect{0, 0, 160, 16}, DestinationLayout::Bgra32BottomUp));
   armAllocFailure(0);
-  EXPECT_EQ(cache.horizontal.block, nullptr);
+  EXPECT_EQ(cache.horizontal.block.data(), nullptr);
   EXPECT_EQ(cache.horizontal.destinationSize, 0);
   const uint32_t builds = cache.horizontal.builds;
   ASSERT_TRUE(resample(cache, p, big, Rect{0, 0, 160, 16}, DestinationLayout::Bgra32BottomUp));

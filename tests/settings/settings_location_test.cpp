@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "settings/profile_store.h"
+#include "settings/settings_location.h"
 
 namespace om {
 namespace {

@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "common/cpu.h"
+#include "common/notify.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_module.h"
-#include "plugin/entry_guard.h"
-#include "plugin/plugin_state.h"
-#include "settings/profile_store.h"
+#include "platform/entry_guard.h"
+#include "platform/win32/platform_win32.h"
+#include "settings/settings_location.h"
 #include "win32_test_support.h"
 
 namespace om {

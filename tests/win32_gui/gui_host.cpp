@@ -1,5 +1,6 @@
 #include "gui_host.h"
 
+#include "common/cp1251.h"
 #include "dialog/dialog_texts.h"
 
 namespace om {
@@ -201,44 +202,6 @@ void pressAt(HWND control, DWORD holdMs) {
     sendMouse(MOUSEEVENTF_LEFTUP, centre);
   }
   Sleep(150);
-}
-
-bool captureWindow(HWND hwnd, const std::string& path) {
-  RECT r;
-  if (!GetWindowRect(hwnd, &r)) return false;
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  if (w <= 0 || h <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = false;
-  if (bitmap && bits) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    SelectObject(memory, old);
-    const size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
-    std::vector<uint8_t> file(54);
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = 54;
-    fh.bfSize = static_cast<DWORD>(54 + stride * h);
-    std::memcpy(&file[0], &fh, 14);
-    std::memcpy(&file[14], &info.bmiHeader, 40);
-    file.insert(file.end(), static_cast<uint8_t*>(bits), static_cast<uint8_t*>(bits) + stride * h);
-    ok = writeFile(path, file.data(), file.size());
-  }
-  if (bitmap) DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return ok;
 }
 
 }  // namespace guitest

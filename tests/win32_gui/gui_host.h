@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "plugin/host_api.h"
+#include "tools/win32/window_capture.h"
 
 namespace om {
 namespace guitest {
@@ -149,7 +150,7 @@ std::wstring fromCp1251(const char* text);
 // Real mouse input through SendInput: press, hold for `holdMs`, release.
 void pressAt(HWND control, DWORD holdMs);
 // The window's screen rectangle as a 24-bit BMP file.
-bool captureWindow(HWND hwnd, const std::string& path);
+using om::captureWindow;
 
 }  // namespace guitest
 }  // namespace om

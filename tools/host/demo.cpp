@@ -6,7 +6,6 @@
 #include <system_error>
 
 #include "common/muldiv.h"
-#include "tools/host/cp1251.h"
 #include "tools/host/host_platform.h"
 #include "tools/host/host_run.h"
 

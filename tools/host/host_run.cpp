@@ -12,7 +12,7 @@
 #include "common/cpu.h"
 #include "plugin/host_api.h"
 #include "tools/host/contact_sheet.h"
-#include "tools/host/cp1251.h"
+#include "common/cp1251.h"
 #include "tools/host/host_platform.h"
 #include "tools/host/png_writer.h"
 
@@ -54,7 +54,7 @@ std::string descriptorText(const char* text) {
   if (!text) return "(none)";
   size_t n = 0;
   while (n < 1024 && text[n]) ++n;
-  return cp1251ToUtf8(std::string(text, n));
+  return om::cp1251ToUtf8(std::string_view(text, n));
 }
 
 std::string defaultPluginPath() {

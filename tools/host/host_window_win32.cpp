@@ -4,7 +4,6 @@
 // plug-in's settings dialog (menu "Settings..." or F2). With --window-test
 // the host also drives the dialog itself and reports whether the frames it
 // showed carried the edits.
-#ifdef _WIN32
 #include "tools/host/host_window_win32.h"
 
 #include <windows.h>
@@ -18,6 +17,7 @@
 #include "tools/host/host_platform.h"
 #include "tools/host/pixel_convert.h"
 #include "tools/host/test_pattern.h"
+#include "tools/win32/window_capture.h"
 
 namespace omhost {
 
@@ -172,42 +172,6 @@ void pump(DWORD ms) {
   }
 }
 
-bool saveWindowBitmap(HWND hwnd, const std::string& path) {
-  RECT r;
-  GetWindowRect(hwnd, &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = false;
-  if (bitmap && bits) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    SelectObject(memory, old);
-    const size_t size = ((static_cast<size_t>(w) * 3 + 3) & ~size_t{3}) * h;
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = 54;
-    fh.bfSize = static_cast<DWORD>(54 + size);
-    std::string file(reinterpret_cast<const char*>(&fh), 14);
-    file.append(reinterpret_cast<const char*>(&info.bmiHeader), 40);
-    file.append(static_cast<const char*>(bits), size);
-    ok = writeFile(path, file);
-  }
-  if (bitmap) DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return ok;
-}
-
 HWND findSettingsDialog(HWND owner) {
   HWND found = nullptr;
   for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr))
@@ -228,7 +192,7 @@ int windowTest(HWND hwnd, const std::string& shots) {
     std::printf("window-test: FAILED, no settings dialog\n");
     return 1;
   }
-  if (!shots.empty()) saveWindowBitmap(hwnd, shots + "\\host-window.bmp");
+  if (!shots.empty()) om::captureWindow(hwnd, shots + "\\host-window.bmp");
   HWND showLogo = GetDlgItem(dialog, kShowLogoControl);
   SendMessageW(showLogo, BM_CLICK, 0, 0);
   pump(300);  // frames already in flight
@@ -336,4 +300,3 @@ int runHostWindow(int argc, char** argv) {
 }
 
 }  // namespace omhost
-#endif  // _WIN32

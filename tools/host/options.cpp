@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tools/host/cp1251.h"
+#include "common/cp1251.h"
 
 namespace omhost {
 namespace {
@@ -103,7 +103,7 @@ bool parseChannelSchedule(const std::string& text, std::vector<ChannelSlot>& slo
       error = "channel entry '" + entry + "' needs '@frame' (only the first may omit it)";
       return false;
     }
-    slot.name1251 = utf8ToCp1251(name);
+    slot.name1251 = om::utf8ToCp1251(name);
     // The record holds the name inline with its NUL.
     if (slot.name1251.size() >= 256) slot.name1251.resize(255);
     if (!slots.empty() && slot.startFrame <= slots.back().startFrame) {

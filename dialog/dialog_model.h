@@ -1,0 +1,55 @@
+// What the settings dialog sees of the plug-in's state, and the few
+// operations it runs on it. The plug-in implements it over its module-wide
+// state; tests may stand in their own.
+//
+// Everything but frameLock() and openFileFilter() is called with frameLock()
+// held by the caller: the dialog takes the lock once per edit and does the
+// whole edit inside that one hold.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+#include "settings/settings_model.h"
+
+namespace om {
+
+class PreviewPane;
+
+class DialogModel {
+ public:
+  virtual platform::Lock& frameLock() = 0;
+
+  // The record in use; null if none (the index is out of the table).
+  virtual ChannelRecord* recordInUse() = 0;
+  virtual int32_t privateSettings() const = 0;
+  // Sets the per-channel switch and selects the record in use anew.
+  virtual void setPrivateSettings(int32_t on) = 0;
+  virtual std::string channelName() const = 0;
+  virtual bool logoLoaded() const = 0;
+  // The current logo frame's size; false while no picture is loaded.
+  virtual bool pictureSize(int32_t& width, int32_t& height) const = 0;
+  virtual int32_t frameHeight() const = 0;
+
+  // Loads the record's picture (forgetting its name when that fails), and
+  // rebuilds the overlay from the current frame.
+  virtual void reloadLogo() = 0;
+  virtual void rebuildOverlay() = 0;
+
+  // The table copy "Отмена" puts back: taken when the dialog opens. Records
+  // the copy lacks stay, so the index in use stays valid.
+  virtual void backUpTable() = 0;
+  virtual void restoreTable() = 0;
+
+  // Clears the pane and scales the current logo frame into its letterbox.
+  virtual void drawPreview(PreviewPane& pane) = 0;
+
+  // The open-file filter of the picture chooser; no lock needed.
+  virtual std::string openFileFilter() = 0;
+
+ protected:
+  ~DialogModel() = default;
+};
+
+}  // namespace om

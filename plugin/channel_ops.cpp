@@ -1,0 +1,67 @@
+#include "plugin/channel_ops.h"
+
+#include "dialog/preview_pane.h"
+#include "plugin/plugin_state.h"
+#include "settings/settings_model.h"
+
+namespace om {
+
+void loadSettings(PluginState& state) {
+  StoredSettings stored;
+  loadSettingsFile(state.store, stored);
+  state.defaultRecord = stored.defaultRecord;
+  state.dialog.dialogPosX = stored.dialogPosX;
+  state.dialog.dialogPosY = stored.dialogPosY;
+  state.privateSettings = stored.privateSettings;
+  state.channelTable.swap(stored.channelTable);
+  state.currentIndex = 0;
+}
+
+void saveSettings(PluginState& state) {
+  StoredSettings stored;
+  stored.defaultRecord = state.defaultRecord;
+  stored.dialogPosX = state.dialog.dialogPosX;
+  stored.dialogPosY = state.dialog.dialogPosY;
+  stored.privateSettings = state.privateSettings;
+  // Handed over for the save and taken back, so the table is not copied.
+  stored.channelTable.swap(state.channelTable);
+  ChannelKnownFn known;
+  if (const ChannelExistsFn exists = state.channelExists)
+    known = [exists](int64_t id) { return exists(id) != 0; };
+  saveSettingsFile(state.store, stored, known);
+  state.channelTable.swap(stored.channelTable);
+}
+
+void selectChannelRecord(PluginState& state) {
+  bool appended = false;
+  state.currentIndex = findChannelRecord(state.channelTable, state.defaultRecord,
+                                         state.currentChannelId, state.privateSettings, appended);
+  // The backup taken when the dialog opened gets the record at the same
+  // index, so a cancelled dialog keeps channels first seen while it was open.
+  if (appended && state.dialog.hasWindow()) state.channelTableBackup.push_back(state.recordInUse());
+}
+
+void reloadLogo(PluginState& state) {
+  ChannelRecord& record = state.recordInUse();
+  const bool loaded = state.logo.LoadFromFile(record.LogoFileName.c_str());
+  state.logoLoaded = loaded ? 1 : 0;
+  if (!loaded) record.LogoFileName.clear();
+}
+
+void rebuildOverlay(PluginState& state) {
+  if (!state.logoLoaded) return;
+  state.overlayBuilder.rebuild(state.canvas, state.logo, state.recordInUse());
+}
+
+void drawPreview(PluginState& state, PreviewPane& pane) {
+  pane.clear();
+  if (!pane.pixels() || !state.logoLoaded) return;
+  const LogoFrame& frame = state.logo.current();
+  if (!frame.pixels) return;
+  const Rect& valid = frame.validRect;
+  const Rect target = letterboxRect(valid.width(), valid.height(), pane.width(), pane.height());
+  state.previewScaler.scale(frame.pixels, frame.width, frame.height, valid, pane.pixels(),
+                            pane.width(), pane.height(), target);
+}
+
+}  // namespace om

@@ -1,0 +1,35 @@
+// The operations that combine the subsystems over the plug-in's state: the
+// steps of a channel switch and of the dialog's edits, loading and saving
+// the settings, and drawing the preview. All but loadSettings and
+// saveSettings run with FrameLock held by the caller.
+#pragma once
+
+namespace om {
+
+struct PluginState;
+class PreviewPane;
+
+// PluginInit: the whole settings file into the table, the template, the
+// per-channel switch and the dialog position.
+void loadSettings(PluginState& state);
+// PluginShutdown: the table back to the file, asking the host's
+// channelExists which channel records to keep.
+void saveSettings(PluginState& state);
+
+// Sets currentIndex for currentChannelId, appending a record made from
+// defaultRecord for a channel seen for the first time (and to the dialog's
+// backup while the dialog is open, at the same index).
+void selectChannelRecord(PluginState& state);
+
+// Loads the picture of the record in use; on failure forgets its file name.
+void reloadLogo(PluginState& state);
+
+// Clamps the record in use and rebuilds the overlay from the current logo
+// frame; does nothing while no picture is loaded.
+void rebuildOverlay(PluginState& state);
+
+// Clears the pane and, while a picture is loaded, scales its current frame
+// into the letterbox.
+void drawPreview(PluginState& state, PreviewPane& pane);
+
+}  // namespace om

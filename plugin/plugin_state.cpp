@@ -1,0 +1,10 @@
+#include "plugin/plugin_state.h"
+
+namespace om {
+
+PluginState& pluginState() {
+  static PluginState state;
+  return state;
+}
+
+}  // namespace om

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
 #include "settings/settings_model.h"
 #include "win32_test_support.h"

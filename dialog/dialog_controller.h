@@ -45,8 +45,6 @@ class DialogController {
   DialogController(const DialogController&) = delete;
   DialogController& operator=(const DialogController&) = delete;
 
-  bool isOpen() const { return view_ != nullptr; }
-
   // WM_INITDIALOG: placement, the table snapshot, the preview pane, the
   // controls, then a full refresh posted to itself. Publishes the window
   // handle in the same FrameLock hold as the snapshot, so every record the
@@ -69,9 +67,7 @@ class DialogController {
   // WM_DRAWITEM of the swatch: how to fill it.
   SwatchLook swatchLook(bool disabled) const noexcept;
 
-  int32_t heldButton() const { return heldButton_; }
   double stepAccumulator() const { return stepAccumulator_; }
-  int32_t flashCount() const { return flashCount_; }
   PreviewPane* previewPane() const { return pane_.get(); }
   // True while this thread holds FrameLock (for checks that modal windows
   // and control updates run without it).

@@ -1,5 +1,6 @@
 # 64-bit Windows with Debian's MinGW-w64 (win32 thread model): the same
 # sources as the shipping 32-bit plug-in, built so the tests run under Wine.
+# It mirrors mingw-i686.cmake line for line; only the triple and the flags differ.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(OM_MINGW_TRIPLE x86_64-w64-mingw32)

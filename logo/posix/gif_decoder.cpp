@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "logo/image_codec.h"
-#include "logo/posix/decoders.h"
+#include "logo/posix/gif_decoder.h"
 
 namespace om {
 namespace {

@@ -12,7 +12,10 @@
 #include "common/aligned_block.h"
 #include "logo/bmp_reader.h"
 #include "logo/image_codec.h"
-#include "logo/posix/decoders.h"
+#include "logo/posix/gif_decoder.h"
+#include "logo/posix/image_codec_posix.h"
+#include "logo/posix/jpeg_decoder.h"
+#include "logo/posix/png_decoder.h"
 
 namespace om {
 namespace {

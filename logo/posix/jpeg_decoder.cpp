@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "logo/image_codec.h"
-#include "logo/posix/decoders.h"
+#include "logo/posix/jpeg_decoder.h"
 
 namespace om {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "logo/bmp_reader.h"
 #include "logo/image_codec.h"
-#include "logo/posix/decoders.h"
+#include "logo/posix/png_decoder.h"
 
 namespace om {
 namespace {

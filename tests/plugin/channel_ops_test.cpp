@@ -350,10 +350,9 @@ class RebuildOverlay : public ::testing::Test {
     state_.canvas.SetFormat(720, 576, kPackedYuv422);
   }
   void addFrame(int32_t w, int32_t h, uint32_t fill) {
-    ASSERT_TRUE(state_.logo.AddFrame());
-    ASSERT_TRUE(state_.logo.SetFrameSize(w, h));
-    LogoFrame& f = state_.logo.currentForWriting();
-    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) f.pixels[i] = fill;
+    ASSERT_TRUE(state_.logo.AddFrame() && state_.logo.SetFrameSize(w, h));
+    uint32_t* pixels = state_.logo.currentForWriting().pixels;
+    std::fill(pixels, pixels + static_cast<size_t>(w) * h, fill);
     state_.logoLoaded = 1;
   }
   static uint32_t bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {

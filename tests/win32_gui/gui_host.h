@@ -14,18 +14,16 @@
 #include <vector>
 
 #include "plugin/host_api.h"
+#include "tests/support/bmp_file.h"
+#include "tests/win32/win32_test_support.h"
 #include "tools/win32/window_capture.h"
 
 namespace om {
 namespace guitest {
 
-inline std::string windowsPath(const std::string& path) {
-  std::string out = path;
-  if (!out.empty() && out[0] == '/') out = "Z:" + out;
-  for (char& c : out)
-    if (c == '/') c = '\\';
-  return out;
-}
+using wintest::readFileBytes;
+using wintest::windowsPath;
+using wintest::writeFileBytes;
 
 inline std::string exeFolder() {
   char path[MAX_PATH * 4] = {};
@@ -44,26 +42,6 @@ inline std::string pluginPath() {
 
 inline std::string settingsPath() { return exeFolder() + "Plugins\\Ostrane_Marquel.ini"; }
 
-inline std::string readFile(const std::string& path) {
-  std::string out;
-  const HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return out;
-  char buf[65536];
-  DWORD n = 0;
-  while (ReadFile(f, buf, sizeof buf, &n, nullptr) && n > 0) out.append(buf, n);
-  CloseHandle(f);
-  return out;
-}
-
-inline bool writeFile(const std::string& path, const void* data, size_t size) {
-  const HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
-  DWORD n = 0;
-  const bool ok = WriteFile(f, data, static_cast<DWORD>(size), &n, nullptr) && n == size;
-  CloseHandle(f);
-  return ok;
-}
-
 // The value of `key` in `[section]` of the saved settings, or "" when absent.
 inline std::string iniValue(const std::string& ini, const std::string& section, const std::string& key) {
   size_t at = ini.find("[" + section + "]\r\n");
@@ -77,28 +55,11 @@ inline std::string iniValue(const std::string& ini, const std::string& section, 
 
 // A 24-bit bitmap file: a red-to-yellow gradient with a white border.
 inline bool writeTestBitmap(const std::string& path, int width, int height) {
-  const int stride = (width * 3 + 3) & ~3;
-  std::vector<uint8_t> file(54 + static_cast<size_t>(stride) * height);
-  auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&file[at], &v, 4); };
-  file[0] = 'B';
-  file[1] = 'M';
-  put32(2, static_cast<uint32_t>(file.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<uint32_t>(width));
-  put32(22, static_cast<uint32_t>(height));
-  file[26] = 1;
-  file[28] = 24;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      uint8_t* p = &file[54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
-      const bool border = x < 3 || y < 3 || x >= width - 3 || y >= height - 3;
-      p[0] = border ? 255 : 0;
-      p[1] = border ? 255 : static_cast<uint8_t>(x * 255 / (width - 1));
-      p[2] = 255;
-    }
-  }
-  return writeFile(path, file.data(), file.size());
+  return test::writeBmp24(path, width, height, [&](int x, int y) -> uint32_t {
+    const bool border = x < 3 || y < 3 || x >= width - 3 || y >= height - 3;
+    const uint32_t green = border ? 255u : static_cast<uint32_t>(x * 255 / (width - 1));
+    return 0xFF0000u | (green << 8) | (border ? 255u : 0u);
+  });
 }
 
 class GuiHost {

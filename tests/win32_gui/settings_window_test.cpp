@@ -54,7 +54,7 @@ class SettingsWindow : public ::testing::Test {
 
   std::string savedSettings() {
     host().shutdown();
-    return readFile(settingsPath());
+    return readFileBytes(settingsPath());
   }
 
   static bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
@@ -192,7 +192,7 @@ TEST_F(SettingsWindow, CancelRestoresTheTableAndThePositionIsRemembered) {
   const std::string start = "[COMMON]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\nLogoFileName=" + picture_ +
                             "\r\nLogoPosX=100\r\nLogoPosY=200\r\nLogoSizeX=131\r\nLogoSizeY=87\r\n";
   CreateDirectoryA((exeFolder() + "Plugins").c_str(), nullptr);
-  ASSERT_TRUE(writeFile(settingsPath(), start.data(), start.size()));
+  ASSERT_TRUE(writeFileBytes(settingsPath(), start.data(), start.size()));
   host().start();
   HWND dialog = open();
   ASSERT_NE(dialog, nullptr);

@@ -1,0 +1,21 @@
+// The POSIX codec's own dispatch: pictures are recognised by content and
+// handed to the decoder of their format.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "logo/logo_image.h"
+
+namespace om {
+
+enum class PictureFormat { kUnknown, kBmp, kGif, kJpeg, kPng };
+
+// Recognises a picture by its first bytes, never by its file name.
+PictureFormat sniffPictureFormat(const uint8_t* data, size_t size);
+
+// Dispatches on the content. A still picture asked for as an animation gets
+// one frame of 100 ms, as a GIF frame without a delay would.
+bool decodePicture(const uint8_t* data, size_t size, bool animated, LogoImage& image);
+
+}  // namespace om

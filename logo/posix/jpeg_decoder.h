@@ -1,0 +1,15 @@
+// JPEG through libjpeg-turbo, CMYK included. Takes the whole file in memory, fills an empty LogoImage through
+// AddFrame / SetFrameSize and returns true when at least one frame holds
+// decoded pixels. Trusts no size read from the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "logo/logo_image.h"
+
+namespace om {
+
+bool decodeJpeg(const uint8_t* data, size_t size, LogoImage& image);
+
+}  // namespace om

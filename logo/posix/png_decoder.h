@@ -1,0 +1,15 @@
+// PNG through libpng, alpha premultiplied. Takes the whole file in memory, fills an empty LogoImage through
+// AddFrame / SetFrameSize and returns true when at least one frame holds
+// decoded pixels. Trusts no size read from the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "logo/logo_image.h"
+
+namespace om {
+
+bool decodePng(const uint8_t* data, size_t size, LogoImage& image);
+
+}  // namespace om

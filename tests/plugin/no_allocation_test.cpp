@@ -11,8 +11,8 @@
 
 #include "common/alloc_hook.h"
 #include "logo/overlay.h"
-#include "plugin/frame_pipeline.h"
 #include "plugin/channel_ops.h"
+#include "plugin/frame_pipeline.h"
 #include "plugin/plugin_state.h"
 #include "plugin/tick.h"
 
@@ -28,8 +28,15 @@ void* operator new(size_t size) {
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
 }
+// The nothrow forms too (std::stable_sort takes its buffer that way), so
+// every delete below frees what a replacement took.
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
+  return std::malloc(size ? size : 1);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace om {
 namespace {

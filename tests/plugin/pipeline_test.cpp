@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "plugin/frame_pipeline.h"
 #include "plugin/channel_ops.h"
+#include "plugin/frame_pipeline.h"
 #include "plugin/plugin_state.h"
 #include "plugin/tick.h"
 

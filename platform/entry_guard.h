@@ -18,7 +18,9 @@ class EntryGuard {
  private:
 #if defined(_WIN32)
   void* savedModule_ = nullptr;
-  unsigned fpState_ = 0;  // the caller's FP control state
+  // The caller's floating-point control: x87 control word, SSE register.
+  unsigned x87State_ = 0;
+  unsigned mxcsrState_ = 0;
 #endif
 };
 

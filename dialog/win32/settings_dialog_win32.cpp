@@ -18,6 +18,7 @@
 #include "dialog/dialog_view.h"
 #include "dialog/preview_pane.h"
 #include "dialog/settings_dialog.h"
+#include "platform/entry_guard.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_module.h"
 
@@ -326,6 +327,7 @@ class DialogWindow : public DialogView {
 // Watches every mouse event of the dialog's thread: the press-and-hold
 // buttons act on the left button, and the tooltips see the moves.
 LRESULT CALLBACK mouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
+  EntryGuard guard;  // the system calls in here with the host's state
   DialogWindow* window = g_window;
   HHOOK hook = window ? window->hook() : nullptr;
   if (code >= 0 && window && lParam) {
@@ -356,6 +358,7 @@ LRESULT CALLBACK mouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR CALLBACK aboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
+  EntryGuard guard;
   if (message == WM_INITDIALOG) return TRUE;
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
     EndDialog(hwnd, LOWORD(wParam));
@@ -378,7 +381,10 @@ void drawSwatch(DialogWindow& window, const DRAWITEMSTRUCT& item) {
   DrawEdge(item.hDC, &r, EDGE_BUMP, BF_RECT);
 }
 
+// Every message of the dialog, its timers and its painting come through here
+// from the host's message loop, under whatever FPU state the host keeps.
 INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  EntryGuard guard;
   DialogWindow* window = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   if (message == WM_INITDIALOG) {
     window = reinterpret_cast<DialogWindow*>(lParam);

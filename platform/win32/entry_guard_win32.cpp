@@ -1,30 +1,44 @@
 // The entry guard on Windows. While the host's code is the caller, resource
 // look-ups (dialog templates, icons, bitmaps) must find our module, so each
 // entry makes it this thread's resource module and puts the caller's back on
-// the way out. It also runs our code under the floating-point environment
-// the arithmetic assumes: hosts written in some languages unmask FP
-// exceptions or switch the x87 unit to another precision, which would make
-// a 0/0 in our code (or in GDI+) trap, or change double results on i686.
+// the way out.
+//
+// It also runs our code under the floating-point environment the arithmetic
+// is written for, whatever the host left: Direct3D 9 switches the x87 unit to
+// 24-bit precision on its thread, runtimes of some languages unmask
+// exceptions or round toward zero, and Wine starts 32-bit processes in 64-bit
+// x87 precision. Any of these changes double results on i686 (the filter
+// tables, the hold-repeat steps) or makes a 0/0 in our code or in GDI+ trap.
+// The SSE state matters on both builds: msvcrt's maths uses SSE2 on i686
+// when the processor has it, and all double arithmetic does on x86-64.
 #include <windows.h>
 
 #include "platform/entry_guard.h"
+#include "platform/win32/fp_control.h"
 #include "platform/win32/win32_module.h"
-
-#if defined(__x86_64__)
-#include <xmmintrin.h>
-#endif
 
 namespace om {
 
 namespace {
 
-// Round to nearest, 53-bit precision, every exception masked: the state
-// Windows gives a new thread, and what our double arithmetic is written for.
+// Round to nearest, 53-bit precision, every exception masked, no flushing:
+// the state Windows gives a new thread.
 #if defined(__i386__)
 const unsigned short kX87Control = 0x027F;
-#elif defined(__x86_64__)
-const unsigned int kMxcsr = 0x1F80;
 #endif
+const uint32_t kMxcsr = 0x1F80;
+
+bool processorHasSse() noexcept {
+#if defined(__i386__)
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse") != 0;
+  }();
+  return has;
+#else
+  return true;
+#endif
+}
 
 }  // namespace
 
@@ -32,24 +46,25 @@ EntryGuard::EntryGuard() noexcept {
 #if defined(__i386__)
   unsigned short control = 0;
   __asm__ __volatile__("fnstcw %0" : "=m"(control));
-  fpState_ = control;
+  x87State_ = control;
   __asm__ __volatile__("fldcw %0" : : "m"(kX87Control));
-#elif defined(__x86_64__)
-  fpState_ = _mm_getcsr();
-  _mm_setcsr(kMxcsr);
 #endif
+  if (processorHasSse()) {
+    mxcsrState_ = platform::readMxcsr();
+    platform::writeMxcsr(kMxcsr);
+  }
   savedModule_ = platform::swapResourceModule(platform::pluginModule());
 }
 
 EntryGuard::~EntryGuard() {
   platform::swapResourceModule(static_cast<HMODULE>(savedModule_));
+  // The caller's registers come back as they were, its own sticky flags
+  // included; ours are dropped first so an exception the caller unmasked
+  // does not trap on something we did.
+  if (processorHasSse()) platform::writeMxcsr(mxcsrState_);
 #if defined(__i386__)
-  // Our own sticky exception flags must not trap in the caller once its
-  // unmasked control word is back.
-  const unsigned short control = static_cast<unsigned short>(fpState_);
+  const unsigned short control = static_cast<unsigned short>(x87State_);
   __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(control));
-#elif defined(__x86_64__)
-  _mm_setcsr(fpState_);
 #endif
 }
 

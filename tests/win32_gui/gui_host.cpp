@@ -31,7 +31,68 @@ BOOL CALLBACK collectWindow(HWND hwnd, LPARAM lParam) {
 
 }  // namespace
 
+FpuControl readFpuControl() {
+  FpuControl state;
+#if defined(__i386__)
+  unsigned short control = 0;
+  __asm__ __volatile__("fnstcw %0" : "=m"(control));
+  state.x87 = control;
+#endif
+  unsigned mxcsr = 0;
+  __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr));
+  state.mxcsr = mxcsr;
+  return state;
+}
+
+void writeFpuControl(const FpuControl& state) {
+#if defined(__i386__)
+  const unsigned short control = static_cast<unsigned short>(state.x87);
+  __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(control));
+#endif
+  const unsigned mxcsr = state.mxcsr;
+  __asm__ __volatile__("ldmxcsr %0" : : "m"(mxcsr));
+}
+
+FpuControl hostileFpuControl() {
+  FpuControl state;
+  // Rounding toward zero (RC 11), 24-bit precision (PC 00), invalid and
+  // zero-divide unmasked, the other four exceptions masked.
+#if defined(__i386__)
+  state.x87 = 0x0C00 | 0x0040 | 0x003A;
+#endif
+  // Flush to zero, rounding toward zero, invalid and zero-divide unmasked,
+  // denormals are zero.
+  state.mxcsr = 0x8000 | 0x6000 | 0x1D00 | 0x0040;
+  return state;
+}
+
+void GuiHost::enterHostState() {
+  if (hostile_) writeFpuControl(hostState_);
+}
+
+void GuiHost::checkHostState() {
+  if (hostile_ && !(readFpuControl() == hostState_)) InterlockedIncrement(&fpuStateChanges_);
+}
+
+// One call into the plug-in in the host's state; the calling thread's own
+// state comes back afterwards, so the test's code runs as usual.
+class GuiHost::Call {
+ public:
+  explicit Call(GuiHost& host) : host_(host), own_(readFpuControl()) { host_.enterHostState(); }
+  ~Call() {
+    host_.checkHostState();
+    writeFpuControl(own_);
+  }
+
+ private:
+  GuiHost& host_;
+  FpuControl own_;
+};
+
 GuiHost::GuiHost() {
+  const char* hostile = std::getenv("OM_HOSTILE_FPU");
+  hostile_ = hostile && std::string(hostile) == "1";
+  hostState_ = hostileFpuControl();
   module_ = LoadLibraryA(pluginPath().c_str());
   if (!module_) return;
   auto pr = reinterpret_cast<TulvanePluginPRFn>(reinterpret_cast<void*>(GetProcAddress(module_, "Tulvane_Plugin_PR")));
@@ -67,6 +128,7 @@ DWORD WINAPI GuiHost::uiThread(void* p) {
   self.hostWindow_ = CreateWindowExW(0, wc.lpszClassName, L"TV host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
                                      720, 560, nullptr, nullptr, wc.hInstance, nullptr);
   SetEvent(self.ready_);
+  self.enterHostState();
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     // Keyboard navigation of the modeless dialog needs the host's loop.
@@ -77,6 +139,9 @@ DWORD WINAPI GuiHost::uiThread(void* p) {
       continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
+    // The dialog's procedures ran in there; the host's state must be back.
+    self.checkHostState();
+    self.enterHostState();
   }
   return 0;
 }
@@ -100,19 +165,29 @@ void GuiHost::onUiThread(const std::function<void()>& f) {
 void GuiHost::configure() {
   onUiThread([this] {
     ConfigureInfo info{hostWindow_};
+    Call call(*this);
     descriptor_->configure(&info);
   });
 }
 
 void GuiHost::shutdown() {
-  onUiThread([this] { descriptor_->shutdown(); });
+  onUiThread([this] {
+    Call call(*this);
+    descriptor_->shutdown();
+  });
 }
 
 void GuiHost::start() {
   HostInitInfo init{0, [](int64_t) -> int32_t { return 1; }};
-  descriptor_->init(&init);
+  {
+    Call call(*this);
+    descriptor_->init(&init);
+  }
   VideoFormatInfo format{720, 576, 0, 0, 0};
-  descriptor_->setFormat(&format);
+  {
+    Call call(*this);
+    descriptor_->setFormat(&format);
+  }
   processFrame();
 }
 
@@ -125,6 +200,7 @@ void GuiHost::processFrame() {
   FrameInfo info{};
   info.pixels = frame_.data();
   info.channel = &channel_;
+  Call call(*this);
   descriptor_->processFrame(&info);
 }
 

@@ -62,6 +62,24 @@ inline bool writeTestBitmap(const std::string& path, int width, int height) {
   });
 }
 
+// The floating-point control state a host leaves: the x87 control word
+// (i686 only) and the SSE register.
+struct FpuControl {
+  unsigned x87 = 0;
+  unsigned mxcsr = 0;
+  // Control bits only: the status flags record what any code computed.
+  bool operator==(const FpuControl& o) const {
+    return x87 == o.x87 && (mxcsr & ~0x3Fu) == (o.mxcsr & ~0x3Fu);
+  }
+};
+FpuControl readFpuControl();
+void writeFpuControl(const FpuControl& state);
+// A host as hostile as real ones get: on i686 the x87 unit at 24-bit
+// precision, rounding toward zero, invalid and zero-divide unmasked (what
+// Direct3D 9 and some runtimes leave); on both builds the SSE register
+// flushing denormals to zero, rounding toward zero, the same two unmasked.
+FpuControl hostileFpuControl();
+
 class GuiHost {
  public:
   GuiHost();
@@ -81,7 +99,18 @@ class GuiHost {
   void processFrame();
   const std::vector<uint8_t>& frame() const { return frame_; }
 
+  // With OM_HOSTILE_FPU=1 both host threads run in hostileFpuControl()
+  // before every call into the plug-in and in the UI thread's message loop;
+  // every call must hand that state back unchanged.
+  bool hostileFpu() const { return hostile_; }
+  int fpuStateChanges() const { return fpuStateChanges_; }
+
  private:
+  class Call;
+  // Around each of the host's calls into the plug-in, on either thread.
+  void enterHostState();
+  void checkHostState();
+
   static DWORD WINAPI uiThread(void* self);
   static LRESULT CALLBACK hostProc(HWND, UINT, WPARAM, LPARAM);
 
@@ -92,6 +121,9 @@ class GuiHost {
   HWND hostWindow_ = nullptr;
   std::vector<uint8_t> frame_;
   ChannelInfo channel_{};
+  bool hostile_ = false;
+  FpuControl hostState_;
+  volatile LONG fpuStateChanges_ = 0;
 };
 
 // ---- the user's side --------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -225,6 +226,68 @@ TEST_F(SettingsWindow, CancelRestoresTheTableAndThePositionIsRemembered) {
   EXPECT_EQ(iniValue(ini, "COMMON", "LogoPosY"), "200");
   EXPECT_EQ(iniValue(ini, "COMMON", "DlgWndPosX"), "130");
   EXPECT_EQ(iniValue(ini, "COMMON", "DlgWndPosY"), "90");
+}
+
+std::string fnv1a(const std::vector<uint8_t>& bytes) {
+  uint64_t h = 14695981039346656037ull;
+  for (const uint8_t b : bytes) h = (h ^ b) * 1099511628211ull;
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+  return text;
+}
+
+// The host's floating-point state is the host's business: "+" once, "−"
+// clicked and then held for twelve ticks, and the frames and the saved
+// record come out as under a well-behaved host. Run plain and with
+// OM_HOSTILE_FPU=1; the run script compares the printed line across both
+// modes and both builds.
+TEST_F(SettingsWindow, HostFpuStateChangesNothing) {
+  const std::string start = "[COMMON]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\nLogoFileName=" + picture_ +
+                            "\r\nLogoPosX=300\r\nLogoPosY=300\r\nLogoSizeX=131\r\nLogoSizeY=87\r\n";
+  CreateDirectoryA((exeFolder() + "Plugins").c_str(), nullptr);
+  ASSERT_TRUE(writeFileBytes(settingsPath(), start.data(), start.size()));
+  host().start();
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(waitFor([&] { return enabled(dialog, kIdSmaller); }));
+  auto frameChangesFrom = [&](const std::vector<uint8_t>& before) {
+    return waitFor([&] {
+      host().processFrame();
+      return host().frame() != before;
+    });
+  };
+
+  std::vector<uint8_t> last = host().frame();
+  pressAt(GetDlgItem(dialog, kIdLarger), 0);
+  ASSERT_TRUE(frameChangesFrom(last)) << "the click on + reached no frame";
+  last = host().frame();
+  pressAt(GetDlgItem(dialog, kIdSmaller), 0);
+  ASSERT_TRUE(frameChangesFrom(last)) << "the click on - reached no frame";
+
+  // The press leaves "−" the held button; each sent tick is one repeat step,
+  // handled by the dialog on the host's UI thread.
+  std::string steps;
+  int expectedWidth = 131;  // 131 + 1 - 1, then the ticks' steps
+  double accumulator = 0.0;
+  for (int tick = 0; tick < 12; ++tick) {
+    SendMessageW(dialog, WM_TIMER, kHoldRepeatTimer, 0);
+    accumulator += 0.4;
+    expectedWidth -= static_cast<int>(accumulator);
+    host().processFrame();
+    steps += (tick ? "," : "") + fnv1a(host().frame()).substr(0, 8);
+  }
+  const std::string frame = fnv1a(host().frame());
+  click(dialog, kIdOk);
+  ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+  const std::string ini = savedSettings();
+  const std::string record = iniValue(ini, "COMMON", "LogoPosX") + "," + iniValue(ini, "COMMON", "LogoPosY") +
+                             "," + iniValue(ini, "COMMON", "LogoSizeX") + "," +
+                             iniValue(ini, "COMMON", "LogoSizeY");
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoSizeX"), std::to_string(expectedWidth))
+      << "the held steps differ from repeated additions of 0.4 in double precision";
+  EXPECT_EQ(host().fpuStateChanges(), 0) << "a call into the plug-in left the host's FPU state changed";
+  std::printf("fpu-scenario: record=%s frame=%s steps=%s\n", record.c_str(), frame.c_str(), steps.c_str());
+  std::printf("fpu-mode: %s\n", host().hostileFpu() ? "hostile" : "plain");
 }
 
 }  // namespace

@@ -85,7 +85,12 @@ OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo) {
   if (!record.LeftTopPixelColor) {
     key.color = record.ColorKey;
   } else if (frame.pixels && frame.width > 0 && frame.height > 0) {
-    key.color = logo.PixelAt(0, 0) & 0x00FFFFFFu;
+    const uint32_t corner = logo.PixelAt(0, 0);
+    // A transparent corner reads 0, 0, 0 once premultiplied; keying that
+    // would erase every opaque black pixel too. The picture is already
+    // transparent there, so nothing more is keyed.
+    if ((corner >> 24) == 0) return OverlayKey{};
+    key.color = corner & 0x00FFFFFFu;
   }
   return key;
 }

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <vector>
 
 #include "common/alloc_hook.h"
+#include "tests/win32/frame_check/test_pictures.h"
 
 namespace om {
 namespace {
@@ -219,6 +223,37 @@ TEST_F(OverlayTest, UnknownLayoutAllocatesButDrawsNothing) {
   EXPECT_EQ(state_.canvas.overlay().content.right, 72);
   EXPECT_NE(state_.canvas.overlay().pixels, nullptr);
   EXPECT_EQ(state_.builder.resamplerCache().rowBuffer.data(), nullptr);  // the scaler never ran
+}
+
+// A PNG whose corner is transparent and whose text is opaque black, loaded by
+// the platform's codec (libpng here, GDI+ under Wine): the corner's colour
+// reads 0, 0, 0, yet only a chosen black key may erase the text.
+TEST_F(OverlayTest, TransparentCornerKeysNothingMore) {
+  std::vector<testpic::Rgba> px(8 * 8, testpic::Rgba{255, 255, 255, 255});
+  px[0] = testpic::Rgba{255, 255, 255, 0};
+  for (int x = 2; x < 6; ++x) px[4 * 8 + x] = testpic::Rgba{0, 0, 0, 255};  // the text
+  const testpic::Bytes png = testpic::makePng(8, 8, px);
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("om-corner-" + std::to_string(std::random_device{}()) + ".png");
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(png.data()),
+                                              static_cast<std::streamsize>(png.size()));
+  const bool loaded = state_.logo.LoadFromFile(file.string().c_str());
+  std::filesystem::remove(file);
+  ASSERT_TRUE(loaded);
+  state_.logoLoaded = 1;
+  useOneToOneFrame(kBgr24BottomUp, 8, 8);
+  ChannelRecord& r = state_.recordInUse();
+  r.ColorKeyEnable = 1;
+  r.LeftTopPixelColor = 1;
+  rebuildOverlay(state_);
+  EXPECT_EQ(overlayPixel(0, 0)[3], 0) << "the corner keeps its own transparency";
+  for (int x = 2; x < 6; ++x) EXPECT_EQ(overlayPixel(x, 4)[3], 255) << "black text at " << x;
+
+  r.LeftTopPixelColor = 0;
+  r.ColorKey = 0;  // black, chosen: the text goes, as asked
+  rebuildOverlay(state_);
+  EXPECT_EQ(overlayPixel(3, 4)[3], 0);
+  EXPECT_EQ(overlayPixel(3, 2)[3], 255);
 }
 
 class OverlayOutOfMemory : public OverlayTest, public testing::WithParamInterface<int> {};

@@ -47,13 +47,6 @@ void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_
 
 void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
                                int32_t denominatorY, int32_t opacityPercent) const {
-  blendOverlayWith(blendKernelsFor(activeSimdLevel()), frame, position, denominatorX,
-                   denominatorY, opacityPercent);
-}
-
-void FrameCanvas::blendOverlayWith(const BlendKernels& kernels, uint8_t* frame,
-                                   const int32_t position[2], int32_t denominatorX,
-                                   int32_t denominatorY, int32_t opacityPercent) const {
   if (frame == nullptr || position == nullptr) return;
   if (code_ != kPackedYuv422 && code_ != kBgr24BottomUp) return;
   if (width_ <= 0 || height_ <= 0) return;
@@ -104,6 +97,7 @@ void FrameCanvas::blendOverlayWith(const BlendKernels& kernels, uint8_t* frame,
   const int32_t opacity = MulDiv(percent, 256, 100);  // 0..256
   if (opacity == 0) return;                          // leaves every byte as it is
 
+  const BlendKernels& kernels = blendKernelsFor(activeSimdLevel());
   const ptrdiff_t overlayStride = static_cast<ptrdiff_t>(overlay.allocatedWidth) * 4;
   const uint8_t* overlayColumn = overlay.pixels + static_cast<ptrdiff_t>(l) * 4;
   if (code_ == kPackedYuv422) {

@@ -8,8 +8,6 @@
 
 namespace om {
 
-struct BlendKernels;
-
 // The number by which the host names the layout of its frames.
 enum PixelFormatCode : int32_t {
   kPackedYuv422 = 0,    // Y0 Cb Y1 Cr per pixel pair, top row first, 2 * width bytes a row
@@ -40,10 +38,6 @@ class FrameCanvas {
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacityPercent) const;
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
                     int32_t denominatorY, int32_t opacityPercent) const;
-  // The same with the row kernels of a chosen SIMD level (tests, benchmarks).
-  void blendOverlayWith(const BlendKernels& kernels, uint8_t* frame, const int32_t position[2],
-                        int32_t denominatorX, int32_t denominatorY,
-                        int32_t opacityPercent) const;
 
   int32_t layoutCode() const { return code_; }
   int32_t width() const { return width_; }

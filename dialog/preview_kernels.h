@@ -48,10 +48,7 @@ void lerpTaps_sse2(uint8_t* out, const uint8_t* row, const StepEntry* entries, i
 void lerpRow_avx2(uint8_t* out, const uint8_t* first, const uint8_t* second, int32_t count,
                   uint16_t weight);
 
-// The kernels of one level. The AVX2 set keeps the SSE2 horizontal pass: with
-// one gathered pair of taps per pixel, wider registers measured slower.
-const PreviewKernels& previewKernels(SimdLevel level) noexcept;
-// The kernels of om::activeSimdLevel(), chosen once.
-const PreviewKernels& activePreviewKernels() noexcept;
+// The kernels of one level; only ask for a level the processor has.
+const PreviewKernels& previewKernelsFor(SimdLevel level) noexcept;
 
 }  // namespace om

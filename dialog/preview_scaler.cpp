@@ -103,7 +103,7 @@ bool PreviewScaler::scale(const uint32_t* source, int32_t sourceWidth, int32_t s
   const StepEntry* ht = vt ? table(horizontal_, hkey, growth, shrink) : nullptr;
   if (!ht) return false;  // no memory: the caller's background stays
 
-  const PreviewKernels& k = kernels_ ? *kernels_ : activePreviewKernels();
+  const PreviewKernels& k = previewKernelsFor(activeSimdLevel());
   const uint8_t* sourceRow0 = reinterpret_cast<const uint8_t*>(source) +
                               static_cast<ptrdiff_t>(sourceHeight - 1) * 4 * sourceWidth;
   const uint8_t* cursor = sourceRow0 + s.top * sourceStride + 4 * static_cast<ptrdiff_t>(s.left);

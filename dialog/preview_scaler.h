@@ -56,8 +56,6 @@ class PreviewScaler {
              const Rect& sourceRect, uint32_t* destination, int32_t destinationWidth,
              int32_t destinationHeight, const Rect& destinationRect);
 
-  // Tests and benchmarks: force one kernel set; null returns to the active one.
-  void setKernels(const PreviewKernels* kernels) { kernels_ = kernels; }
   // How many step tables have been built so far (the cache's hit test).
   uint32_t tablesBuilt() const { return tablesBuilt_; }
 
@@ -75,7 +73,6 @@ class PreviewScaler {
   CachedTable horizontal_;
   CachedTable vertical_;
   ReusableBlock rowBuffer_;  // 32-bit pixels
-  const PreviewKernels* kernels_ = nullptr;
   uint32_t tablesBuilt_ = 0;
 };
 

@@ -182,31 +182,9 @@ bool resampleImage(ResamplerCache& cache, const uint32_t* source, int32_t source
                    int32_t sourceHeight, const Rect& sourceRect, SourceMode mode,
                    uint8_t* destination, int32_t allocatedWidth, int32_t allocatedHeight,
                    const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor) {
-  return resampleWithKernels(resamplerKernels(activeSimdLevel()), cache, source, sourceWidth,
+  return resampleWithKernels(resamplerKernelsFor(activeSimdLevel()), cache, source, sourceWidth,
                              sourceHeight, sourceRect, mode, destination, allocatedWidth,
                              allocatedHeight, destinationRect, layout, keyColor);
-}
-
-bool resampleImageWith(SimdLevel level, ResamplerCache& cache, const uint32_t* source,
-                       int32_t sourceWidth, int32_t sourceHeight, const Rect& sourceRect,
-                       SourceMode mode, uint8_t* destination, int32_t allocatedWidth,
-                       int32_t allocatedHeight, const Rect& destinationRect,
-                       DestinationLayout layout, uint32_t keyColor) {
-  const SimdLevel detected = detectedSimdLevel();
-  if (level > detected) level = detected;
-  return resampleWithKernels(resamplerKernels(level), cache, source, sourceWidth, sourceHeight,
-                             sourceRect, mode, destination, allocatedWidth, allocatedHeight,
-                             destinationRect, layout, keyColor);
-}
-
-const ResamplerKernels& resamplerKernels(SimdLevel level) noexcept {
-  if (level >= SimdLevel::Avx2) {
-    if (const ResamplerKernels* k = resamplerKernelsAvx2()) return *k;
-  }
-  if (level >= SimdLevel::Sse2) {
-    if (const ResamplerKernels* k = resamplerKernelsSse2()) return *k;
-  }
-  return kResamplerKernelsScalar;
 }
 
 }  // namespace om

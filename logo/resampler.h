@@ -57,18 +57,11 @@ bool BuildFilterTable(int32_t sourceSize, int32_t destinationSize, int32_t first
 // clipped to the allocation. Keyed mode reads pixels whose B, G, R equal the
 // key colour (0x00BBGGRR) as all zero. True when the clipped rectangle was
 // written; false when nothing was written (empty source or clip rectangle,
-// or a table or buffer could not be allocated).
+// or a table or buffer could not be allocated). The pixel passes are those
+// of activeSimdLevel().
 bool resampleImage(ResamplerCache& cache, const uint32_t* source, int32_t sourceWidth,
                    int32_t sourceHeight, const Rect& sourceRect, SourceMode mode,
                    uint8_t* destination, int32_t allocatedWidth, int32_t allocatedHeight,
                    const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor);
-
-// The same with the kernels of one SIMD level (capped at what the processor
-// has), so tests and benchmarks can compare the paths.
-bool resampleImageWith(SimdLevel level, ResamplerCache& cache, const uint32_t* source,
-                       int32_t sourceWidth, int32_t sourceHeight, const Rect& sourceRect,
-                       SourceMode mode, uint8_t* destination, int32_t allocatedWidth,
-                       int32_t allocatedHeight, const Rect& destinationRect,
-                       DestinationLayout layout, uint32_t keyColor);
 
 }  // namespace om

@@ -28,12 +28,22 @@ struct ResamplerKernels {
   HorizontalKernel horizontal;
 };
 
-extern const ResamplerKernels kResamplerKernelsScalar;
-// Null when the build has no such path (a non-x86 target).
-const ResamplerKernels* resamplerKernelsSse2() noexcept;
-const ResamplerKernels* resamplerKernelsAvx2() noexcept;
+// The kernels of one level; only ask for a level the processor has.
+const ResamplerKernels& resamplerKernelsFor(SimdLevel level) noexcept;
 
-// The set for `level`, falling back to the best lower level the build has.
-const ResamplerKernels& resamplerKernels(SimdLevel level) noexcept;
+void resampleVertical_c(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
+                        int32_t taps, int32_t width, uint8_t* out, bool keyed, uint32_t keyPixel);
+void resampleHorizontal_c(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
+                          DestinationLayout layout);
+void resampleVertical_sse2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
+                           int32_t taps, int32_t width, uint8_t* out, bool keyed,
+                           uint32_t keyPixel);
+void resampleHorizontal_sse2(const uint8_t* row, const uint8_t* entries, int32_t count,
+                             uint8_t* out, DestinationLayout layout);
+void resampleVertical_avx2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
+                           int32_t taps, int32_t width, uint8_t* out, bool keyed,
+                           uint32_t keyPixel);
+void resampleHorizontal_avx2(const uint8_t* row, const uint8_t* entries, int32_t count,
+                             uint8_t* out, DestinationLayout layout);
 
 }  // namespace om

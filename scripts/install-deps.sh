@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the project needs, only those missing.
 #   scripts/install-deps.sh native    build, tests, benchmarks, fuzzers
 #   scripts/install-deps.sh windows   + MinGW-w64 cross compilers, Wine, Xvfb
-#   scripts/install-deps.sh bench     + the peer library the benchmarks compare with
+#   scripts/install-deps.sh bench     + the peer libraries the benchmarks compare with
 #   scripts/install-deps.sh all       everything
 set -euo pipefail
 
@@ -10,8 +10,8 @@ native=(cmake g++ make pkg-config git libgtest-dev libbenchmark-dev
         libpng-dev libjpeg62-turbo-dev libgif-dev clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64
          googletest wine64 locales xvfb fonts-wine imagemagick xauth)
-# Only the benchmarks' comparison with another resampler needs it.
-bench=(libswscale-dev)
+# Only the benchmarks' comparisons with other libraries need them.
+bench=(libswscale-dev libavfilter-dev)
 
 wanted=("${native[@]}")
 case "${1:-native}" in

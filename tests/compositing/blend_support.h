@@ -1,8 +1,9 @@
-// Shared set-up for the blend tests: a canvas with a hand-filled overlay and
-// a frame buffer fenced by marker bytes.
+// Shared set-up for the blend tests: a canvas with a hand-filled overlay, and
+// the blend of one frame at every level.
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -10,11 +11,9 @@
 #include "common/cpu.h"
 #include "compositing/blend_kernels.h"
 #include "compositing/frame_canvas.h"
+#include "tests/support/kernel_check.h"
 
 namespace om::test {
-
-constexpr uint8_t kGuardMarker = 0xA5;
-constexpr size_t kGuardBytes = 64;
 
 // Replaces the canvas's overlay with an allocated block whose content
 // rectangle is 0, 0, width, height; every byte starts as `fill`.
@@ -39,28 +38,22 @@ inline uint8_t* logoPixel(FrameCanvas& canvas, int32_t column, int32_t row) {
   return overlay.pixels + (static_cast<size_t>(stored) * overlay.allocatedWidth + column) * 4;
 }
 
-// A frame buffer of exactly `bytes` with marker-filled fences on both sides.
-struct FencedFrame {
-  explicit FencedFrame(size_t bytes) : storage(bytes + 2 * kGuardBytes, kGuardMarker) {}
-  uint8_t* data() { return storage.data() + kGuardBytes; }
-  size_t size() const { return storage.size() - 2 * kGuardBytes; }
-  bool fencesIntact() const {
-    for (size_t i = 0; i < kGuardBytes; ++i) {
-      if (storage[i] != kGuardMarker || storage[storage.size() - 1 - i] != kGuardMarker) {
-        return false;
-      }
-    }
-    return true;
-  }
-  std::vector<uint8_t> storage;
-};
-
-// Every SIMD level this processor can run, scalar first.
-inline std::vector<SimdLevel> availableLevels() {
+// Blends `frame` in place with every level (scalar first, under the one
+// level override), each on its own fenced copy; returns the copies.
+inline std::vector<FencedBytes> blendAtEveryLevel(const FrameCanvas& canvas,
+                                                 const std::vector<uint8_t>& frame,
+                                                 const int32_t position[2], int32_t denominator,
+                                                 int32_t opacity) {
   std::vector<SimdLevel> levels{SimdLevel::Scalar};
-  if (detectedSimdLevel() >= SimdLevel::Sse2) levels.push_back(SimdLevel::Sse2);
-  if (detectedSimdLevel() >= SimdLevel::Avx2) levels.push_back(SimdLevel::Avx2);
-  return levels;
+  for (SimdLevel level : vectorLevels()) levels.push_back(level);
+  std::vector<FencedBytes> out;
+  for (SimdLevel level : levels) {
+    out.emplace_back(frame.size());
+    std::copy(frame.begin(), frame.end(), out.back().data());
+    const SimdLevelCap cap(level);
+    canvas.BlendOverlay(out.back().data(), position, denominator, denominator, opacity);
+  }
+  return out;
 }
 
 }  // namespace om::test

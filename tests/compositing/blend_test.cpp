@@ -19,19 +19,11 @@ using Bytes = std::vector<uint8_t>;
 // inside the frame. Returns the blended bytes.
 Bytes blendEveryLevel(const FrameCanvas& canvas, const Bytes& frame, int32_t x, int32_t y,
                       int32_t opacity, int32_t denominator = 1000) {
-  Bytes first;
-  for (SimdLevel level : availableLevels()) {
-    FencedFrame fenced(frame.size());
-    std::copy(frame.begin(), frame.end(), fenced.data());
-    const int32_t position[2] = {x, y};
-    canvas.blendOverlayWith(blendKernelsFor(level), fenced.data(), position, denominator,
-                            denominator, opacity);
-    EXPECT_TRUE(fenced.fencesIntact()) << simdLevelName(level);
-    Bytes out(fenced.data(), fenced.data() + frame.size());
-    if (level == SimdLevel::Scalar) first = out;
-    else EXPECT_EQ(out, first) << simdLevelName(level);
-  }
-  return first;
+  const int32_t position[2] = {x, y};
+  const std::vector<FencedBytes> out = blendAtEveryLevel(canvas, frame, position, denominator, opacity);
+  EXPECT_TRUE(out[0].fencesIntact());
+  for (size_t i = 1; i < out.size(); ++i) EXPECT_TRUE(sameBytes(out[i], out[0])) << "level " << i;
+  return Bytes(out[0].data(), out[0].data() + frame.size());
 }
 
 Bytes randomBytes(size_t n, uint32_t seed) {

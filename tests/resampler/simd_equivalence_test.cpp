@@ -12,33 +12,15 @@
 #include "common/cpu.h"
 #include "logo/resampler.h"
 #include "logo/resampler_kernels.h"
+#include "tests/support/kernel_check.h"
 
 namespace om {
 namespace {
 
-uint32_t testSeed() {
-  static const uint32_t seed = [] {
-    const char* env = std::getenv("OM_TEST_SEED");
-    const uint32_t s =
-        env ? static_cast<uint32_t>(std::strtoul(env, nullptr, 10)) : std::random_device{}();
-    std::cout << "[ seed     ] OM_TEST_SEED=" << s << "\n";
-    return s;
-  }();
-  return seed;
-}
-
-std::vector<SimdLevel> fastLevels() {
-  std::vector<SimdLevel> levels;
-  if (detectedSimdLevel() >= SimdLevel::Sse2 && resamplerKernelsSse2())
-    levels.push_back(SimdLevel::Sse2);
-  if (detectedSimdLevel() >= SimdLevel::Avx2 && resamplerKernelsAvx2())
-    levels.push_back(SimdLevel::Avx2);
-  return levels;
-}
-
-int32_t uniform(std::mt19937& rng, int32_t lo, int32_t hi) {
-  return std::uniform_int_distribution<int32_t>(lo, hi)(rng);
-}
+using test::FencedBytes;
+using test::sameBytes;
+using test::uniform;
+using test::vectorLevels;
 
 // Pixels from a small palette, so a key colour actually occurs, with
 // partial alpha and fully random pixels mixed in.
@@ -62,9 +44,9 @@ std::vector<uint32_t> randomPicture(std::mt19937& rng, int32_t w, int32_t h, uin
 // Whole resampler, including the table cache: one cache per level, reused
 // across geometries so cache replacement is exercised too.
 TEST(ResamplerSimd, MatchesScalarOnRandomGeometry) {
-  const std::vector<SimdLevel> levels = fastLevels();
+  const std::vector<SimdLevel> levels = vectorLevels();
   if (levels.empty()) GTEST_SKIP() << "no SIMD path on this processor";
-  std::mt19937 rng(testSeed());
+  std::mt19937 rng = test::seededRng(0x7E5A);
   ResamplerCache scalarCache;
   std::vector<ResamplerCache> caches(levels.size());
   for (int iteration = 0; iteration < 300; ++iteration) {
@@ -102,16 +84,21 @@ TEST(ResamplerSimd, MatchesScalarOnRandomGeometry) {
                  << (mode == SourceMode::Keyed ? " keyed" : " plain")
                  << (layout == DestinationLayout::Ycc32TopDown ? " ycc" : " bgra"));
 
-    std::vector<uint8_t> expected(static_cast<size_t>(aw) * ah * 4, 0xA5);
-    const bool wrote = resampleImageWith(SimdLevel::Scalar, scalarCache, picture.data(), sw, sh,
-                                         src, mode, expected.data(), aw, ah, dst, layout, keyColor);
+    FencedBytes expected(static_cast<size_t>(aw) * ah * 4);
+    bool wrote;
+    {
+      const SimdLevelCap cap(SimdLevel::Scalar);
+      wrote = resampleImage(scalarCache, picture.data(), sw, sh, src, mode, expected.data(), aw, ah,
+                            dst, layout, keyColor);
+    }
     for (size_t l = 0; l < levels.size(); ++l) {
       SCOPED_TRACE(simdLevelName(levels[l]));
-      std::vector<uint8_t> got(expected.size(), 0xA5);
-      EXPECT_EQ(resampleImageWith(levels[l], caches[l], picture.data(), sw, sh, src, mode,
-                                  got.data(), aw, ah, dst, layout, keyColor),
+      FencedBytes got(expected.size());
+      const SimdLevelCap cap(levels[l]);
+      EXPECT_EQ(resampleImage(caches[l], picture.data(), sw, sh, src, mode, got.data(), aw, ah, dst,
+                              layout, keyColor),
                 wrote);
-      ASSERT_EQ(got, expected);
+      ASSERT_TRUE(sameBytes(got, expected));
     }
   }
 }
@@ -120,10 +107,10 @@ TEST(ResamplerSimd, MatchesScalarOnRandomGeometry) {
 // produces, so every product and every 16-bit wrap is covered. Buffers are
 // sized exactly, so a sanitizer build also catches reads past a row.
 TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
-  const std::vector<SimdLevel> levels = fastLevels();
+  const std::vector<SimdLevel> levels = vectorLevels();
   if (levels.empty()) GTEST_SKIP() << "no SIMD path on this processor";
-  std::mt19937 rng(testSeed() ^ 0x5eed);
-  const ResamplerKernels& reference = kResamplerKernelsScalar;
+  std::mt19937 rng = test::seededRng(0x5eed);
+  const ResamplerKernels& reference = resamplerKernelsFor(SimdLevel::Scalar);
   for (int iteration = 0; iteration < 400; ++iteration) {
     const int32_t width = uniform(rng, 1, 70);
     const int32_t taps = uniform(rng, 0, 40);
@@ -140,7 +127,7 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
     const uint8_t* first =
         reinterpret_cast<const uint8_t*>(source.data()) + static_cast<size_t>(rows - 1) * width * 4;
     const ptrdiff_t step = -4 * static_cast<ptrdiff_t>(width);
-    std::vector<uint8_t> expected(static_cast<size_t>(width) * 4);
+    FencedBytes expected(static_cast<size_t>(width) * 4);
     reference.vertical(first, step, reinterpret_cast<const uint8_t*>(weights.data()), taps, width,
                        expected.data(), keyed, keyPixel);
 
@@ -164,20 +151,20 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
         uniform(rng, 0, 1) ? DestinationLayout::Ycc32TopDown : DestinationLayout::Bgra32BottomUp;
     std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
     std::memcpy(row.data(), source.data(), row.size());
-    std::vector<uint8_t> expectedRow(static_cast<size_t>(count) * 4);
+    FencedBytes expectedRow(static_cast<size_t>(count) * 4);
     reference.horizontal(row.data(), entries.data(), count, expectedRow.data(), layout);
 
     for (SimdLevel level : levels) {
       SCOPED_TRACE(testing::Message() << simdLevelName(level) << " iteration " << iteration
                                       << " width " << width << " taps " << taps);
-      const ResamplerKernels& k = resamplerKernels(level);
-      std::vector<uint8_t> got(expected.size());
+      const ResamplerKernels& k = resamplerKernelsFor(level);
+      FencedBytes got(expected.size());
       k.vertical(first, step, reinterpret_cast<const uint8_t*>(weights.data()), taps, width,
                  got.data(), keyed, keyPixel);
-      ASSERT_EQ(got, expected);
-      std::vector<uint8_t> gotRow(expectedRow.size());
+      ASSERT_TRUE(sameBytes(got, expected));
+      FencedBytes gotRow(expectedRow.size());
       k.horizontal(row.data(), entries.data(), count, gotRow.data(), layout);
-      ASSERT_EQ(gotRow, expectedRow);
+      ASSERT_TRUE(sameBytes(gotRow, expectedRow));
     }
   }
 }
@@ -185,7 +172,7 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
 // Every seventh byte triple through the colour conversion (all values of each
 // channel occur): pixels with a single full-weight tap reach the store unchanged.
 TEST(ResamplerSimd, ColourConversionMatchesScalarForEveryColour) {
-  const std::vector<SimdLevel> levels = fastLevels();
+  const std::vector<SimdLevel> levels = vectorLevels();
   if (levels.empty()) GTEST_SKIP() << "no SIMD path on this processor";
   const int32_t width = 4096;
   std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
@@ -206,10 +193,10 @@ TEST(ResamplerSimd, ColourConversionMatchesScalarForEveryColour) {
       row[4 * i + 2] = static_cast<uint8_t>(c >> 16);
       row[4 * i + 3] = static_cast<uint8_t>(c * 7);
     }
-    kResamplerKernelsScalar.horizontal(row.data(), entries.data(), width, expected.data(),
+    resamplerKernelsFor(SimdLevel::Scalar).horizontal(row.data(), entries.data(), width, expected.data(),
                                        DestinationLayout::Ycc32TopDown);
     for (SimdLevel level : levels) {
-      resamplerKernels(level).horizontal(row.data(), entries.data(), width, got.data(),
+      resamplerKernelsFor(level).horizontal(row.data(), entries.data(), width, got.data(),
                                          DestinationLayout::Ycc32TopDown);
       ASSERT_EQ(got, expected) << simdLevelName(level) << " from colour " << base;
     }

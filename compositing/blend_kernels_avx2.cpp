@@ -1,4 +1,4 @@
-// AVX2 row kernels of the overlay blend; byte-identical to blend_c.cpp.
+// AVX2 row kernels of the overlay blend; byte-identical to blend_kernels_c.cpp.
 //
 // Same fixed point as the SSE2 kernels: a, o and sample differences times 16
 // in 16-bit lanes (|value| <= 4096), the high half of the product being

@@ -2,11 +2,9 @@
 // horizontal pass four taps per multiply. Same arithmetic as the reference.
 #include "logo/resampler_kernels.h"
 
-#if defined(__AVX2__)
-
 #include <immintrin.h>
 
-#include "logo/resampler_x86.h"
+#include "logo/resampler_kernels_x86.h"
 
 namespace om {
 namespace {
@@ -32,7 +30,9 @@ inline __m256i packShifted(__m256i lo, __m256i hi) {
   return _mm256_packus_epi16(_mm256_srai_epi16(lo, 5), _mm256_srai_epi16(hi, 5));
 }
 
-void verticalAvx2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights, int32_t taps,
+}  // namespace
+
+void resampleVertical_avx2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights, int32_t taps,
                   int32_t width, uint8_t* out, bool keyed, uint32_t keyPixel) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i rgbMask = _mm256_set1_epi32(0x00FFFFFF);
@@ -78,6 +78,8 @@ void verticalAvx2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weight
   }
 }
 
+namespace {
+
 // One destination pixel: four taps per 16-lane multiply, then pairs and the
 // odd tap in 8 lanes, then all partial sums folded into four lanes.
 inline __m128i filterPixelAvx2(const uint8_t* row, const uint8_t*& entry) {
@@ -111,7 +113,9 @@ inline __m128i filterPixelAvx2(const uint8_t* row, const uint8_t*& entry) {
   return _mm_srai_epi16(sum, 5);
 }
 
-void horizontalAvx2(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
+}  // namespace
+
+void resampleHorizontal_avx2(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
                     DestinationLayout layout) {
   auto filter = [](const uint8_t* r, const uint8_t*& e) { return filterPixelAvx2(r, e); };
   if (layout == DestinationLayout::Bgra32BottomUp)
@@ -120,18 +124,4 @@ void horizontalAvx2(const uint8_t* row, const uint8_t* entries, int32_t count, u
     horizontalRow<DestinationLayout::Ycc32TopDown>(row, entries, count, out, filter);
 }
 
-const ResamplerKernels kAvx2 = {verticalAvx2, horizontalAvx2};
-
-}  // namespace
-
-const ResamplerKernels* resamplerKernelsAvx2() noexcept { return &kAvx2; }
-
 }  // namespace om
-
-#else
-
-namespace om {
-const ResamplerKernels* resamplerKernelsAvx2() noexcept { return nullptr; }
-}  // namespace om
-
-#endif

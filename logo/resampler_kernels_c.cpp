@@ -34,7 +34,9 @@ int16_t weightAt(const uint8_t* weights, int32_t tap, int32_t lane) {
 // 32 bits; the result lies in -16320..16319.
 int32_t tapTerm(int32_t p, int32_t q) { return floorDiv(p * 128 * q, 65536); }
 
-void verticalScalar(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights, int32_t taps,
+}  // namespace
+
+void resampleVertical_c(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights, int32_t taps,
                     int32_t width, uint8_t* out, bool keyed, uint32_t keyPixel) {
   const uint8_t keyB = static_cast<uint8_t>(keyPixel);
   const uint8_t keyG = static_cast<uint8_t>(keyPixel >> 8);
@@ -53,6 +55,8 @@ void verticalScalar(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weig
   }
 }
 
+namespace {
+
 void storePixel(const int32_t bgra[4], DestinationLayout layout, uint8_t* out) {
   const int32_t b = bgra[0], g = bgra[1], r = bgra[2];
   if (layout == DestinationLayout::Bgra32BottomUp) {
@@ -69,7 +73,9 @@ void storePixel(const int32_t bgra[4], DestinationLayout layout, uint8_t* out) {
   out[3] = clampByte(bgra[3]);
 }
 
-void horizontalScalar(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
+}  // namespace
+
+void resampleHorizontal_c(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
                       DestinationLayout layout) {
   const uint8_t* entry = entries;
   for (int32_t i = 0; i < count; ++i) {
@@ -89,9 +95,5 @@ void horizontalScalar(const uint8_t* row, const uint8_t* entries, int32_t count,
     entry = weights + 8 * taps;
   }
 }
-
-}  // namespace
-
-const ResamplerKernels kResamplerKernelsScalar = {verticalScalar, horizontalScalar};
 
 }  // namespace om

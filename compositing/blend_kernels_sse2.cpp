@@ -1,4 +1,4 @@
-// SSE2 row kernels of the overlay blend; byte-identical to blend_c.cpp.
+// SSE2 row kernels of the overlay blend; byte-identical to blend_kernels_c.cpp.
 //
 // Fixed point: weights a and opacity o (0..256) and sample differences are
 // kept in 16-bit lanes multiplied by 16 (|value| <= 4096), so the high half

@@ -2,14 +2,11 @@
 // step, the horizontal pass two taps per multiply.
 #include "logo/resampler_kernels.h"
 
-#if defined(__SSE2__)
-
-#include "logo/resampler_x86.h"
+#include "logo/resampler_kernels_x86.h"
 
 namespace om {
-namespace {
 
-void verticalSse2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights, int32_t taps,
+void resampleVertical_sse2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights, int32_t taps,
                   int32_t width, uint8_t* out, bool keyed, uint32_t keyPixel) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i rgbMask = _mm_set1_epi32(0x00FFFFFF);
@@ -44,6 +41,8 @@ void verticalSse2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weight
   }
 }
 
+namespace {
+
 // One destination pixel: pairs of taps as one 8-lane multiply, then the odd
 // tap, then the two halves folded (16-bit wrapping sums add in any order).
 inline __m128i filterPixelSse2(const uint8_t* row, const uint8_t*& entry) {
@@ -69,7 +68,9 @@ inline __m128i filterPixelSse2(const uint8_t* row, const uint8_t*& entry) {
   return _mm_srai_epi16(sum, 5);
 }
 
-void horizontalSse2(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
+}  // namespace
+
+void resampleHorizontal_sse2(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
                     DestinationLayout layout) {
   auto filter = [](const uint8_t* r, const uint8_t*& e) { return filterPixelSse2(r, e); };
   if (layout == DestinationLayout::Bgra32BottomUp)
@@ -78,18 +79,4 @@ void horizontalSse2(const uint8_t* row, const uint8_t* entries, int32_t count, u
     horizontalRow<DestinationLayout::Ycc32TopDown>(row, entries, count, out, filter);
 }
 
-const ResamplerKernels kSse2 = {verticalSse2, horizontalSse2};
-
-}  // namespace
-
-const ResamplerKernels* resamplerKernelsSse2() noexcept { return &kSse2; }
-
 }  // namespace om
-
-#else
-
-namespace om {
-const ResamplerKernels* resamplerKernelsSse2() noexcept { return nullptr; }
-}  // namespace om
-
-#endif

@@ -1,0 +1,21 @@
+#include "logo/resampler_kernels.h"
+
+namespace om {
+
+namespace {
+
+constexpr ResamplerKernels kC{resampleVertical_c, resampleHorizontal_c};
+constexpr ResamplerKernels kSse2{resampleVertical_sse2, resampleHorizontal_sse2};
+constexpr ResamplerKernels kAvx2{resampleVertical_avx2, resampleHorizontal_avx2};
+
+}  // namespace
+
+const ResamplerKernels& resamplerKernelsFor(SimdLevel level) noexcept {
+  switch (level) {
+    case SimdLevel::Avx2: return kAvx2;
+    case SimdLevel::Sse2: return kSse2;
+    default: return kC;
+  }
+}
+
+}  // namespace om

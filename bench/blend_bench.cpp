@@ -46,7 +46,7 @@ struct Buffers {
     canvas.SetFormat(size.width, size.height, code);
     OverlayImage& overlay = canvas.overlay();
     const size_t overlayBytes = static_cast<size_t>(size.width) * size.height * 4;
-    overlay.pixels = static_cast<uint8_t*>(alignedAlloc(overlayBytes, 64));
+    overlay.pixels = overlay.block = static_cast<uint8_t*>(alignedAlloc(overlayBytes, 64));
     overlay.allocatedWidth = size.width;
     overlay.allocatedHeight = size.height;
     overlay.content = Rect{0, 0, size.width, size.height};

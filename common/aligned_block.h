@@ -31,14 +31,13 @@ class ReusableBlock {
   T* reserveOf(int32_t count, int32_t growthPercent, int32_t shrinkPercent) noexcept {
     return static_cast<T*>(reserve(count, sizeof(T), growthPercent, shrinkPercent));
   }
+  void release() noexcept;
 
   void* data() const { return block_; }
   int32_t capacity() const { return capacity_; }
   size_t elementSize() const { return elementSize_; }
 
  private:
-  void release() noexcept;
-
   void* block_ = nullptr;
   int32_t capacity_ = 0;
   size_t elementSize_ = 0;

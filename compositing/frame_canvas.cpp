@@ -25,7 +25,7 @@ bool placeAlong(int32_t extent, int32_t position, int32_t denominator, int64_t& 
 
 }  // namespace
 
-FrameCanvas::~FrameCanvas() { alignedFree(overlay_.pixels); }
+FrameCanvas::~FrameCanvas() { alignedFree(overlay_.block); }
 
 void FrameCanvas::SetFormat(int32_t width, int32_t height, int32_t code) {
   width_ = width;

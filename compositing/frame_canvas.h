@@ -18,10 +18,17 @@ enum PixelFormatCode : int32_t {
 // Code 0: Y Cb Cr W, rows top-down. Code 1: B G R W, rows bottom-up over the
 // whole allocation. Only `content` holds logo pixels.
 struct OverlayImage {
+  // What the blend reads: the overlay's own block, or an animation frame the
+  // overlay builder prepared earlier (logo/overlay.h).
   uint8_t* pixels = nullptr;  // 16-byte aligned, allocatedWidth * allocatedHeight * 4 bytes
   int32_t allocatedWidth = 0;
   int32_t allocatedHeight = 0;
   Rect content;  // left = top = 0 always; empty until the first rebuild
+  // The block the overlay owns, replaced by ensureOverlaySize and freed with
+  // the canvas.
+  uint8_t* block = nullptr;
+  int32_t blockWidth = 0;
+  int32_t blockHeight = 0;
 };
 
 class FrameCanvas {

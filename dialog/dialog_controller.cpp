@@ -238,11 +238,13 @@ void DialogController::choosePicture() {
   std::string path;
   const bool chosen = view_->chooseLogoFile(filter, path);
   if (!chosen || !view_) return;  // the window may have gone while the chooser ran
+  // Decoded before the lock is taken: a big animation must not stall the
+  // video thread. The picture it replaces is freed after the lock, too.
+  const std::unique_ptr<DecodedPicture> picture = model_->decodePicture(path);
   FrameHold hold(model_->frameLock());
   ChannelRecord* r = recordInUse();
   if (!r) return;
-  r->LogoFileName = path;
-  model_->reloadLogo();
+  model_->installPicture(path, *picture);
   // Sized from the picture only when there is one: a failed load keeps the
   // size the record had instead of storing sizes computed from nothing.
   int32_t width = 0, height = 0;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -16,6 +17,13 @@
 namespace om {
 
 class PreviewPane;
+
+// A picture decoded aside, before it goes in place; what it holds is the
+// plug-in's business.
+class DecodedPicture {
+ public:
+  virtual ~DecodedPicture() = default;
+};
 
 class DialogModel {
  public:
@@ -35,6 +43,13 @@ class DialogModel {
   // Loads the record's picture (forgetting its name when that fails), and
   // rebuilds the overlay from the current frame.
   virtual void reloadLogo() = 0;
+  // A newly chosen picture, in two steps: decoding, without the lock, so the
+  // video thread never waits for it; then, under the lock, the record in
+  // use takes `path` and the picture goes in place, exactly as reloading
+  // it there would leave them (a failed decode forgets the name). The
+  // picture replaced is left in `picture`, to be freed outside the lock.
+  virtual std::unique_ptr<DecodedPicture> decodePicture(const std::string& path) = 0;
+  virtual void installPicture(const std::string& path, DecodedPicture& picture) = 0;
   virtual void rebuildOverlay() = 0;
 
   // The table copy "Отмена" puts back: taken when the dialog opens. Records

@@ -1,6 +1,8 @@
 #include "logo/logo_image.h"
 
+#include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "logo/image_codec.h"
 
@@ -15,6 +17,7 @@ void LogoImage::releaseFrame(LogoFrame& frame) {
 }
 
 void LogoImage::clear() {
+  touch();
   for (LogoFrame& frame : frames_) releaseFrame(frame);
   frames_.clear();
   budgetUsed_ = 0;
@@ -23,13 +26,25 @@ void LogoImage::clear() {
 
 namespace {
 const LogoFrame kNoFrame;
+// Generations are unique across pictures, so two pictures never share one.
+std::atomic<uint64_t> g_generations{0};
 }  // namespace
+
+void LogoImage::touch() { generation_ = g_generations.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+void LogoImage::swap(LogoImage& other) noexcept {
+  frames_.swap(other.frames_);
+  std::swap(currentFrame_, other.currentFrame_);
+  std::swap(budgetUsed_, other.budgetUsed_);
+  std::swap(generation_, other.generation_);
+}
 
 const LogoFrame& LogoImage::current() const {
   return frames_.empty() ? kNoFrame : frames_[static_cast<size_t>(currentFrame_)];
 }
 
 bool LogoImage::AddFrame() {
+  touch();
   try {
     frames_.emplace_back();
   } catch (...) {
@@ -40,6 +55,7 @@ bool LogoImage::AddFrame() {
 }
 
 bool LogoImage::SetFrameSize(int32_t width, int32_t height) {
+  touch();
   if (frames_.empty() && !AddFrame()) return false;
   LogoFrame& frame = frames_[static_cast<size_t>(currentFrame_)];
   bool ok = true;
@@ -76,6 +92,7 @@ void LogoImage::setCurrentDelay(int32_t delayMs) {
 }
 
 void LogoImage::SetAlpha(uint8_t value) {
+  touch();
   for (LogoFrame& frame : frames_) {
     if (!frame.pixels) continue;
     const Rect& r = frame.validRect;

@@ -53,6 +53,10 @@ class LogoImage {
   // 0xAABBGGRR of the pixel at column x, row y from the top; no bounds check.
   uint32_t PixelAt(int x, int y) const;
   void clear();
+  // Changes whenever any frame's pixels may have changed (a load, a clear, a
+  // loader step), never when only the current frame moves: what overlays
+  // prepared from the picture stay valid for.
+  uint64_t generation() const { return generation_; }
   // Pairs of display name and pattern list, each NUL-terminated, then one more NUL.
   static std::string BuildOpenFilter();
 
@@ -65,15 +69,23 @@ class LogoImage {
   bool AddFrame();
   bool SetFrameSize(int32_t width, int32_t height);  // false: no memory for the bitmap
   void SetAlpha(uint8_t value);
-  LogoFrame& currentForWriting() { return frames_[static_cast<size_t>(currentFrame_)]; }
+  LogoFrame& currentForWriting() {
+    touch();
+    return frames_[static_cast<size_t>(currentFrame_)];
+  }
   void setCurrentDelay(int32_t delayMs);
+
+  // Exchanges the pictures, so one can be decoded aside and put in place.
+  void swap(LogoImage& other) noexcept;
 
  private:
   void releaseFrame(LogoFrame& frame);
+  void touch();
 
   int currentFrame_ = 0;
   std::vector<LogoFrame> frames_;
   uint64_t budgetUsed_ = 0;  // frameBudgetBytes of every frame holding a bitmap
+  uint64_t generation_ = 0;
 };
 
 }  // namespace om

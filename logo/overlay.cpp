@@ -1,6 +1,7 @@
 #include "logo/overlay.h"
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 
 #include "common/aligned_block.h"
@@ -10,11 +11,30 @@ namespace om {
 
 namespace {
 
+// The overlay shows its own block again (after a prepared frame, or a new block).
+void showOwnBlock(OverlayImage& overlay) {
+  overlay.pixels = overlay.block;
+  overlay.allocatedWidth = overlay.blockWidth;
+  overlay.allocatedHeight = overlay.blockHeight;
+}
+
 void dropOverlayBlock(OverlayImage& overlay) {
-  alignedFree(overlay.pixels);
-  overlay.pixels = nullptr;
-  overlay.allocatedWidth = 0;
-  overlay.allocatedHeight = 0;
+  alignedFree(overlay.block);
+  overlay.block = nullptr;
+  overlay.blockWidth = 0;
+  overlay.blockHeight = 0;
+  showOwnBlock(overlay);
+}
+
+bool layoutOf(const FrameCanvas& canvas, DestinationLayout& layout) {
+  if (canvas.layoutCode() == kPackedYuv422) {
+    layout = DestinationLayout::Ycc32TopDown;
+  } else if (canvas.layoutCode() == kBgr24BottomUp) {
+    layout = DestinationLayout::Bgra32BottomUp;
+  } else {
+    return false;  // no layout to draw in; the blend ignores such frames as well
+  }
+  return true;
 }
 
 }  // namespace
@@ -22,16 +42,17 @@ void dropOverlayBlock(OverlayImage& overlay) {
 bool ensureOverlaySize(FrameCanvas& canvas, const int32_t size[2], int32_t denominatorX,
                        int32_t denominatorY, int32_t growthPercent, int32_t shrinkPercent) {
   OverlayImage& overlay = canvas.overlay();
+  showOwnBlock(overlay);
   const int32_t targetWidth = MulDiv(canvas.width(), size[0], denominatorX);
   const int32_t targetHeight = MulDiv(canvas.height(), size[1], denominatorY);
   overlay.content = Rect{0, 0, targetWidth, targetHeight};
   if (targetWidth <= 0 || targetHeight <= 0) return false;
 
   const int32_t band = 100 + growthPercent;
-  const bool replace = !overlay.pixels || targetWidth > overlay.allocatedWidth ||
-                       targetHeight > overlay.allocatedHeight ||
-                       targetWidth < MulDiv(overlay.allocatedWidth, 100 - shrinkPercent, band) ||
-                       targetHeight < MulDiv(overlay.allocatedHeight, 100 - shrinkPercent, band);
+  const bool replace = !overlay.block || targetWidth > overlay.blockWidth ||
+                       targetHeight > overlay.blockHeight ||
+                       targetWidth < MulDiv(overlay.blockWidth, 100 - shrinkPercent, band) ||
+                       targetHeight < MulDiv(overlay.blockHeight, 100 - shrinkPercent, band);
   if (!replace) return true;
 
   int32_t width = MulDiv(targetWidth, band, 100);
@@ -47,9 +68,10 @@ bool ensureOverlaySize(FrameCanvas& canvas, const int32_t size[2], int32_t denom
     overlay.content = Rect{};
     return false;
   }
-  overlay.pixels = static_cast<uint8_t*>(block);
-  overlay.allocatedWidth = width;
-  overlay.allocatedHeight = height;
+  overlay.block = static_cast<uint8_t*>(block);
+  overlay.blockWidth = width;
+  overlay.blockHeight = height;
+  showOwnBlock(overlay);
   return true;
 }
 
@@ -61,13 +83,7 @@ void OverlayBuilder::prepareOverlay(FrameCanvas& canvas, const uint32_t* pixels,
   if (!ensureOverlaySize(canvas, size, denominatorX, denominatorY, growthPercent, shrinkPercent))
     return;
   DestinationLayout layout;
-  if (canvas.layoutCode() == kPackedYuv422) {
-    layout = DestinationLayout::Ycc32TopDown;
-  } else if (canvas.layoutCode() == kBgr24BottomUp) {
-    layout = DestinationLayout::Bgra32BottomUp;
-  } else {
-    return;  // no layout to draw in; the blend ignores such frames as well
-  }
+  if (!layoutOf(canvas, layout)) return;
   OverlayImage& overlay = canvas.overlay();
   if (!resampleImage(resampler_, pixels, pictureWidth, pictureHeight, pictureRect, key.mode,
                      overlay.pixels, overlay.allocatedWidth, overlay.allocatedHeight,
@@ -95,13 +111,107 @@ OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo) {
   return key;
 }
 
+bool OverlayBuilder::PreparedKey::operator==(const PreparedKey& o) const {
+  return layoutCode == o.layoutCode && frameWidth == o.frameWidth &&
+         frameHeight == o.frameHeight && width == o.width && height == o.height &&
+         picture == o.picture && frameCount == o.frameCount;
+}
+
 void OverlayBuilder::rebuild(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record) {
+  update(canvas, logo, record, Occasion::Rebuild);
+}
+
+void OverlayBuilder::step(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record) {
+  update(canvas, logo, record, Occasion::AnimationStep);
+}
+
+void OverlayBuilder::update(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record,
+                            Occasion occasion) {
   if (logo.FrameCount() == 0) return;
   const LogoFrame& frame = logo.current();
   clampPositionAndSize(record, frame.width, frame.height);
+  const OverlayKey key = chooseOverlayKey(record, logo);
   const int32_t size[2] = {record.LogoSizeX, record.LogoSizeY};
-  prepareOverlay(canvas, frame.pixels, frame.width, frame.height, frame.validRect,
-                 chooseOverlayKey(record, logo), size, 1000, 1000, 10, 10);
+
+  PreparedKey wanted;
+  wanted.layoutCode = canvas.layoutCode();
+  wanted.frameWidth = canvas.width();
+  wanted.frameHeight = canvas.height();
+  wanted.width = MulDiv(canvas.width(), size[0], 1000);
+  wanted.height = MulDiv(canvas.height(), size[1], 1000);
+  wanted.picture = logo.generation();
+  wanted.frameCount = logo.FrameCount();
+  // Whatever changed the overlay drops what was prepared and reserves anew; a
+  // step keeps it while the geometry and the picture are the same, and
+  // otherwise resamples without reserving (nothing is allocated on a step).
+  if (occasion == Occasion::Rebuild)
+    reservePrepared(wanted, canvas);
+  else if (!(wanted == preparedKey_))
+    preparedReady_ = false;
+  if (!preparedReady_ || !showPrepared(canvas, logo, key, wanted)) {
+    prepareOverlay(canvas, frame.pixels, frame.width, frame.height, frame.validRect, key, size,
+                   1000, 1000, 10, 10);
+  }
+}
+
+// One block for every frame's overlay, taken here and never on a step. An
+// animation over the budget, or one whose block cannot be had, is resampled
+// at every step as a still logo is at every rebuild.
+void OverlayBuilder::reservePrepared(const PreparedKey& wanted, const FrameCanvas& canvas) {
+  preparedReady_ = false;
+  preparedKey_ = wanted;
+  for (OverlayKey& k : preparedKeys_) k = OverlayKey();
+  std::fill(preparedValid_.begin(), preparedValid_.end(), false);
+  DestinationLayout layout;
+  const uint64_t frameBytes = static_cast<uint64_t>(wanted.width > 0 ? wanted.width : 0) *
+                              static_cast<uint64_t>(wanted.height > 0 ? wanted.height : 0) * 4u;
+  const uint64_t bytes = frameBytes * static_cast<uint64_t>(wanted.frameCount);
+  if (wanted.frameCount < 2 || frameBytes == 0 || bytes > preparedBudget_ ||
+      !layoutOf(canvas, layout)) {
+    prepared_.release();
+    return;
+  }
+  try {
+    preparedValid_.assign(static_cast<size_t>(wanted.frameCount), false);
+    preparedKeys_.assign(static_cast<size_t>(wanted.frameCount), OverlayKey());
+  } catch (...) {
+    return;
+  }
+  if (!prepared_.reserve(wanted.frameCount, static_cast<size_t>(frameBytes), 10, 10)) return;
+  preparedReady_ = true;
+}
+
+// Shows the current frame's prepared overlay, resampling it first when it
+// is not prepared yet. False when it cannot be shown that way.
+bool OverlayBuilder::showPrepared(FrameCanvas& canvas, const LogoImage& logo, OverlayKey key,
+                                  const PreparedKey& geometry) {
+  const int index = logo.currentFrame();
+  if (index < 0 || static_cast<size_t>(index) >= preparedValid_.size()) return false;
+  const size_t frameBytes = static_cast<size_t>(geometry.width) * geometry.height * 4;
+  uint8_t* pixels = static_cast<uint8_t*>(prepared_.data()) + frameBytes * static_cast<size_t>(index);
+  const Rect content{0, 0, geometry.width, geometry.height};
+  OverlayKey& stored = preparedKeys_[static_cast<size_t>(index)];
+  // With the top-left key, each frame's key is its own corner: compare it too.
+  const bool same = preparedValid_[static_cast<size_t>(index)] && stored.mode == key.mode &&
+                    stored.color == key.color;
+  if (!same) {
+    DestinationLayout layout;
+    if (!layoutOf(canvas, layout)) return false;
+    const LogoFrame& frame = logo.current();
+    preparedValid_[static_cast<size_t>(index)] = false;
+    if (!resampleImage(resampler_, frame.pixels, frame.width, frame.height, frame.validRect,
+                       key.mode, pixels, geometry.width, geometry.height, content, layout,
+                       key.color))
+      return false;
+    preparedValid_[static_cast<size_t>(index)] = true;
+    stored = key;
+  }
+  OverlayImage& overlay = canvas.overlay();
+  overlay.pixels = pixels;
+  overlay.allocatedWidth = geometry.width;
+  overlay.allocatedHeight = geometry.height;
+  overlay.content = content;
+  return true;
 }
 
 }  // namespace om

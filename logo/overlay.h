@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "common/rect.h"
 #include "compositing/frame_canvas.h"
@@ -23,13 +24,20 @@ struct OverlayKey {
 OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo);
 
 // Fills the canvas's overlay. Keeps the resampler's filter tables between
-// rebuilds, so an animation step at an unchanged size only scales.
+// rebuilds, so an animation step at an unchanged size only scales; and for
+// an animation, the overlay of every frame once prepared, so after the first
+// loop a step at an unchanged size and picture costs what a still logo costs.
 class OverlayBuilder {
  public:
   // The rebuild of a loaded picture: clamps the record's position and size
   // to the current frame, picks the key, and prepares the overlay from that
-  // frame at the record's size. Caller holds FrameLock.
+  // frame at the record's size. Drops the frames prepared before. Caller
+  // holds FrameLock.
   void rebuild(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record);
+  // The rebuild after an animation step: the same overlay, shown again
+  // without resampling when this frame was prepared for the same geometry,
+  // settings and picture.
+  void step(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record);
 
   void prepareOverlay(FrameCanvas& canvas, const uint32_t* pixels, int32_t pictureWidth,
                       int32_t pictureHeight, const Rect& pictureRect, OverlayKey key,
@@ -38,8 +46,33 @@ class OverlayBuilder {
 
   ResamplerCache& resamplerCache() { return resampler_; }
 
+  // At most this many bytes of prepared animation frames (64-bit sizes).
+  static constexpr uint64_t kPreparedBudgetBytes = uint64_t{64} << 20;
+  void setPreparedBudget(uint64_t bytes) { preparedBudget_ = bytes; }
+
  private:
+  enum class Occasion { Rebuild, AnimationStep };
+  // What prepared frames were made for, besides each frame's own key.
+  struct PreparedKey {
+    int32_t layoutCode = -1, frameWidth = 0, frameHeight = 0, width = 0, height = 0;
+    uint64_t picture = 0;
+    int frameCount = 0;
+    bool operator==(const PreparedKey& o) const;
+  };
+
+  void update(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record,
+              Occasion occasion);
+  void reservePrepared(const PreparedKey& wanted, const FrameCanvas& canvas);
+  bool showPrepared(FrameCanvas& canvas, const LogoImage& logo, OverlayKey key,
+                    const PreparedKey& geometry);
+
   ResamplerCache resampler_;
+  ReusableBlock prepared_;  // frame i's overlay at i * width * height * 4 bytes
+  PreparedKey preparedKey_;
+  std::vector<bool> preparedValid_;
+  std::vector<OverlayKey> preparedKeys_;
+  bool preparedReady_ = false;
+  uint64_t preparedBudget_ = kPreparedBudgetBytes;
 };
 
 // Sets the content rectangle; returns false when no block could be had (the

@@ -53,6 +53,11 @@ void rebuildOverlay(PluginState& state) {
   state.overlayBuilder.rebuild(state.canvas, state.logo, state.recordInUse());
 }
 
+void rebuildSteppedOverlay(PluginState& state) {
+  if (!state.logoLoaded) return;
+  state.overlayBuilder.step(state.canvas, state.logo, state.recordInUse());
+}
+
 void drawPreview(PluginState& state, PreviewPane& pane) {
   pane.clear();
   if (!pane.pixels() || !state.logoLoaded) return;

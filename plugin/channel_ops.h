@@ -27,6 +27,8 @@ void reloadLogo(PluginState& state);
 // Clamps the record in use and rebuilds the overlay from the current logo
 // frame; does nothing while no picture is loaded.
 void rebuildOverlay(PluginState& state);
+// The same after an animation step: a frame prepared before is shown again.
+void rebuildSteppedOverlay(PluginState& state);
 
 // Clears the pane and, while a picture is loaded, scales its current frame
 // into the letterbox.

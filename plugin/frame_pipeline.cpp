@@ -46,7 +46,7 @@ int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
       // Wrap-safe "now is not below nextFrameDue" on the 32-bit tick.
       if (static_cast<int32_t>(now - state.nextFrameDue) >= 0) {
         state.logo.NextFrame();
-        if (record.ShowLogo) rebuildOverlay(state);
+        if (record.ShowLogo) rebuildSteppedOverlay(state);
         notifyDialog(state, kNotifyPreview);
         state.nextFrameDue = tickNowMs() + static_cast<uint32_t>(state.logo.CurrentDelay());
       }

@@ -37,6 +37,33 @@ int32_t PluginDialogModel::frameHeight() const { return state_.canvas.height(); 
 
 void PluginDialogModel::reloadLogo() { om::reloadLogo(state_); }
 
+namespace {
+
+struct Picture final : DecodedPicture {
+  LogoImage logo;
+  bool loaded = false;
+};
+
+}  // namespace
+
+std::unique_ptr<DecodedPicture> PluginDialogModel::decodePicture(const std::string& path) {
+  auto picture = std::make_unique<Picture>();
+  picture->loaded = picture->logo.LoadFromFile(path.c_str());
+  return picture;
+}
+
+void PluginDialogModel::installPicture(const std::string& path, DecodedPicture& decoded) {
+  Picture& picture = static_cast<Picture&>(decoded);
+  ChannelRecord* record = recordInUse();
+  if (!record) return;
+  // What reloadLogo() would leave after setting the name, decoded earlier.
+  record->LogoFileName = path;
+  state_.logo.swap(picture.logo);
+  state_.logoLoaded = picture.loaded ? 1 : 0;
+  if (!picture.loaded) record->LogoFileName.clear();
+  picture.loaded = false;
+}
+
 void PluginDialogModel::rebuildOverlay() { om::rebuildOverlay(state_); }
 
 void PluginDialogModel::backUpTable() {

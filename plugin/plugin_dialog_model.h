@@ -21,6 +21,8 @@ class PluginDialogModel final : public DialogModel {
   bool pictureSize(int32_t& width, int32_t& height) const override;
   int32_t frameHeight() const override;
   void reloadLogo() override;
+  std::unique_ptr<DecodedPicture> decodePicture(const std::string& path) override;
+  void installPicture(const std::string& path, DecodedPicture& picture) override;
   void rebuildOverlay() override;
   void backUpTable() override;
   void restoreTable() override;

@@ -20,9 +20,9 @@ namespace om::test {
 inline void setOverlay(FrameCanvas& canvas, int32_t allocatedWidth, int32_t allocatedHeight,
                        int32_t width, int32_t height, uint8_t fill = 0) {
   OverlayImage& overlay = canvas.overlay();
-  alignedFree(overlay.pixels);
+  alignedFree(overlay.block);
   const size_t bytes = static_cast<size_t>(allocatedWidth) * allocatedHeight * 4;
-  overlay.pixels = static_cast<uint8_t*>(alignedAlloc(bytes > 0 ? bytes : 16));
+  overlay.pixels = overlay.block = static_cast<uint8_t*>(alignedAlloc(bytes > 0 ? bytes : 16));
   std::memset(overlay.pixels, fill, bytes);
   overlay.allocatedWidth = allocatedWidth;
   overlay.allocatedHeight = allocatedHeight;

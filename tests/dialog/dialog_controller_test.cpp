@@ -9,6 +9,7 @@
 #include "dialog/dialog_texts.h"
 #include "fake_dialog_view.h"
 #include "logo/logo_image.h"
+#include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
 
 namespace om {
@@ -403,6 +404,63 @@ TEST_F(DialogTest, OkKeepsEditsAndDefaultCommandsDoNotClose) {
 }
 
 // ---- pictures and colours ---------------------------------------------------
+
+// The plug-in's model, watched: a picture is decoded with FrameLock free, and
+// a channel switch the video thread makes meanwhile decides which record
+// takes the pick.
+class WatchedModel final : public DialogModel {
+ public:
+  WatchedModel(PluginState& state, DialogModel& inner) : state_(state), inner_(inner) {}
+  bool decodedUnderLock = false;
+
+  std::unique_ptr<DecodedPicture> decodePicture(const std::string& path) override {
+    decodedUnderLock = frameLock().heldByCurrentThread();
+    if (!decodedUnderLock) {
+      platform::LockGuard videoThread(frameLock());
+      state_.privateSettings = 1;
+      state_.currentChannelId = 5;
+      selectChannelRecord(state_);
+    }
+    return inner_.decodePicture(path);
+  }
+  platform::Lock& frameLock() override { return inner_.frameLock(); }
+  ChannelRecord* recordInUse() override { return inner_.recordInUse(); }
+  int32_t privateSettings() const override { return inner_.privateSettings(); }
+  void setPrivateSettings(int32_t on) override { inner_.setPrivateSettings(on); }
+  std::string channelName() const override { return inner_.channelName(); }
+  bool logoLoaded() const override { return inner_.logoLoaded(); }
+  bool pictureSize(int32_t& w, int32_t& h) const override { return inner_.pictureSize(w, h); }
+  int32_t frameHeight() const override { return inner_.frameHeight(); }
+  void reloadLogo() override { inner_.reloadLogo(); }
+  void installPicture(const std::string& path, DecodedPicture& p) override { inner_.installPicture(path, p); }
+  void rebuildOverlay() override { inner_.rebuildOverlay(); }
+  void backUpTable() override { inner_.backUpTable(); }
+  void restoreTable() override { inner_.restoreTable(); }
+  void drawPreview(PreviewPane& pane) override { inner_.drawPreview(pane); }
+  std::string openFileFilter() override { return inner_.openFileFilter(); }
+
+ private:
+  PluginState& state_;
+  DialogModel& inner_;
+};
+
+TEST_F(DialogTest, PictureIsDecodedOutsideTheLockForTheRecordInUseAtInstall) {
+  const std::string path = ::testing::TempDir() + "dialog_decode_40x20.bmp";
+  ASSERT_TRUE(testing_support::writeBmp24(path, 40, 20, [](int x, int) { return static_cast<uint32_t>(x); }));
+  WatchedModel watched(*state_, state_->dialogModel);
+  controller().onInitDialog(watched, view_);
+  view_.pump();
+  view_.fileAnswers.push_back(path);
+  view_.click(kIdChooseLogo);
+  EXPECT_FALSE(watched.decodedUnderLock);
+  if (!state_->logoLoaded) GTEST_SKIP() << "this build cannot read Windows bitmaps yet";
+  ASSERT_EQ(state_->currentIndex, 1) << "the switch made meanwhile selected channel 5's record";
+  EXPECT_EQ(state_->channelTable[1].LogoFileName, path);
+  EXPECT_EQ(state_->channelTable[1].LogoSizeY, 35);  // 20 of 576 lines
+  EXPECT_EQ(state_->channelTable[0].LogoFileName, "");
+  EXPECT_EQ(state_->logo.current().width, 40);
+  view_.destroyWindow();
+}
 
 TEST_F(DialogTest, ChoosingAPictureSizesItFromItsPixelsAndKeepsThePosition) {
   const std::string path = ::testing::TempDir() + "dialog_choose_100x50.bmp";

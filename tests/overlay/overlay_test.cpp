@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/alloc_hook.h"
+#include "tests/support/kernel_check.h"
 #include "tests/win32/frame_check/test_pictures.h"
 
 namespace om {
@@ -254,6 +255,60 @@ TEST_F(OverlayTest, TransparentCornerKeysNothingMore) {
   rebuildOverlay(state_);
   EXPECT_EQ(overlayPixel(3, 4)[3], 0);
   EXPECT_EQ(overlayPixel(3, 2)[3], 255);
+}
+
+// Prepared animation frames show exactly what resampling every step shows:
+// several loops, with edits and a format change in the middle of a loop.
+TEST(PreparedFrames, EveryStepEqualsTheStepThatResamples) {
+  std::mt19937 rng = test::seededRng(0xF4A3);
+  OverlayRig prepared, plain;
+  plain.builder.setPreparedBudget(0);
+  for (OverlayRig* rig : {&prepared, &plain}) {
+    rig->canvas.SetFormat(320, 240, kPackedYuv422);
+    rig->record.LogoSizeX = 300;
+    rig->record.LogoSizeY = 400;
+  }
+  std::vector<uint32_t> pixels(5 * 40 * 30);
+  for (uint32_t& p : pixels) p = rng() | (rng() & 1 ? 0xFF000000u : 0u);
+  for (OverlayRig* rig : {&prepared, &plain}) {
+    for (int f = 0; f < 5; ++f) {
+      ASSERT_TRUE(rig->logo.AddFrame() && rig->logo.SetFrameSize(40, 30));
+      std::copy(pixels.begin() + f * 1200, pixels.begin() + (f + 1) * 1200,
+                rig->logo.currentForWriting().pixels);
+    }
+    rig->logo.SelectFrame(0);
+    rig->logoLoaded = 1;
+    rebuildOverlay(*rig);
+  }
+  auto content = [](const OverlayRig& rig) {
+    const OverlayImage& o = rig.canvas.overlay();
+    std::vector<uint8_t> bytes;
+    for (int32_t r = 0; r < o.content.bottom; ++r) {
+      const int32_t row = rig.canvas.layoutCode() == kBgr24BottomUp ? o.allocatedHeight - 1 - r : r;
+      const uint8_t* p = o.pixels + static_cast<size_t>(row) * o.allocatedWidth * 4;
+      bytes.insert(bytes.end(), p, p + o.content.right * 4);
+    }
+    return bytes;
+  };
+  for (int step = 0; step < 25; ++step) {
+    SCOPED_TRACE(step);
+    for (OverlayRig* rig : {&prepared, &plain}) {
+      if (step == 7) rig->record.LogoSizeX = 250;  // an edit, rebuilt as the dialog does
+      if (step == 9) rig->record.ColorKeyEnable = 1;
+      if (step == 12) rig->canvas.SetFormat(200, 150, kBgr24BottomUp);
+      if (step == 7 || step == 9 || step == 12) {
+        rebuildOverlay(*rig);
+      } else {
+        rig->logo.NextFrame();
+        rig->builder.step(rig->canvas, rig->logo, rig->record);
+      }
+    }
+    ASSERT_FALSE(prepared.canvas.overlay().content.empty());
+    ASSERT_EQ(content(prepared), content(plain));
+    // The animation is shown from its prepared frames, the still path from its block.
+    EXPECT_NE(prepared.canvas.overlay().pixels, prepared.canvas.overlay().block);
+    EXPECT_EQ(plain.canvas.overlay().pixels, plain.canvas.overlay().block);
+  }
 }
 
 class OverlayOutOfMemory : public OverlayTest, public testing::WithParamInterface<int> {};

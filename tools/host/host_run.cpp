@@ -28,6 +28,7 @@ struct CallbackState {
   bool zeroIsScheduled = false;
   std::vector<int64_t> asked;
   uint32_t videoTimeMs = 0;
+  uint32_t tickReads = 0;
 };
 CallbackState g_callbacks;
 
@@ -47,7 +48,20 @@ int32_t TULVANE_CDECL hostChannelExists(int64_t id) {
              : 0;
 }
 
-uint32_t TULVANE_CDECL hostVideoTick() { return g_callbacks.videoTimeMs; }
+// The plug-in reads the tick once per frame of an animated logo and once
+// more when it steps the animation: counting the reads tells a stepping
+// frame from a plain one, from outside.
+uint32_t TULVANE_CDECL hostVideoTick() {
+  ++g_callbacks.tickReads;
+  return g_callbacks.videoTimeMs;
+}
+uint32_t TULVANE_CDECL hostWallTick() {
+  ++g_callbacks.tickReads;
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
 
 // A plug-in's text, bounded so a missing NUL cannot run us off its memory.
 std::string descriptorText(const char* text) {
@@ -109,6 +123,17 @@ double percentile(const std::vector<double>& sorted, double p) {
   if (rank < 1) rank = 1;
   if (rank > sorted.size()) rank = sorted.size();
   return sorted[rank - 1];
+}
+
+// Median, p99 and maximum of one kind of frame, in microseconds.
+void printTimes(const char* label, std::vector<double> times) {
+  if (times.empty()) {
+    std::fprintf(stderr, "  %-13s none\n", label);
+    return;
+  }
+  std::sort(times.begin(), times.end());
+  std::fprintf(stderr, "  %-13s %zu frames: median %.1f us, p99 %.1f us, max %.1f us\n", label,
+               times.size(), percentile(times, 0.5), percentile(times, 0.99), times.back());
 }
 
 bool prepareSettingsDir(const std::string& dir, std::string& iniPath, std::string& error) {
@@ -266,7 +291,7 @@ int runHost(const HostOptions& options) {
   if (!options.realtime && !plugin.setTickSource)
     std::fprintf(stderr, "om_host: the plug-in has no tick source export; animation follows "
                          "the wall clock\n");
-  if (videoClock) plugin.setTickSource(&hostVideoTick);
+  if (plugin.setTickSource) plugin.setTickSource(videoClock ? &hostVideoTick : &hostWallTick);
 
   HostInitInfo init{};
   init.hostValue = 0;
@@ -294,8 +319,9 @@ int runHost(const HostOptions& options) {
     fs::create_directories(snapshotDir, ec);
   }
 
-  std::vector<double> timesUs;
+  std::vector<double> timesUs, switchUs, stepUs, plainUs;
   if (frameLimit != INT64_MAX) timesUs.reserve(static_cast<size_t>(frameLimit));
+  const ChannelInfo* previousChannel = nullptr;
   Fnv1a64 inSum, outSum;
   int64_t frames = 0, skipped = 0, switches = 0;
   size_t slot = 0;
@@ -325,10 +351,17 @@ int runHost(const HostOptions& options) {
         index * 1000 * format.fpsDen / format.fpsNum);
     info.pixels = frame.data();
     info.channel = &channelRecords[slot];
+    g_callbacks.tickReads = 0;
     const auto t0 = std::chrono::steady_clock::now();
     const int32_t processed = d.processFrame(&info);
     const auto t1 = std::chrono::steady_clock::now();
-    timesUs.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    const double us = std::chrono::duration<double, std::micro>(t1 - t0).count();
+    timesUs.push_back(us);
+    // The first frame after the format switches too.
+    if (info.channel != previousChannel) switchUs.push_back(us);
+    else if (g_callbacks.tickReads >= 2) stepUs.push_back(us);
+    else plainUs.push_back(us);
+    previousChannel = info.channel;
     if (!processed) ++skipped;
     ++frames;
 
@@ -366,7 +399,7 @@ int runHost(const HostOptions& options) {
 
   d.stop();
   d.shutdown();
-  if (videoClock) plugin.setTickSource(nullptr);
+  if (plugin.setTickSource) plugin.setTickSource(nullptr);
 
   for (auto& sink : sinks) {
     if (!sink->close()) {
@@ -401,8 +434,11 @@ int runHost(const HostOptions& options) {
                static_cast<int>(format.code), format.fpsNum, format.fpsDen);
   std::fprintf(stderr, "  skipped       %lld by the plug-in; %lld channel switches\n",
                static_cast<long long>(skipped), static_cast<long long>(switches));
-  std::fprintf(stderr, "  process time  median %.1f us, p99 %.1f us per frame\n",
-               percentile(sorted, 0.5), percentile(sorted, 0.99));
+  std::fprintf(stderr, "  process time  median %.1f us, p99 %.1f us, max %.1f us per frame\n",
+               percentile(sorted, 0.5), percentile(sorted, 0.99), sorted.empty() ? 0.0 : sorted.back());
+  printTimes("  switching", switchUs);
+  printTimes("  stepping", stepUs);
+  printTimes("  plain", plainUs);
   std::fprintf(stderr, "  simd          %s%s\n", om::simdLevelName(om::activeSimdLevel()),
                passThrough ? " (cpu class without SSE: frames pass through)" : "");
   std::fprintf(stderr, "  clock         %s\n", videoClock ? "video time" : "wall clock");

@@ -258,8 +258,10 @@ Output
   --checksum            print a 64-bit FNV-1a checksum of the frames as the
                         plug-in got them (in) and left them (out)
   --progress            a progress line on stderr (default: only on a terminal)
-A summary (frames, median and p99 time inside the plug-in, SIMD level)
-goes to stderr; other reports go to stdout unless video goes there.
+A summary (frames; median, p99 and maximum time inside the plug-in, for all
+frames and apart for frames that switched channel, stepped the animation or
+neither; SIMD level) goes to stderr; other reports go to stdout unless video
+goes there.
 
 Plug-in and host
   --plugin PATH         the plug-in module (default: the one built with om_host)

@@ -75,8 +75,9 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   if (destinationWidth > INT32_MAX || destinationHeight > INT32_MAX) return false;
 
   const int32_t sourceRowStep = -4 * sourceWidth;
-  // Grows only (shrink 100): one row of the widest source seen.
-  if (!cache.rowBuffer.reserve(src.width(), 4, 30, 100)) return false;
+  // Grows only (shrink 100): one row of the widest source seen, four int16
+  // values a column.
+  if (!cache.rowBuffer.reserve(src.width(), 8, 30, 100)) return false;
   if (!ensureTable(cache.vertical, src.height(), static_cast<int32_t>(destinationHeight),
                    clip.top - destinationRect.top, clip.height(), sourceRowStep))
     return false;
@@ -104,7 +105,7 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   // 0x00BBGGRR to the picture's in-memory order B, G, R.
   const uint32_t keyPixel =
       ((keyColor & 0xFFu) << 16) | (keyColor & 0xFF00u) | ((keyColor >> 16) & 0xFFu);
-  uint8_t* row = static_cast<uint8_t*>(cache.rowBuffer.data());
+  int16_t* row = static_cast<int16_t*>(cache.rowBuffer.data());
   const uint8_t* horizontalEntries = static_cast<const uint8_t*>(cache.horizontal.block.data());
   const uint8_t* verticalEntry = static_cast<const uint8_t*>(cache.vertical.block.data());
   for (int32_t r = 0; r < clip.height(); ++r) {

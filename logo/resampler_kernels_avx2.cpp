@@ -24,16 +24,27 @@ inline __m256i broadcastWeight(const uint8_t* weights, int32_t tap) {
   return _mm256_set1_epi64x(w);
 }
 
-// In-lane unpack and pack undo each other, so the eight pixels of a
-// 32-byte load come back out in order.
-inline __m256i packShifted(__m256i lo, __m256i hi) {
-  return _mm256_packus_epi16(_mm256_srai_epi16(lo, 5), _mm256_srai_epi16(hi, 5));
+// Vertical sums to row-buffer values: shift by 5 with sign, clamp to 0..255,
+// times 128.
+inline __m256i rowValues256(__m256i sum) {
+  const __m256i clamped = _mm256_min_epi16(
+      _mm256_max_epi16(_mm256_srai_epi16(sum, 5), _mm256_setzero_si256()), _mm256_set1_epi16(255));
+  return _mm256_slli_epi16(clamped, 7);
+}
+
+// The in-lane unpacking put pixels 0,1 | 4,5 in `lo` and 2,3 | 6,7 in `hi`:
+// four stores of 16 bytes put the eight pixels back in order.
+inline void storeRow(int16_t* row, __m256i lo, __m256i hi) {
+  const __m256i a = rowValues256(lo), b = rowValues256(hi);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(row), _mm256_permute2x128_si256(a, b, 0x20));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 16), _mm256_permute2x128_si256(a, b, 0x31));
 }
 
 }  // namespace
 
-void resampleVertical_avx2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights, int32_t taps,
-                  int32_t width, uint8_t* out, bool keyed, uint32_t keyPixel) {
+void resampleVertical_avx2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
+                           int32_t taps, int32_t width, int16_t* row, bool keyed,
+                           uint32_t keyPixel) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i rgbMask = _mm256_set1_epi32(0x00FFFFFF);
   const __m256i key = _mm256_set1_epi32(static_cast<int32_t>(keyPixel));
@@ -54,8 +65,8 @@ void resampleVertical_avx2(const uint8_t* first, ptrdiff_t rowStep, const uint8_
       s2 = _mm256_add_epi16(s2, tapTerm256(_mm256_unpacklo_epi8(v1, zero), w));
       s3 = _mm256_add_epi16(s3, tapTerm256(_mm256_unpackhi_epi8(v1, zero), w));
     }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x), packShifted(s0, s1));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x + 32), packShifted(s2, s3));
+    storeRow(row + 4 * x, s0, s1);
+    storeRow(row + 4 * x + 32, s2, s3);
   }
   for (; x + 8 <= width; x += 8) {
     __m256i s0 = zero, s1 = zero;
@@ -67,57 +78,19 @@ void resampleVertical_avx2(const uint8_t* first, ptrdiff_t rowStep, const uint8_
       s0 = _mm256_add_epi16(s0, tapTerm256(_mm256_unpacklo_epi8(v, zero), w));
       s1 = _mm256_add_epi16(s1, tapTerm256(_mm256_unpackhi_epi8(v, zero), w));
     }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * x), packShifted(s0, s1));
+    storeRow(row + 4 * x, s0, s1);
   }
   const __m128i rgbMask128 = _mm_set1_epi32(0x00FFFFFF);
   const __m128i key128 = _mm_set1_epi32(static_cast<int32_t>(keyPixel));
-  for (; x < width; ++x) {
-    const int32_t px = _mm_cvtsi128_si32(
-        verticalOnePixel(first + 4 * x, rowStep, weights, taps, keyed, rgbMask128, key128));
-    std::memcpy(out + 4 * x, &px, 4);
-  }
+  for (; x < width; ++x)
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row + 4 * x),
+                     verticalOnePixel(first + 4 * x, rowStep, weights, taps, keyed, rgbMask128,
+                                      key128));
 }
 
-namespace {
-
-// One destination pixel: four taps per 16-lane multiply, then pairs and the
-// odd tap in 8 lanes, then all partial sums folded into four lanes.
-inline __m128i filterPixelAvx2(const uint8_t* row, const uint8_t*& entry) {
-  int32_t offset, taps;
-  readEntry(entry, offset, taps);
-  const uint8_t* p = row + offset;
-  const uint8_t* w = entry + 8;
-  __m256i wide = _mm256_setzero_si256();
-  int32_t k = 0;
-  for (; k + 4 <= taps; k += 4) {
-    const __m256i v =
-        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k)));
-    const __m256i wk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8 * k));
-    wide = _mm256_add_epi16(wide, tapTerm256(v, wk));
-  }
-  const __m128i zero = _mm_setzero_si128();
-  __m128i sum = _mm_add_epi16(_mm256_castsi256_si128(wide), _mm256_extracti128_si256(wide, 1));
-  if (k + 2 <= taps) {
-    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 4 * k));
-    const __m128i wk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8 * k));
-    sum = _mm_add_epi16(sum, tapTerm(_mm_unpacklo_epi8(v, zero), wk));
-    k += 2;
-  }
-  if (k < taps) {
-    const __m128i v = _mm_cvtsi32_si128(load32(p + 4 * k));
-    const __m128i wk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 8 * k));
-    sum = _mm_add_epi16(sum, tapTerm(_mm_unpacklo_epi8(v, zero), wk));
-  }
-  entry = w + 8 * taps;
-  sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
-  return _mm_srai_epi16(sum, 5);
-}
-
-}  // namespace
-
-void resampleHorizontal_avx2(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
-                    DestinationLayout layout) {
-  auto filter = [](const uint8_t* r, const uint8_t*& e) { return filterPixelAvx2(r, e); };
+void resampleHorizontal_avx2(const int16_t* row, const uint8_t* entries, int32_t count,
+                             uint8_t* out, DestinationLayout layout) {
+  auto filter = [](const int16_t* r, const uint8_t*& e) { return filterPixel(r, e); };
   if (layout == DestinationLayout::Bgra32BottomUp)
     horizontalRow<DestinationLayout::Bgra32BottomUp>(row, entries, count, out, filter);
   else

@@ -30,14 +30,15 @@ int16_t weightAt(const uint8_t* weights, int32_t tap, int32_t lane) {
   return w;
 }
 
-// floor(((p * 128) * q) / 65536): p * 128 <= 32640, so the product fits in
-// 32 bits; the result lies in -16320..16319.
-int32_t tapTerm(int32_t p, int32_t q) { return floorDiv(p * 128 * q, 65536); }
+// floor(((p * 128) * q) / 65536) for a channel p already times 128 (the
+// row buffer's values, and source bytes once scaled): p * 128 <= 32640, so
+// the product fits in 32 bits; the result lies in -16320..16319.
+int32_t tapTerm(int32_t scaled, int32_t q) { return floorDiv(scaled * q, 65536); }
 
 }  // namespace
 
-void resampleVertical_c(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights, int32_t taps,
-                    int32_t width, uint8_t* out, bool keyed, uint32_t keyPixel) {
+void resampleVertical_c(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
+                        int32_t taps, int32_t width, int16_t* row, bool keyed, uint32_t keyPixel) {
   const uint8_t keyB = static_cast<uint8_t>(keyPixel);
   const uint8_t keyG = static_cast<uint8_t>(keyPixel >> 8);
   const uint8_t keyR = static_cast<uint8_t>(keyPixel >> 16);
@@ -48,10 +49,11 @@ void resampleVertical_c(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* 
       const bool isKey = keyed && p[0] == keyB && p[1] == keyG && p[2] == keyR;
       for (int32_t c = 0; c < 4; ++c) {
         const int32_t sample = isKey ? 0 : p[c];
-        sum[c] = wrap16(sum[c] + tapTerm(sample, weightAt(weights, k, c)));
+        sum[c] = wrap16(sum[c] + tapTerm(sample * 128, weightAt(weights, k, c)));
       }
     }
-    for (int32_t c = 0; c < 4; ++c) out[4 * x + c] = clampByte(floorDiv(sum[c], 32));
+    for (int32_t c = 0; c < 4; ++c)
+      row[4 * x + c] = static_cast<int16_t>(clampByte(floorDiv(sum[c], 32)) * 128);
   }
 }
 
@@ -75,8 +77,8 @@ void storePixel(const int32_t bgra[4], DestinationLayout layout, uint8_t* out) {
 
 }  // namespace
 
-void resampleHorizontal_c(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
-                      DestinationLayout layout) {
+void resampleHorizontal_c(const int16_t* row, const uint8_t* entries, int32_t count,
+                          uint8_t* out, DestinationLayout layout) {
   const uint8_t* entry = entries;
   for (int32_t i = 0; i < count; ++i) {
     int32_t offset, taps;
@@ -85,7 +87,7 @@ void resampleHorizontal_c(const uint8_t* row, const uint8_t* entries, int32_t co
     const uint8_t* weights = entry + 8;
     int32_t sum[4] = {0, 0, 0, 0};
     for (int32_t k = 0; k < taps; ++k) {
-      const uint8_t* p = row + offset + 4 * k;
+      const int16_t* p = row + offset + 4 * k;
       for (int32_t c = 0; c < 4; ++c)
         sum[c] = wrap16(sum[c] + tapTerm(p[c], weightAt(weights, k, c)));
     }

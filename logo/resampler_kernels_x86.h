@@ -37,7 +37,15 @@ inline __m128i tapTerm(__m128i widened, __m128i weights) {
   return _mm_mulhi_epi16(_mm_slli_epi16(widened, 7), weights);
 }
 
-// One vertical output pixel (4 lanes) for the column at `first`.
+// Vertical sums to row-buffer values: shift by 5 with sign, clamp to 0..255,
+// times 128.
+inline __m128i rowValues(__m128i sum) {
+  const __m128i clamped =
+      _mm_min_epi16(_mm_max_epi16(_mm_srai_epi16(sum, 5), _mm_setzero_si128()), _mm_set1_epi16(255));
+  return _mm_slli_epi16(clamped, 7);
+}
+
+// One vertical output pixel (4 lanes, in the low 64 bits) for the column at `first`.
 inline __m128i verticalOnePixel(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
                                 int32_t taps, bool keyed, __m128i rgbMask, __m128i key) {
   const __m128i zero = _mm_setzero_si128();
@@ -48,8 +56,7 @@ inline __m128i verticalOnePixel(const uint8_t* first, ptrdiff_t rowStep, const u
     const __m128i w = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(weights + 8 * k));
     sum = _mm_add_epi16(sum, tapTerm(_mm_unpacklo_epi8(v, zero), w));
   }
-  // Shift by 5 with sign, then packus clamps to 0..255.
-  return _mm_packus_epi16(_mm_srai_epi16(sum, 5), zero);
+  return rowValues(sum);
 }
 
 // Full-range BT.601 of four clamped pixels given as 16-bit lanes B,G,R,A
@@ -95,11 +102,33 @@ inline __m128i packFourPixels(__m128i p01, __m128i p23) {
   return yccFourPixels(p01, p23);
 }
 
+// One destination pixel from the next entry: its taps from row values
+// (already times 128), two per 8-lane multiply, then the odd one, the halves
+// folded (16-bit wrapping sums add in any order) and shifted, in the low
+// 64 bits.
+inline __m128i filterPixel(const int16_t* row, const uint8_t*& entry) {
+  int32_t offset, taps;
+  readEntry(entry, offset, taps);
+  const int16_t* p = row + offset;
+  const uint8_t* w = entry + 8;
+  __m128i sum = _mm_setzero_si128();
+  int32_t k = 0;
+  for (; k + 2 <= taps; k += 2)
+    sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k)),
+                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8 * k))));
+  if (k < taps)
+    sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 4 * k)),
+                                             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 8 * k))));
+  entry = w + 8 * taps;
+  sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
+  return _mm_srai_epi16(sum, 5);
+}
+
 // Drives a per-pixel horizontal filter four pixels at a time. `filter`
 // returns one pixel's four shifted lanes in the low 64 bits and advances the
 // entry pointer.
 template <DestinationLayout L, typename Filter>
-inline void horizontalRow(const uint8_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
+inline void horizontalRow(const int16_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
                           Filter filter) {
   const uint8_t* entry = entries;
   int32_t i = 0;

@@ -127,9 +127,10 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
     const uint8_t* first =
         reinterpret_cast<const uint8_t*>(source.data()) + static_cast<size_t>(rows - 1) * width * 4;
     const ptrdiff_t step = -4 * static_cast<ptrdiff_t>(width);
-    FencedBytes expected(static_cast<size_t>(width) * 4);
+    // The row buffer: four int16 values a column.
+    FencedBytes expected(static_cast<size_t>(width) * 8);
     reference.vertical(first, step, reinterpret_cast<const uint8_t*>(weights.data()), taps, width,
-                       expected.data(), keyed, keyPixel);
+                       reinterpret_cast<int16_t*>(expected.data()), keyed, keyPixel);
 
     // Horizontal: random entries over the same row.
     const int32_t count = uniform(rng, 1, 40);
@@ -149,8 +150,10 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
     }
     const DestinationLayout layout =
         uniform(rng, 0, 1) ? DestinationLayout::Ycc32TopDown : DestinationLayout::Bgra32BottomUp;
-    std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
-    std::memcpy(row.data(), source.data(), row.size());
+    // A row as the vertical pass leaves it: channels times 128.
+    std::vector<int16_t> row(static_cast<size_t>(width) * 4);
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(source.data());
+    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<int16_t>(bytes[i] * 128);
     FencedBytes expectedRow(static_cast<size_t>(count) * 4);
     reference.horizontal(row.data(), entries.data(), count, expectedRow.data(), layout);
 
@@ -160,7 +163,7 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
       const ResamplerKernels& k = resamplerKernelsFor(level);
       FencedBytes got(expected.size());
       k.vertical(first, step, reinterpret_cast<const uint8_t*>(weights.data()), taps, width,
-                 got.data(), keyed, keyPixel);
+                 reinterpret_cast<int16_t*>(got.data()), keyed, keyPixel);
       ASSERT_TRUE(sameBytes(got, expected));
       FencedBytes gotRow(expectedRow.size());
       k.horizontal(row.data(), entries.data(), count, gotRow.data(), layout);
@@ -175,7 +178,7 @@ TEST(ResamplerSimd, ColourConversionMatchesScalarForEveryColour) {
   const std::vector<SimdLevel> levels = vectorLevels();
   if (levels.empty()) GTEST_SKIP() << "no SIMD path on this processor";
   const int32_t width = 4096;
-  std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
+  std::vector<int16_t> row(static_cast<size_t>(width) * 4);
   std::vector<uint8_t> entries(static_cast<size_t>(width) * 16);
   for (int32_t i = 0; i < width; ++i) {
     const int32_t offset = 4 * i, n = 1;
@@ -184,14 +187,13 @@ TEST(ResamplerSimd, ColourConversionMatchesScalarForEveryColour) {
     std::memcpy(&entries[16 * i + 4], &n, 4);
     for (int lane = 0; lane < 4; ++lane) std::memcpy(&entries[16 * i + 8 + 2 * lane], &w, 2);
   }
-  std::vector<uint8_t> expected(row.size()), got(row.size());
+  std::vector<uint8_t> expected(row.size()), got(row.size());  // 4 bytes a pixel
   for (uint32_t base = 0; base < (1u << 24); base += 7 * width) {
     for (int32_t i = 0; i < width; ++i) {
       const uint32_t c = base + 7 * static_cast<uint32_t>(i);
-      row[4 * i] = static_cast<uint8_t>(c);
-      row[4 * i + 1] = static_cast<uint8_t>(c >> 8);
-      row[4 * i + 2] = static_cast<uint8_t>(c >> 16);
-      row[4 * i + 3] = static_cast<uint8_t>(c * 7);
+      const uint8_t bgra[4] = {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8),
+                               static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c * 7)};
+      for (int ch = 0; ch < 4; ++ch) row[4 * i + ch] = static_cast<int16_t>(bgra[ch] * 128);
     }
     resamplerKernelsFor(SimdLevel::Scalar).horizontal(row.data(), entries.data(), width, expected.data(),
                                        DestinationLayout::Ycc32TopDown);

@@ -1,5 +1,6 @@
 #include "logo/resampler.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -36,21 +37,116 @@ void forgetTableKey(FilterTableCache& table) {
   table.sourceSize = table.destinationSize = table.first = table.count = table.step = 0;
 }
 
+int32_t load32(const uint8_t* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+int16_t weightOf(const uint8_t* weights, int32_t tap) {
+  int16_t q;
+  std::memcpy(&q, weights + 8 * tap, 2);
+  return q;
+}
+
+// Most taps of any entry of a table, and whether the table holds `count` well-formed entries.
+int32_t maxTapsOf(const FilterTableCache& table) {
+  const uint8_t* entry = static_cast<const uint8_t*>(table.block.data());
+  int32_t most = 0;
+  for (int32_t i = 0; i < table.count; ++i) {
+    const int32_t taps = load32(entry + 4);
+    if (taps > most) most = taps;
+    entry += 8 + 8 * static_cast<ptrdiff_t>(taps);
+  }
+  return most;
+}
+
+// One run of one tap count: the most any entry keeps once its zero weights
+// at either end are dropped. Lanczos entries differ only near the picture's
+// edges, so the few shorter ones are padded with zero weights (which add
+// nothing), their window moved left where it would pass the row's end.
+bool buildHorizontalPlan(const FilterTableCache& table, HorizontalPlan& plan) {
+  const int32_t count = table.count;
+  const int32_t rowWidth = table.sourceSize;
+  auto trimmed = [](const uint8_t* entry, int32_t& column, int32_t& kept, int32_t& lead) {
+    column = load32(entry) / 4;
+    const int32_t taps = load32(entry + 4);
+    const uint8_t* w = entry + 8;
+    lead = 0;
+    int32_t trail = 0;
+    while (lead < taps && weightOf(w, lead) == 0) ++lead;
+    while (trail < taps - lead && weightOf(w, taps - 1 - trail) == 0) ++trail;
+    kept = taps - lead - trail;
+    return 8 + 8 * static_cast<ptrdiff_t>(taps);
+  };
+  int32_t most = 0;
+  const uint8_t* entry = static_cast<const uint8_t*>(table.block.data());
+  for (int32_t i = 0; i < count; ++i) {
+    int32_t column, kept, lead;
+    entry += trimmed(entry, column, kept, lead);
+    if (kept > most) most = kept;
+  }
+  if (static_cast<int64_t>(count) * most * 4 + 8 > INT32_MAX) return false;
+  int32_t* offsets = plan.offsets.reserveOf<int32_t>(count, 30, 30);
+  int16_t* weights = plan.weights.reserveOf<int16_t>(count * most * 4 + 8, 30, 30);
+  plan.taps = most;
+  if (!offsets || !weights) return false;
+  entry = static_cast<const uint8_t*>(table.block.data());
+  for (int32_t i = 0; i < count; ++i) {
+    int32_t column, kept, lead;
+    const ptrdiff_t size = trimmed(entry, column, kept, lead);
+    const int32_t first = column + lead;
+    const int32_t start = std::min(first, rowWidth - most);  // >= 0: most <= rowWidth
+    int16_t* w = weights + 4 * static_cast<ptrdiff_t>(most) * i;
+    std::fill(w, w + 4 * most, int16_t{0});
+    std::memcpy(w + 4 * (first - start), entry + 8 + 8 * lead, 8 * static_cast<size_t>(kept));
+    offsets[i] = 4 * start;
+    entry += size;
+  }
+  return true;
+}
+
+enum class TableState { Kept, Rebuilt, Failed };
+
 // Rebuilds the table only when one of its five key values changed. A failed
 // build clears the key so the next call tries again.
-bool ensureTable(FilterTableCache& table, int32_t sourceSize, int32_t destinationSize,
-                 int32_t first, int32_t count, int32_t step) {
+TableState ensureTable(FilterTableCache& table, int32_t sourceSize, int32_t destinationSize,
+                       int32_t first, int32_t count, int32_t step) {
   if (table.block.data() && table.sourceSize == sourceSize && table.destinationSize == destinationSize &&
       table.first == first && table.count == count && table.step == step)
-    return true;
+    return TableState::Kept;
   table.sourceSize = sourceSize;
   table.destinationSize = destinationSize;
   table.first = first;
   table.count = count;
   table.step = step;
-  if (BuildFilterTable(sourceSize, destinationSize, first, count, step, table)) return true;
+  if (BuildFilterTable(sourceSize, destinationSize, first, count, step, table))
+    return TableState::Rebuilt;
   forgetTableKey(table);
-  return false;
+  return TableState::Failed;
+}
+
+// One destination row's vertical pass into `row`. Taps of weight 0 add
+// nothing and are left out; one tap of 16384 is the identity (the sum
+// floor(p * 128 * 16384 / 65536) shifted by 5 gives p back), a conversion.
+void verticalRow(const ResamplerKernels& kernels, ResamplerCache& cache, const uint8_t* entry,
+                 const uint8_t* sourceFirst, int32_t sourceRowStep, int32_t width, bool keyed,
+                 uint32_t keyPixel, int16_t* row) {
+  const uint8_t* first = sourceFirst + load32(entry);
+  const int32_t taps = load32(entry + 4);
+  const uint8_t* w = entry + 8;
+  auto** rows = static_cast<const uint8_t**>(cache.tapRows.data());
+  auto* weights = static_cast<int16_t*>(cache.tapWeights.data());
+  int32_t kept = 0;
+  for (int32_t k = 0; k < taps; ++k) {
+    if (weightOf(w, k) == 0) continue;
+    std::memcpy(weights + 4 * kept, w + 8 * k, 8);
+    rows[kept++] = first + static_cast<ptrdiff_t>(k) * sourceRowStep;
+  }
+  if (kept == 1 && weights[0] == 16384)
+    kernels.convert(rows[0], width, row, keyed, keyPixel);
+  else
+    kernels.vertical(rows, weights, kept, width, row, keyed, keyPixel);
 }
 
 bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
@@ -75,14 +171,30 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   if (destinationWidth > INT32_MAX || destinationHeight > INT32_MAX) return false;
 
   const int32_t sourceRowStep = -4 * sourceWidth;
-  // Grows only (shrink 100): one row of the widest source seen, four int16
-  // values a column.
-  if (!cache.rowBuffer.reserve(src.width(), 8, 30, 100)) return false;
-  if (!ensureTable(cache.vertical, src.height(), static_cast<int32_t>(destinationHeight),
-                   clip.top - destinationRect.top, clip.height(), sourceRowStep))
-    return false;
-  if (!ensureTable(cache.horizontal, src.width(), static_cast<int32_t>(destinationWidth),
-                   clip.left - destinationRect.left, clip.width(), 4))
+  const int32_t width = src.width();
+  switch (ensureTable(cache.vertical, src.height(), static_cast<int32_t>(destinationHeight),
+                      clip.top - destinationRect.top, clip.height(), sourceRowStep)) {
+    case TableState::Failed: return false;
+    case TableState::Rebuilt: cache.verticalMaxTaps = maxTapsOf(cache.vertical); break;
+    case TableState::Kept: break;
+  }
+  switch (ensureTable(cache.horizontal, src.width(), static_cast<int32_t>(destinationWidth),
+                      clip.left - destinationRect.left, clip.width(), 4)) {
+    case TableState::Failed: return false;
+    case TableState::Rebuilt:
+      if (!buildHorizontalPlan(cache.horizontal, cache.plan)) {
+        // A table the pixel passes cannot read is no table.
+        cache.horizontal.block.release();
+        forgetTableKey(cache.horizontal);
+        return false;
+      }
+      break;
+    case TableState::Kept: break;
+  }
+  const int32_t maxTaps = cache.verticalMaxTaps > 0 ? cache.verticalMaxTaps : 1;
+  if (!cache.rowBuffer.reserve(width, 8, 30, 100) ||
+      !cache.tapRows.reserve(maxTaps, sizeof(const uint8_t*), 30, 100) ||
+      !cache.tapWeights.reserve(maxTaps, 8, 30, 100))
     return false;
 
   const uint8_t* sourceBytes = reinterpret_cast<const uint8_t*>(source);
@@ -106,17 +218,16 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   const uint32_t keyPixel =
       ((keyColor & 0xFFu) << 16) | (keyColor & 0xFF00u) | ((keyColor >> 16) & 0xFFu);
   int16_t* row = static_cast<int16_t*>(cache.rowBuffer.data());
-  const uint8_t* horizontalEntries = static_cast<const uint8_t*>(cache.horizontal.block.data());
+  const int32_t* offsets = static_cast<const int32_t*>(cache.plan.offsets.data());
+  const int16_t* weights = static_cast<const int16_t*>(cache.plan.weights.data());
   const uint8_t* verticalEntry = static_cast<const uint8_t*>(cache.vertical.block.data());
   for (int32_t r = 0; r < clip.height(); ++r) {
-    int32_t offset, taps;
-    std::memcpy(&offset, verticalEntry, 4);
-    std::memcpy(&taps, verticalEntry + 4, 4);
-    kernels.vertical(sourceFirst + offset, sourceRowStep, verticalEntry + 8, taps, src.width(), row,
-                     keyed, keyPixel);
-    kernels.horizontal(row, horizontalEntries, clip.width(), destinationRow, layout);
+    verticalRow(kernels, cache, verticalEntry, sourceFirst, sourceRowStep, width, keyed, keyPixel,
+                row);
+    kernels.horizontal(row, offsets, weights, cache.plan.taps, clip.width(), destinationRow,
+                       layout);
     destinationRow += destinationStep;
-    verticalEntry += 8 + 8 * static_cast<ptrdiff_t>(taps);
+    verticalEntry += 8 + 8 * static_cast<ptrdiff_t>(load32(verticalEntry + 4));
   }
   return true;
 }

@@ -35,10 +35,26 @@ struct FilterTableCache {
   uint32_t builds = 0;  // how many times the table was (re)built; for tests
 };
 
+// The horizontal table as the pixel passes read it, made whenever the table
+// is built: every destination pixel with the same number of taps, its window
+// starting at offsets[i] (in row values, 4 a column) with its weights at
+// weights + 4 * taps * i. Zero weights at an entry's ends are dropped and
+// shorter entries padded with zero weights; both add nothing.
+struct HorizontalPlan {
+  ReusableBlock offsets;  // int32 per destination pixel
+  ReusableBlock weights;  // int16, 4 per tap
+  int32_t taps = 0;
+};
+
 struct ResamplerCache {
   FilterTableCache horizontal;
   FilterTableCache vertical;
-  ReusableBlock rowBuffer;  // one vertically filtered source row, 32-bit pixels
+  HorizontalPlan plan;
+  int32_t verticalMaxTaps = 0;  // most taps of any entry of the vertical table
+  // One destination row's taps with a weight: source rows and weights.
+  ReusableBlock tapRows;
+  ReusableBlock tapWeights;
+  ReusableBlock rowBuffer;  // one vertically filtered row, row values
 };
 
 // Lanczos kernel of radius 3: sinc(pi t) * sinc(pi t / 3), 0 from |x| >= 3.

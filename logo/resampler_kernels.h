@@ -10,26 +10,34 @@
 
 namespace om {
 
-// The row buffer between the passes holds, per source column, the four
-// clamped channels B, G, R, A of the vertical result, each as the int16
-// value channel x 128 (0..32640): the factor the horizontal pass multiplies
-// by, applied once per pixel instead of once per tap.
+// Between the passes every pixel is four int16 values, the channels B, G,
+// R, A each times 128 (0..32640): the factor each tap's multiply needs,
+// applied once per pixel instead of once per tap of the horizontal pass.
 
-// One row-buffer row: for each of `width` source columns, filters the `taps`
-// pixels first, first + rowStep, ... (bytes) with `weights` (taps x 4 int16)
-// and writes that column's four values to `row`. When `keyed`, a source pixel
-// whose low 24 bits equal `keyPixel` (B | G << 8 | R << 16) reads as zero.
-using VerticalKernel = void (*)(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
-                                int32_t taps, int32_t width, int16_t* row, bool keyed,
-                                uint32_t keyPixel);
+// A source row to row values: `width` B,G,R,A pixels, each channel times
+// 128; a pixel whose low 24 bits equal `keyPixel` (B | G << 8 | R << 16)
+// becomes all zero when `keyed`. It is the vertical pass of one tap of
+// 16384, the only tap of an axis scaled 1:1.
+using ConvertKernel = void (*)(const uint8_t* source, int32_t width, int16_t* out, bool keyed,
+                               uint32_t keyPixel);
 
-// One destination row: `count` pixels, each filtered from `row` by the next
-// entry of `entries` (an entry's byte offset over 4 is the row column where
-// its taps start), stored in `layout` to `out`.
-using HorizontalKernel = void (*)(const int16_t* row, const uint8_t* entries, int32_t count,
+// The vertical pass over `taps` source rows of `width` B,G,R,A pixels: for
+// each column and channel, the sum of floor(p * 128 * weight_k / 65536) in
+// a 16-bit wrapping accumulator (weights `taps` x 4 int16), shifted right by
+// 5, clamped and times 128 into `out`. Keyed as ConvertKernel is.
+using VerticalKernel = void (*)(const uint8_t* const* rows, const int16_t* weights, int32_t taps,
+                                int32_t width, int16_t* out, bool keyed, uint32_t keyPixel);
+
+// The horizontal pass for `count` destination pixels that share a tap
+// count: pixel i filters `taps` row pixels from row column offsets[i] with
+// the weights at weights + 4 * taps * i (each repeated per channel), then
+// is stored in `layout` to out + 4 * i.
+using HorizontalKernel = void (*)(const int16_t* row, const int32_t* offsets,
+                                  const int16_t* weights, int32_t taps, int32_t count,
                                   uint8_t* out, DestinationLayout layout);
 
 struct ResamplerKernels {
+  ConvertKernel convert;
   VerticalKernel vertical;
   HorizontalKernel horizontal;
 };
@@ -37,19 +45,18 @@ struct ResamplerKernels {
 // The kernels of one level; only ask for a level the processor has.
 const ResamplerKernels& resamplerKernelsFor(SimdLevel level) noexcept;
 
-void resampleVertical_c(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
-                        int32_t taps, int32_t width, int16_t* row, bool keyed, uint32_t keyPixel);
-void resampleHorizontal_c(const int16_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
-                          DestinationLayout layout);
-void resampleVertical_sse2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
-                           int32_t taps, int32_t width, int16_t* row, bool keyed,
-                           uint32_t keyPixel);
-void resampleHorizontal_sse2(const int16_t* row, const uint8_t* entries, int32_t count,
-                             uint8_t* out, DestinationLayout layout);
-void resampleVertical_avx2(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
-                           int32_t taps, int32_t width, int16_t* row, bool keyed,
-                           uint32_t keyPixel);
-void resampleHorizontal_avx2(const int16_t* row, const uint8_t* entries, int32_t count,
-                             uint8_t* out, DestinationLayout layout);
+#define OM_RESAMPLER_KERNELS(isa)                                                             \
+  void resampleConvert_##isa(const uint8_t* source, int32_t width, int16_t* out, bool keyed,  \
+                             uint32_t keyPixel);                                              \
+  void resampleVertical_##isa(const uint8_t* const* rows, const int16_t* weights,             \
+                              int32_t taps, int32_t width, int16_t* out, bool keyed,          \
+                              uint32_t keyPixel);                                             \
+  void resampleHorizontal_##isa(const int16_t* row, const int32_t* offsets,                   \
+                                const int16_t* weights, int32_t taps, int32_t count,          \
+                                uint8_t* out, DestinationLayout layout);
+OM_RESAMPLER_KERNELS(c)
+OM_RESAMPLER_KERNELS(sse2)
+OM_RESAMPLER_KERNELS(avx2)
+#undef OM_RESAMPLER_KERNELS
 
 }  // namespace om

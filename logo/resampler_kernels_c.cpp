@@ -1,7 +1,5 @@
 // Reference pixel passes: one channel, one tap at a time, exactly as the
 // fixed-point formulas read. The SIMD sets must match these byte for byte.
-#include <cstring>
-
 #include "logo/resampler_kernels.h"
 
 namespace om {
@@ -24,40 +22,12 @@ int32_t wrap16(int32_t value) {
   return low >= 0x8000 ? low - 0x10000 : low;
 }
 
-int16_t weightAt(const uint8_t* weights, int32_t tap, int32_t lane) {
-  int16_t w;
-  std::memcpy(&w, weights + 8 * tap + 2 * lane, sizeof w);
-  return w;
-}
-
-// floor(((p * 128) * q) / 65536) for a channel p already times 128 (the
-// row buffer's values, and source bytes once scaled): p * 128 <= 32640, so
-// the product fits in 32 bits; the result lies in -16320..16319.
+// floor(((p * 128) * q) / 65536) for a channel p given as p * 128: that is
+// at most 32640, so the product fits in 32 bits; the result lies in
+// -16320..16319.
 int32_t tapTerm(int32_t scaled, int32_t q) { return floorDiv(scaled * q, 65536); }
 
-}  // namespace
-
-void resampleVertical_c(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
-                        int32_t taps, int32_t width, int16_t* row, bool keyed, uint32_t keyPixel) {
-  const uint8_t keyB = static_cast<uint8_t>(keyPixel);
-  const uint8_t keyG = static_cast<uint8_t>(keyPixel >> 8);
-  const uint8_t keyR = static_cast<uint8_t>(keyPixel >> 16);
-  for (int32_t x = 0; x < width; ++x) {
-    int32_t sum[4] = {0, 0, 0, 0};
-    for (int32_t k = 0; k < taps; ++k) {
-      const uint8_t* p = first + k * rowStep + 4 * x;
-      const bool isKey = keyed && p[0] == keyB && p[1] == keyG && p[2] == keyR;
-      for (int32_t c = 0; c < 4; ++c) {
-        const int32_t sample = isKey ? 0 : p[c];
-        sum[c] = wrap16(sum[c] + tapTerm(sample * 128, weightAt(weights, k, c)));
-      }
-    }
-    for (int32_t c = 0; c < 4; ++c)
-      row[4 * x + c] = static_cast<int16_t>(clampByte(floorDiv(sum[c], 32)) * 128);
-  }
-}
-
-namespace {
+int16_t rowValue(int32_t sum) { return static_cast<int16_t>(clampByte(floorDiv(sum, 32)) * 128); }
 
 void storePixel(const int32_t bgra[4], DestinationLayout layout, uint8_t* out) {
   const int32_t b = bgra[0], g = bgra[1], r = bgra[2];
@@ -77,24 +47,47 @@ void storePixel(const int32_t bgra[4], DestinationLayout layout, uint8_t* out) {
 
 }  // namespace
 
-void resampleHorizontal_c(const int16_t* row, const uint8_t* entries, int32_t count,
-                          uint8_t* out, DestinationLayout layout) {
-  const uint8_t* entry = entries;
-  for (int32_t i = 0; i < count; ++i) {
-    int32_t offset, taps;
-    std::memcpy(&offset, entry, 4);
-    std::memcpy(&taps, entry + 4, 4);
-    const uint8_t* weights = entry + 8;
+void resampleConvert_c(const uint8_t* source, int32_t width, int16_t* out, bool keyed,
+                       uint32_t keyPixel) {
+  const uint8_t keyB = static_cast<uint8_t>(keyPixel);
+  const uint8_t keyG = static_cast<uint8_t>(keyPixel >> 8);
+  const uint8_t keyR = static_cast<uint8_t>(keyPixel >> 16);
+  for (int32_t x = 0; x < width; ++x) {
+    const uint8_t* p = source + 4 * x;
+    const bool isKey = keyed && p[0] == keyB && p[1] == keyG && p[2] == keyR;
+    for (int32_t c = 0; c < 4; ++c) out[4 * x + c] = static_cast<int16_t>(isKey ? 0 : p[c] * 128);
+  }
+}
+
+void resampleVertical_c(const uint8_t* const* rows, const int16_t* weights, int32_t taps,
+                        int32_t width, int16_t* out, bool keyed, uint32_t keyPixel) {
+  const uint8_t keyB = static_cast<uint8_t>(keyPixel);
+  const uint8_t keyG = static_cast<uint8_t>(keyPixel >> 8);
+  const uint8_t keyR = static_cast<uint8_t>(keyPixel >> 16);
+  for (int32_t x = 0; x < width; ++x) {
     int32_t sum[4] = {0, 0, 0, 0};
     for (int32_t k = 0; k < taps; ++k) {
-      const int16_t* p = row + offset + 4 * k;
+      const uint8_t* p = rows[k] + 4 * x;
+      const bool isKey = keyed && p[0] == keyB && p[1] == keyG && p[2] == keyR;
       for (int32_t c = 0; c < 4; ++c)
-        sum[c] = wrap16(sum[c] + tapTerm(p[c], weightAt(weights, k, c)));
+        sum[c] = wrap16(sum[c] + tapTerm(isKey ? 0 : p[c] * 128, weights[4 * k + c]));
+    }
+    for (int32_t c = 0; c < 4; ++c) out[4 * x + c] = rowValue(sum[c]);
+  }
+}
+
+void resampleHorizontal_c(const int16_t* row, const int32_t* offsets, const int16_t* weights,
+                          int32_t taps, int32_t count, uint8_t* out, DestinationLayout layout) {
+  for (int32_t i = 0; i < count; ++i) {
+    const int16_t* w = weights + 4 * static_cast<ptrdiff_t>(taps) * i;
+    int32_t sum[4] = {0, 0, 0, 0};
+    for (int32_t k = 0; k < taps; ++k) {
+      const int16_t* p = row + offsets[i] + 4 * k;
+      for (int32_t c = 0; c < 4; ++c) sum[c] = wrap16(sum[c] + tapTerm(p[c], w[4 * k + c]));
     }
     int32_t bgra[4];
     for (int32_t c = 0; c < 4; ++c) bgra[c] = clampByte(floorDiv(sum[c], 32));
     storePixel(bgra, layout, out + 4 * i);
-    entry = weights + 8 * taps;
   }
 }
 

@@ -20,43 +20,10 @@ inline int32_t load32(const uint8_t* p) {
   return v;
 }
 
-inline void readEntry(const uint8_t* entry, int32_t& offset, int32_t& taps) {
-  offset = load32(entry);
-  taps = load32(entry + 4);
-}
-
 // Pixels equal to the key in B, G, R become zero (A included).
 inline __m128i applyKey(__m128i pixels, __m128i rgbMask, __m128i key) {
   const __m128i hit = _mm_cmpeq_epi32(_mm_and_si128(pixels, rgbMask), key);
   return _mm_andnot_si128(hit, pixels);
-}
-
-// One tap on 16-bit lanes of bytes: floor((p << 7) * q / 65536) is exactly the
-// high half of the signed 16x16 product, p << 7 <= 32640 being a valid int16.
-inline __m128i tapTerm(__m128i widened, __m128i weights) {
-  return _mm_mulhi_epi16(_mm_slli_epi16(widened, 7), weights);
-}
-
-// Vertical sums to row-buffer values: shift by 5 with sign, clamp to 0..255,
-// times 128.
-inline __m128i rowValues(__m128i sum) {
-  const __m128i clamped =
-      _mm_min_epi16(_mm_max_epi16(_mm_srai_epi16(sum, 5), _mm_setzero_si128()), _mm_set1_epi16(255));
-  return _mm_slli_epi16(clamped, 7);
-}
-
-// One vertical output pixel (4 lanes, in the low 64 bits) for the column at `first`.
-inline __m128i verticalOnePixel(const uint8_t* first, ptrdiff_t rowStep, const uint8_t* weights,
-                                int32_t taps, bool keyed, __m128i rgbMask, __m128i key) {
-  const __m128i zero = _mm_setzero_si128();
-  __m128i sum = zero;
-  for (int32_t k = 0; k < taps; ++k) {
-    __m128i v = _mm_cvtsi32_si128(load32(first + k * rowStep));
-    if (keyed) v = applyKey(v, rgbMask, key);
-    const __m128i w = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(weights + 8 * k));
-    sum = _mm_add_epi16(sum, tapTerm(_mm_unpacklo_epi8(v, zero), w));
-  }
-  return rowValues(sum);
 }
 
 // Full-range BT.601 of four clamped pixels given as 16-bit lanes B,G,R,A
@@ -102,56 +69,131 @@ inline __m128i packFourPixels(__m128i p01, __m128i p23) {
   return yccFourPixels(p01, p23);
 }
 
-// One destination pixel from the next entry: its taps from row values
-// (already times 128), two per 8-lane multiply, then the odd one, the halves
-// folded (16-bit wrapping sums add in any order) and shifted, in the low
-// 64 bits.
-inline __m128i filterPixel(const int16_t* row, const uint8_t*& entry) {
-  int32_t offset, taps;
-  readEntry(entry, offset, taps);
-  const int16_t* p = row + offset;
-  const uint8_t* w = entry + 8;
+inline __m128i load128(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i load64(const int16_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+
+// Two source pixels (the low 8 bytes) to row values: times 128, keyed.
+inline __m128i convertTwo(__m128i pixels, bool keyed, __m128i rgbMask, __m128i key) {
+  if (keyed) pixels = applyKey(pixels, rgbMask, key);
+  return _mm_slli_epi16(_mm_unpacklo_epi8(pixels, _mm_setzero_si128()), 7);
+}
+
+// Vertical sums to row values: shift by 5 with sign, clamp to 0..255, times 128.
+inline __m128i rowValues(__m128i sum) {
+  const __m128i clamped =
+      _mm_min_epi16(_mm_max_epi16(_mm_srai_epi16(sum, 5), _mm_setzero_si128()), _mm_set1_epi16(255));
+  return _mm_slli_epi16(clamped, 7);
+}
+
+
+// One tap on 16-bit lanes of bytes: floor((p << 7) * q / 65536) is exactly the
+// high half of the signed 16x16 product, p << 7 <= 32640 being a valid int16.
+inline __m128i tapTerm(__m128i widened, __m128i weights) {
+  return _mm_mulhi_epi16(_mm_slli_epi16(widened, 7), weights);
+}
+
+// The vertical pass for columns from..width, one at a time.
+inline void verticalColumns(const uint8_t* const* rows, const int16_t* weights, int32_t taps,
+                            int32_t from, int32_t width, int16_t* out, bool keyed,
+                            uint32_t keyPixel) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i rgbMask = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i key = _mm_set1_epi32(static_cast<int32_t>(keyPixel));
+  for (int32_t x = from; x < width; ++x) {
+    __m128i sum = zero;
+    for (int32_t k = 0; k < taps; ++k) {
+      __m128i v = _mm_cvtsi32_si128(load32(rows[k] + 4 * x));
+      if (keyed) v = applyKey(v, rgbMask, key);
+      sum = _mm_add_epi16(sum, tapTerm(_mm_unpacklo_epi8(v, zero), load64(weights + 4 * k)));
+    }
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * x), rowValues(sum));
+  }
+}
+
+// One destination pixel's taps, two per 8-lane multiply, then the odd one:
+// partial sums in 8 lanes, to be folded (16-bit wrapping sums add in any order).
+template <int T>
+inline __m128i filterTaps(const int16_t* p, const int16_t* w) {
+  __m128i sum = _mm_setzero_si128();
+  for (int k = 0; k + 2 <= T; k += 2)
+    sum = _mm_add_epi16(sum, _mm_mulhi_epi16(load128(p + 4 * k), load128(w + 4 * k)));
+  if (T & 1) sum = _mm_add_epi16(sum, _mm_mulhi_epi16(load64(p + 4 * (T - 1)), load64(w + 4 * (T - 1))));
+  return sum;
+}
+
+inline __m128i filterTapsAnyCount(const int16_t* p, const int16_t* w, int32_t taps) {
   __m128i sum = _mm_setzero_si128();
   int32_t k = 0;
   for (; k + 2 <= taps; k += 2)
-    sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k)),
-                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8 * k))));
-  if (k < taps)
-    sum = _mm_add_epi16(sum, _mm_mulhi_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 4 * k)),
-                                             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(w + 8 * k))));
-  entry = w + 8 * taps;
-  sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
-  return _mm_srai_epi16(sum, 5);
+    sum = _mm_add_epi16(sum, _mm_mulhi_epi16(load128(p + 4 * k), load128(w + 4 * k)));
+  if (k < taps) sum = _mm_add_epi16(sum, _mm_mulhi_epi16(load64(p + 4 * k), load64(w + 4 * k)));
+  return sum;
 }
 
-// Drives a per-pixel horizontal filter four pixels at a time. `filter`
-// returns one pixel's four shifted lanes in the low 64 bits and advances the
-// entry pointer.
+// Two pixels' partial sums folded into one register [first, second],
+// shifted by 5.
+inline __m128i foldPair(__m128i a, __m128i b) {
+  return _mm_srai_epi16(_mm_add_epi16(_mm_unpacklo_epi64(a, b), _mm_unpackhi_epi64(a, b)), 5);
+}
+
+// `count` pixels of one tap count, four at a time. `filter(p, w)` gives one
+// pixel's partial sums.
 template <DestinationLayout L, typename Filter>
-inline void horizontalRow(const int16_t* row, const uint8_t* entries, int32_t count, uint8_t* out,
-                          Filter filter) {
-  const uint8_t* entry = entries;
+inline void horizontalPixels(const int16_t* row, const int32_t* offsets, const int16_t* weights,
+                             int32_t taps, int32_t count, uint8_t* out, Filter filter) {
+  const ptrdiff_t stride = 4 * static_cast<ptrdiff_t>(taps);
   int32_t i = 0;
   for (; i + 4 <= count; i += 4) {
-    const __m128i r0 = filter(row, entry);
-    const __m128i r1 = filter(row, entry);
-    const __m128i r2 = filter(row, entry);
-    const __m128i r3 = filter(row, entry);
-    const __m128i packed =
-        packFourPixels<L>(_mm_unpacklo_epi64(r0, r1), _mm_unpacklo_epi64(r2, r3));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), packed);
+    const int16_t* w = weights + stride * i;
+    const __m128i s0 = filter(row + offsets[i], w);
+    const __m128i s1 = filter(row + offsets[i + 1], w + stride);
+    const __m128i s2 = filter(row + offsets[i + 2], w + 2 * stride);
+    const __m128i s3 = filter(row + offsets[i + 3], w + 3 * stride);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i),
+                     packFourPixels<L>(foldPair(s0, s1), foldPair(s2, s3)));
   }
   if (i < count) {
-    __m128i r[4] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(),
+    __m128i s[4] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(),
                     _mm_setzero_si128()};
-    const int32_t rest = count - i;
-    for (int32_t j = 0; j < rest; ++j) r[j] = filter(row, entry);
+    for (int32_t j = 0; i + j < count; ++j) s[j] = filter(row + offsets[i + j], weights + stride * (i + j));
     alignas(16) uint8_t tail[16];
-    _mm_store_si128(
-        reinterpret_cast<__m128i*>(tail),
-        packFourPixels<L>(_mm_unpacklo_epi64(r[0], r[1]), _mm_unpacklo_epi64(r[2], r[3])));
-    std::memcpy(out + 4 * i, tail, static_cast<size_t>(rest) * 4);
+    _mm_store_si128(reinterpret_cast<__m128i*>(tail),
+                    packFourPixels<L>(foldPair(s[0], s[1]), foldPair(s[2], s[3])));
+    std::memcpy(out + 4 * i, tail, static_cast<size_t>(count - i) * 4);
   }
+}
+
+// The tap counts of a table repeat, so each common count gets loops the
+// compiler unrolls; one jump per run of pixels picks them.
+template <DestinationLayout L>
+inline void horizontalRun(const int16_t* row, const int32_t* offsets, const int16_t* weights,
+                          int32_t taps, int32_t count, uint8_t* out) {
+  switch (taps) {
+#define OM_TAP_COUNT(n)                                                                          \
+  case n:                                                                                        \
+    horizontalPixels<L>(row, offsets, weights, taps, count, out,                                 \
+                        [](const int16_t* p, const int16_t* w) { return filterTaps<n>(p, w); }); \
+    return;
+    OM_TAP_COUNT(1) OM_TAP_COUNT(2) OM_TAP_COUNT(3) OM_TAP_COUNT(4) OM_TAP_COUNT(5)
+    OM_TAP_COUNT(6) OM_TAP_COUNT(7) OM_TAP_COUNT(8) OM_TAP_COUNT(9) OM_TAP_COUNT(10)
+    OM_TAP_COUNT(11) OM_TAP_COUNT(12) OM_TAP_COUNT(13) OM_TAP_COUNT(14) OM_TAP_COUNT(15)
+    OM_TAP_COUNT(16) OM_TAP_COUNT(17) OM_TAP_COUNT(18) OM_TAP_COUNT(19) OM_TAP_COUNT(20)
+    OM_TAP_COUNT(21) OM_TAP_COUNT(22) OM_TAP_COUNT(23) OM_TAP_COUNT(24)
+#undef OM_TAP_COUNT
+    default:
+      horizontalPixels<L>(row, offsets, weights, taps, count, out,
+                          [taps](const int16_t* p, const int16_t* w) {
+                            return filterTapsAnyCount(p, w, taps);
+                          });
+  }
+}
+
+inline void horizontalAnyLayout(const int16_t* row, const int32_t* offsets, const int16_t* weights,
+                                int32_t taps, int32_t count, uint8_t* out, DestinationLayout layout) {
+  if (layout == DestinationLayout::Bgra32BottomUp)
+    horizontalRun<DestinationLayout::Bgra32BottomUp>(row, offsets, weights, taps, count, out);
+  else
+    horizontalRun<DestinationLayout::Ycc32TopDown>(row, offsets, weights, taps, count, out);
 }
 
 }  // namespace

@@ -191,8 +191,9 @@ class ResampleAllocFailure : public testing::TestWithParam<int> {
   void TearDown() override { armAllocFailure(0); }
 };
 
-// Allocation order on a fresh cache: row buffer, vertical table, horizontal
-// table. Whichever fails, nothing is written and a later call recovers.
+// Allocation order on a fresh cache: vertical table, horizontal table, then
+// the blocks the pixel passes read it through. Whichever fails, nothing is
+// written and a later call recovers.
 TEST_P(ResampleAllocFailure, DrawsNothingAndRecovers) {
   Picture p(12, 9);
   uint32_t v = 3;

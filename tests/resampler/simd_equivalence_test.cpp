@@ -103,71 +103,71 @@ TEST(ResamplerSimd, MatchesScalarOnRandomGeometry) {
   }
 }
 
-// The kernels alone with arbitrary int16 weights, beyond anything a table
-// produces, so every product and every 16-bit wrap is covered. Buffers are
-// sized exactly, so a sanitizer build also catches reads past a row.
+// The kernels alone with arbitrary int16 values and weights, beyond anything
+// a table produces, so every product and every 16-bit wrap is covered.
+// Outputs are fenced; inputs sized exactly, so a sanitizer build also
+// catches reads past them.
 TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
   const std::vector<SimdLevel> levels = vectorLevels();
   if (levels.empty()) GTEST_SKIP() << "no SIMD path on this processor";
   std::mt19937 rng = test::seededRng(0x5eed);
   const ResamplerKernels& reference = resamplerKernelsFor(SimdLevel::Scalar);
+  auto randomValues = [&](size_t n) {
+    std::vector<int16_t> v(n);
+    for (int16_t& x : v) x = static_cast<int16_t>(rng());
+    return v;
+  };
   for (int iteration = 0; iteration < 400; ++iteration) {
     const int32_t width = uniform(rng, 1, 70);
-    const int32_t taps = uniform(rng, 0, 40);
-    const int32_t rows = std::max(taps, 1);
+    SCOPED_TRACE(testing::Message() << "iteration " << iteration << " width " << width);
+
+    // Conversion of one source row, keyed or not.
     const bool keyed = uniform(rng, 0, 1) != 0;
     const uint32_t keyPixel = static_cast<uint32_t>(rng()) & 0x00FFFFFFu;
-    std::vector<uint32_t> source = randomPicture(rng, width, rows, keyPixel);
-    std::vector<int16_t> weights(static_cast<size_t>(rows) * 4);
-    for (size_t k = 0; k < weights.size(); k += 4) {
-      const int16_t w = static_cast<int16_t>(rng());
-      for (size_t lane = 0; lane < 4; ++lane) weights[k + lane] = w;
-    }
-    // Vertical: rows run bottom-up in memory, like a picture.
-    const uint8_t* first =
-        reinterpret_cast<const uint8_t*>(source.data()) + static_cast<size_t>(rows - 1) * width * 4;
-    const ptrdiff_t step = -4 * static_cast<ptrdiff_t>(width);
-    // The row buffer: four int16 values a column.
-    FencedBytes expected(static_cast<size_t>(width) * 8);
-    reference.vertical(first, step, reinterpret_cast<const uint8_t*>(weights.data()), taps, width,
-                       reinterpret_cast<int16_t*>(expected.data()), keyed, keyPixel);
+    const std::vector<uint32_t> source = randomPicture(rng, width, 1, keyPixel);
+    FencedBytes converted(static_cast<size_t>(width) * 8);
+    reference.convert(reinterpret_cast<const uint8_t*>(source.data()), width,
+                      reinterpret_cast<int16_t*>(converted.data()), keyed, keyPixel);
 
-    // Horizontal: random entries over the same row.
+    // The vertical pass over random source rows, keyed like the conversion.
+    const int32_t taps = uniform(rng, 0, 40);
+    std::vector<std::vector<uint32_t>> sourceRows;
+    std::vector<const uint8_t*> rows;
+    for (int32_t k = 0; k < taps; ++k) sourceRows.push_back(randomPicture(rng, width, 1, keyPixel));
+    for (const auto& r : sourceRows) rows.push_back(reinterpret_cast<const uint8_t*>(r.data()));
+    std::vector<int16_t> weights = randomValues(static_cast<size_t>(taps) * 4 + 4);
+    FencedBytes summed(static_cast<size_t>(width) * 8);
+    reference.vertical(rows.data(), weights.data(), taps, width,
+                       reinterpret_cast<int16_t*>(summed.data()), keyed, keyPixel);
+
+    // The horizontal pass: a run of pixels with one tap count over a row.
+    const int32_t runTaps = uniform(rng, 0, width);
     const int32_t count = uniform(rng, 1, 40);
-    std::vector<uint8_t> entries;
-    for (int32_t i = 0; i < count; ++i) {
-      const int32_t n = uniform(rng, 0, width);
-      const int32_t offset = 4 * uniform(rng, 0, width - n);
-      const size_t at = entries.size();
-      entries.resize(at + 8 + 8 * static_cast<size_t>(n));
-      std::memcpy(&entries[at], &offset, 4);
-      std::memcpy(&entries[at + 4], &n, 4);
-      for (int32_t k = 0; k < n; ++k) {
-        const int16_t w = static_cast<int16_t>(rng());
-        for (int lane = 0; lane < 4; ++lane)
-          std::memcpy(&entries[at + 8 + 8 * k + 2 * lane], &w, 2);
-      }
-    }
+    std::vector<int32_t> offsets(static_cast<size_t>(count));
+    for (int32_t& o : offsets) o = 4 * uniform(rng, 0, width - runTaps);
+    const std::vector<int16_t> runWeights = randomValues(static_cast<size_t>(count) * runTaps * 4);
+    const std::vector<int16_t> row = randomValues(static_cast<size_t>(width) * 4);
     const DestinationLayout layout =
         uniform(rng, 0, 1) ? DestinationLayout::Ycc32TopDown : DestinationLayout::Bgra32BottomUp;
-    // A row as the vertical pass leaves it: channels times 128.
-    std::vector<int16_t> row(static_cast<size_t>(width) * 4);
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(source.data());
-    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<int16_t>(bytes[i] * 128);
-    FencedBytes expectedRow(static_cast<size_t>(count) * 4);
-    reference.horizontal(row.data(), entries.data(), count, expectedRow.data(), layout);
+    FencedBytes stored(static_cast<size_t>(count) * 4);
+    reference.horizontal(row.data(), offsets.data(), runWeights.data(), runTaps, count,
+                         stored.data(), layout);
 
     for (SimdLevel level : levels) {
-      SCOPED_TRACE(testing::Message() << simdLevelName(level) << " iteration " << iteration
-                                      << " width " << width << " taps " << taps);
+      SCOPED_TRACE(simdLevelName(level));
       const ResamplerKernels& k = resamplerKernelsFor(level);
-      FencedBytes got(expected.size());
-      k.vertical(first, step, reinterpret_cast<const uint8_t*>(weights.data()), taps, width,
-                 reinterpret_cast<int16_t*>(got.data()), keyed, keyPixel);
-      ASSERT_TRUE(sameBytes(got, expected));
-      FencedBytes gotRow(expectedRow.size());
-      k.horizontal(row.data(), entries.data(), count, gotRow.data(), layout);
-      ASSERT_TRUE(sameBytes(gotRow, expectedRow));
+      FencedBytes gotConverted(converted.size());
+      k.convert(reinterpret_cast<const uint8_t*>(source.data()), width,
+                reinterpret_cast<int16_t*>(gotConverted.data()), keyed, keyPixel);
+      ASSERT_TRUE(sameBytes(gotConverted, converted));
+      FencedBytes gotSummed(summed.size());
+      k.vertical(rows.data(), weights.data(), taps, width,
+                 reinterpret_cast<int16_t*>(gotSummed.data()), keyed, keyPixel);
+      ASSERT_TRUE(sameBytes(gotSummed, summed)) << "taps " << taps;
+      FencedBytes gotStored(stored.size());
+      k.horizontal(row.data(), offsets.data(), runWeights.data(), runTaps, count, gotStored.data(),
+                   layout);
+      ASSERT_TRUE(sameBytes(gotStored, stored)) << "run of " << runTaps << " taps";
     }
   }
 }
@@ -179,14 +179,10 @@ TEST(ResamplerSimd, ColourConversionMatchesScalarForEveryColour) {
   if (levels.empty()) GTEST_SKIP() << "no SIMD path on this processor";
   const int32_t width = 4096;
   std::vector<int16_t> row(static_cast<size_t>(width) * 4);
-  std::vector<uint8_t> entries(static_cast<size_t>(width) * 16);
-  for (int32_t i = 0; i < width; ++i) {
-    const int32_t offset = 4 * i, n = 1;
-    const int16_t w = 16384;
-    std::memcpy(&entries[16 * i], &offset, 4);
-    std::memcpy(&entries[16 * i + 4], &n, 4);
-    for (int lane = 0; lane < 4; ++lane) std::memcpy(&entries[16 * i + 8 + 2 * lane], &w, 2);
-  }
+  // Every pixel its own single tap of 16384.
+  std::vector<int32_t> offsets(static_cast<size_t>(width));
+  for (int32_t i = 0; i < width; ++i) offsets[static_cast<size_t>(i)] = 4 * i;
+  const std::vector<int16_t> weights(static_cast<size_t>(width) * 4, 16384);
   std::vector<uint8_t> expected(row.size()), got(row.size());  // 4 bytes a pixel
   for (uint32_t base = 0; base < (1u << 24); base += 7 * width) {
     for (int32_t i = 0; i < width; ++i) {
@@ -195,11 +191,12 @@ TEST(ResamplerSimd, ColourConversionMatchesScalarForEveryColour) {
                                static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c * 7)};
       for (int ch = 0; ch < 4; ++ch) row[4 * i + ch] = static_cast<int16_t>(bgra[ch] * 128);
     }
-    resamplerKernelsFor(SimdLevel::Scalar).horizontal(row.data(), entries.data(), width, expected.data(),
-                                       DestinationLayout::Ycc32TopDown);
+    resamplerKernelsFor(SimdLevel::Scalar)
+        .horizontal(row.data(), offsets.data(), weights.data(), 1, width, expected.data(),
+                    DestinationLayout::Ycc32TopDown);
     for (SimdLevel level : levels) {
-      resamplerKernelsFor(level).horizontal(row.data(), entries.data(), width, got.data(),
-                                         DestinationLayout::Ycc32TopDown);
+      resamplerKernelsFor(level).horizontal(row.data(), offsets.data(), weights.data(), 1, width,
+                                            got.data(), DestinationLayout::Ycc32TopDown);
       ASSERT_EQ(got, expected) << simdLevelName(level) << " from colour " << base;
     }
   }

@@ -44,11 +44,21 @@ endfunction()
 function(om_module_exports target)
   if(WIN32)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugin/win32/Ostrane_Marquel.def)
-    # Dialog templates, icons and bitmaps live in the plug-in's own module.
+    # Dialog templates, icons and bitmaps live in the plug-in's own module,
+    # beside its version resource.
+    enable_language(RC)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugin/win32/version.rc)
     set(rc ${PROJECT_SOURCE_DIR}/dialog/resources/ostrane_marquel.rc)
     if(EXISTS ${rc})
-      enable_language(RC)
       target_sources(${target} PRIVATE ${rc})
+    endif()
+    # A Release DLL ships stripped (the static runtimes bring DWARF of their
+    # own); the symbols stay beside it in <dll>.debug for crash addresses.
+    if(CMAKE_BUILD_TYPE STREQUAL "Release")
+      add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+        COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:${target}>
+        VERBATIM)
     endif()
   else()
     target_link_options(${target} PRIVATE

@@ -46,7 +46,16 @@ function(om_module_exports target)
     target_sources(${target} PRIVATE
       ${PROJECT_SOURCE_DIR}/plugin/win32/dll_main.cpp
       ${PROJECT_SOURCE_DIR}/plugin/win32/Ostrane_Marquel.def
+      ${PROJECT_SOURCE_DIR}/plugin/win32/version.rc
       ${PROJECT_SOURCE_DIR}/dialog/resources/ostrane_marquel.rc)
+    # A Release DLL ships stripped (the static runtimes bring DWARF of their
+    # own); the symbols stay beside it in <dll>.debug for crash addresses.
+    if(CMAKE_BUILD_TYPE STREQUAL "Release")
+      add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+        COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:${target}>
+        VERBATIM)
+    endif()
   else()
     target_link_options(${target} PRIVATE
       -Wl,--version-script=${PROJECT_SOURCE_DIR}/plugin/posix/exports.map)

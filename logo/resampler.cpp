@@ -261,26 +261,33 @@ bool BuildFilterTable(int32_t sourceSize, int32_t destinationSize, int32_t first
     // Left end of the filter's reach; source pixel k spans k .. k + 1.
     const double m = i * a / b + 0.5 * a / b - support;
     const double u = std::floor(m) - m - support + 0.5;
-    int64_t offset = 0;
-    if (m >= 0) offset = static_cast<int64_t>(m) * step;
+    const int64_t firstPixel = m >= 0 ? static_cast<int64_t>(m) : 0;
+    const int64_t offset = firstPixel * step;
     if (offset > INT32_MAX || offset < INT32_MIN) return false;
     const int32_t offset32 = static_cast<int32_t>(offset);
 
     // Only taps inside the picture count; the kept ones are renormalised.
-    double sum = 0;
-    int32_t used = 0;
+    // They are found once: on the x87 unit at 64-bit precision, m compared
+    // twice can differ between a register and a spilled copy, and a tap
+    // count that disagrees with the weights written misplaces every later
+    // entry. For the same reason the taps are held inside the picture.
+    int32_t firstTap = tapBudget, endTap = 0;
     for (int32_t j = 0; j < tapBudget; ++j) {
       if (m + j < 0 || m + j >= a) continue;
-      sum += LanczosWeight((j + u) * scale);
-      ++used;
+      if (firstTap == tapBudget) firstTap = j;
+      endTap = j + 1;
     }
+    if (endTap > firstTap && firstPixel + (endTap - firstTap) > sourceSize)
+      endTap = firstTap + static_cast<int32_t>(sourceSize > firstPixel ? sourceSize - firstPixel : 0);
+    const int32_t used = endTap > firstTap ? endTap - firstTap : 0;
+    double sum = 0;
+    for (int32_t j = firstTap; j < endTap; ++j) sum += LanczosWeight((j + u) * scale);
     if (used == 0 || sum == 0) sum = 1;
 
     std::memcpy(out, &offset32, 4);
     std::memcpy(out + 4, &used, 4);
     int16_t* weights = reinterpret_cast<int16_t*>(out + 8);
-    for (int32_t j = 0; j < tapBudget; ++j) {
-      if (m + j < 0 || m + j >= a) continue;
+    for (int32_t j = firstTap; j < endTap; ++j) {
       const double w = LanczosWeight((j + u) * scale);
       const int16_t q = lowSixteenBits(w / sum * 16384 + 0.5);
       for (int lane = 0; lane < 4; ++lane) *weights++ = q;

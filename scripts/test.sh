@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Passes every test: the native suite (warnings as errors), the same suite
 # under ASan/UBSan and under TSan, a short run of every fuzzer, and the
-# Windows builds with their suite under Wine. Installs what it needs.
-# Ends with one line "N passed, N failed".
+# Windows builds with their suites under Wine: the x86-64 build under 64-bit
+# Wine, and the shipping i686 build under 32-bit Wine when this machine runs
+# 32-bit code (else those suites count as skipped). Installs what it needs.
+# Ends with one line "tests: N passed, N failed, N skipped".
 #   FUZZ_SECONDS=20  seconds per fuzz target
 #   SKIP_WINDOWS=1   native only
+#   OM_JOBS=N        parallel build and test jobs (default: the processors)
 set -uo pipefail
 cd "$(dirname "$0")/.."
-jobs=$(nproc)
+jobs=${OM_JOBS:-$(nproc)}
+export OM_JOBS=$jobs
 total_passed=0
 total_failed=0
+total_skipped=0
 log_dir=build/test-logs
 mkdir -p "$log_dir"
 
@@ -19,10 +24,12 @@ else
   scripts/install-deps.sh windows
 fi
 
-count() {  # name passed failed
-  echo "== $1: $2 passed, $3 failed"
+count() {  # name passed failed [skipped]
+  local skipped=${4:-0}
+  echo "== $1: $2 passed, $3 failed$( ((skipped)) && echo ", $skipped skipped")"
   total_passed=$((total_passed + $2))
   total_failed=$((total_failed + $3))
+  total_skipped=$((total_skipped + skipped))
 }
 
 ctest_suite() {  # preset
@@ -41,11 +48,13 @@ ctest_suite() {  # preset
     count "$preset" 0 1
     return
   fi
-  local failed all
+  local failed all skipped
   failed=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$summary")
   all=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$summary")
+  # ctest counts a skipped test as passed and lists it as "(Skipped)".
+  skipped=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "$log")
   ((failed > 0)) && sed -n '/The following tests FAILED/,$p' "$log"
-  count "$preset" $((all - failed)) "$failed"
+  count "$preset" $((all - failed - skipped)) "$failed" "$skipped"
 }
 
 fuzz_suite() {
@@ -83,10 +92,11 @@ ctest_suite asan
 ctest_suite tsan
 fuzz_suite
 
-# A suite script that ends with a line "<name>: N passed, N failed".
-script_suite() {  # name script
-  local name=$1 log="$log_dir/$1.log" line p f
-  "$2" >"$log" 2>&1
+# A suite script that ends with a line "<name>: N passed, N failed", maybe
+# followed by "(N skipped)".
+script_suite() {  # name script [arguments]
+  local name=$1 log="$log_dir/$1.log" line p f s
+  "${@:2}" >"$log" 2>&1
   local code=$?
   line=$(grep -E '^[A-Za-z-]+: [0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
   if [[ -z "$line" ]]; then
@@ -96,11 +106,12 @@ script_suite() {  # name script
   fi
   p=$(sed -E 's/^[A-Za-z-]+: ([0-9]+) passed, ([0-9]+) failed.*/\1/' <<<"$line")
   f=$(sed -E 's/^[A-Za-z-]+: ([0-9]+) passed, ([0-9]+) failed.*/\2/' <<<"$line")
+  s=$(sed -nE 's/.*\(([0-9]+) skipped\).*/\1/p' <<<"$line")
   if ((f > 0 || code != 0)); then
     tail -60 "$log"
     ((f == 0)) && f=1
   fi
-  count "$name" "$p" "$f"
+  count "$name" "$p" "$f" "${s:-0}"
 }
 
 if [[ "${SKIP_WINDOWS:-0}" != 1 ]]; then
@@ -110,11 +121,27 @@ if [[ "${SKIP_WINDOWS:-0}" != 1 ]]; then
     script_suite dll-check scripts/wine/check-dll.sh
     script_suite wine scripts/wine/run-wine-tests.sh
     script_suite wine-gui scripts/wine/run-gui-tests.sh
+    # The shipping build, as 32-bit code, when this machine can run it.
+    scripts/wine/probe-32bit.sh >"$log_dir/probe-32bit.log" 2>&1
+    case $? in
+      0)
+        script_suite wine-i686 scripts/wine/run-wine-tests.sh --arch i686
+        script_suite wine-gui-i686 scripts/wine/run-gui-tests.sh --arch i686
+        ;;
+      3)
+        echo "== wine-i686, wine-gui-i686: skipped: this machine cannot execute 32-bit code"
+        total_skipped=$((total_skipped + 2))
+        ;;
+      *)
+        cat "$log_dir/probe-32bit.log"
+        count "probe-32bit" 0 1
+        ;;
+    esac
   else
     tail -40 "$log_dir/windows-build.log"
     count "windows build" 0 1
   fi
 fi
 
-echo "tests: $total_passed passed, $total_failed failed"
+echo "tests: $total_passed passed, $total_failed failed, $total_skipped skipped"
 ((total_failed == 0))

@@ -13,6 +13,12 @@ set(CMAKE_FIND_ROOT_PATH /usr/${OM_MINGW_TRIPLE})
 set(CMAKE_C_FLAGS_INIT "-march=i686 -mtune=generic")
 set(CMAKE_CXX_FLAGS_INIT "-march=i686 -mtune=generic")
 
+# Test programs run through Wine's 32-bit loader (Debian package wine32:i386).
+find_program(OM_WINE32 NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+if(OM_WINE32)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${OM_WINE32})
+endif()
+
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

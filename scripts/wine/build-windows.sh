@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Windows plug-in with MinGW-w64:
-#   build/mingw-i686  the shipping 32-bit Ostrane_Marquel.dll
-#   build/mingw-x64   the 64-bit DLL and the test programs run under Wine
+# Builds the Windows plug-in with MinGW-w64, each with its test programs and
+# om_host.exe:
+#   build/mingw-i686  the shipping 32-bit Ostrane_Marquel.dll (Release,
+#                     stripped; symbols in Ostrane_Marquel.dll.debug)
+#   build/mingw-x64   the same sources as 64-bit code
 #   build/win         native om_frame_check, the reference run-wine-tests.sh
 #                     compares the Windows output with
 #

@@ -4,29 +4,40 @@
 # om_host.exe was built, the live host window with its video thread.
 # Builds nothing: run scripts/wine/build-windows.sh first.
 #
-#   scripts/wine/run-gui-tests.sh [--docs]
+#   scripts/wine/run-gui-tests.sh [--arch x64|i686] [--docs]
 #
+# --arch  x64 (the default) or i686, the shipping build under the 32-bit
+#         loader in a win32 prefix (see arch.sh).
 # --docs  also copies the screenshots into docs/ (settings-dialog.png,
 #         host-window.png).
-# Needs the Debian packages wine64, xvfb, xauth, fonts-wine and imagemagick.
-# Screenshots and logs stay in $OM_GUI_LOGS (default build/gui-logs). Ends
-# with "run-gui-tests: N passed, N failed" and a nonzero status on failure;
+# Needs the Debian packages wine64 (wine32:i386 for i686), xvfb, xauth,
+# fonts-wine and imagemagick. Screenshots and logs stay in $OM_GUI_LOGS
+# (default build/gui-logs, build/gui-logs-i686). Ends with
+# "run-gui-tests: N passed, N failed" and a nonzero status on failure;
 # exit status 2 when a tool or the build is missing.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${OM_WINE_BUILD:-$root/build/mingw-x64}
-logs=${OM_GUI_LOGS:-$root/build/gui-logs}
+arch=x64
 docs=0
-[[ ${1:-} == --docs ]] && docs=1
+while [[ $# -gt 0 ]]; do
+  case $1 in
+    --arch) arch=${2:-}; shift 2 ;;
+    --docs) docs=1; shift ;;
+    *) echo "usage: $0 [--arch x64|i686] [--docs]" >&2; exit 2 ;;
+  esac
+done
+# shellcheck source=arch.sh
+source "$root/scripts/wine/arch.sh"
+om_wine_arch "$arch" || exit 2
+build=$om_build wine=$om_wine wineserver=$om_wineserver
+default_logs=$root/build/gui-logs
+[[ $arch == x64 ]] || default_logs+=-$arch
+logs=${OM_GUI_LOGS:-$default_logs}
 
-wine=/usr/lib/wine/wine64
-[[ -x $wine ]] || wine=$(command -v wine64 || true)
-wineserver=/usr/lib/wine/wineserver
-[[ -x $wineserver ]] || wineserver=$(command -v wineserver || true)
-for tool in "$wine" "$wineserver" "$(command -v Xvfb)" "$(command -v convert)"; do
+for tool in "$(command -v Xvfb)" "$(command -v convert)"; do
   if [[ -z $tool ]]; then
-    echo "run-gui-tests: needs wine64, xvfb and imagemagick (Debian packages)" >&2
+    echo "run-gui-tests: needs xvfb and imagemagick (Debian packages)" >&2
     exit 2
   fi
 done
@@ -42,7 +53,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/om-gui.XXXXXX")
 rm -rf "$logs"
 mkdir -p "$logs"
 xvfb_pid=
-export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
   "$wineserver" -k 2>/dev/null
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
@@ -64,7 +75,7 @@ for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1
 passed=0
 failed=0
 
-echo "== making the Wine prefix"
+echo "== making the Wine prefix ($WINEARCH)"
 start=$SECONDS
 if ! timeout 300 "$wine" wineboot -i >"$logs/wineboot.log" 2>&1; then
   echo "run-gui-tests: wineboot failed, see $logs/wineboot.log" >&2

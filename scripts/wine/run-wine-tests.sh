@@ -1,33 +1,44 @@
 #!/usr/bin/env bash
-# Runs the cross-built Windows tests under Wine (64-bit loader). Builds
-# nothing: run scripts/wine/build-windows.sh first.
+# Runs the cross-built Windows tests under Wine. Builds nothing: run
+# scripts/wine/build-windows.sh first.
 #
-#   scripts/wine/run-wine-tests.sh
+#   scripts/wine/run-wine-tests.sh [--arch x64|i686]
+#
+# x64 (the default) runs build/mingw-x64 under the 64-bit loader in a win64
+# prefix; i686 runs build/mingw-i686, the shipping build, under the 32-bit
+# loader in a win32 prefix (see arch.sh).
 #
 # One throw-away Wine prefix is made per run and hard-link copied for each
 # group, so every group starts from a clean registry:
-#   suite       every build/mingw-x64/tests/*_tests.exe
+#   suite       every <build>/tests/*_tests.exe
 #   no-gdiplus  the bitmap fallback with gdiplus.dll really missing
 #   cp1251      code-page tests with the Russian system code page
+#   abi         (i686) host_abi_tests: the 32-bit host's calls, at the
+#               default and the SSE2 kernels; Wine's null display driver
+#               gives it the settings dialog without an X server
 #   frames      om_frame_check under Wine (default, SSE2 and scalar kernels)
 #               compared byte for byte with the native build's output
-# Ends with "N passed, N failed" (tests and comparisons) and a nonzero exit
-# status on any failure. Logs stay in $OM_WINE_LOGS (default build/wine-logs).
+# Ends with "N passed, N failed (N skipped)" (tests and comparisons) and a
+# nonzero exit status on any failure. Logs stay in $OM_WINE_LOGS (default
+# build/wine-logs, build/wine-logs-i686).
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${OM_WINE_BUILD:-$root/build/mingw-x64}
+arch=x64
+while [[ $# -gt 0 ]]; do
+  case $1 in
+    --arch) arch=${2:-}; shift 2 ;;
+    *) echo "usage: $0 [--arch x64|i686]" >&2; exit 2 ;;
+  esac
+done
+# shellcheck source=arch.sh
+source "$root/scripts/wine/arch.sh"
+om_wine_arch "$arch" || exit 2
+build=$om_build wine=$om_wine wineserver=$om_wineserver
 native=${OM_NATIVE_BUILD:-$root/build/win}
-logs=${OM_WINE_LOGS:-$root/build/wine-logs}
-
-wine=/usr/lib/wine/wine64
-[[ -x $wine ]] || wine=$(command -v wine64 || true)
-wineserver=/usr/lib/wine/wineserver
-[[ -x $wineserver ]] || wineserver=$(command -v wineserver || true)
-if [[ -z $wine || -z $wineserver ]]; then
-  echo "run-wine-tests: wine64 not found (Debian package wine64)" >&2
-  exit 2
-fi
+default_logs=$root/build/wine-logs
+[[ $arch == x64 ]] || default_logs+=-$arch
+logs=${OM_WINE_LOGS:-$default_logs}
 shopt -s nullglob
 suites=("$build"/tests/*_tests.exe)
 if [[ ${#suites[@]} -eq 0 ]]; then
@@ -45,14 +56,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-export WINEARCH=win64 WINEDEBUG=-all
+export WINEDEBUG=-all
 base_overrides="mscoree,mshtml="
 
 passed=0
 failed=0
 skipped=0
 
-echo "== making the Wine prefix"
+echo "== making the Wine prefix ($WINEARCH)"
 start=$SECONDS
 if ! WINEPREFIX=$work/template WINEDLLOVERRIDES=$base_overrides "$wine" wineboot -i >"$logs/wineboot.log" 2>&1; then
   echo "run-wine-tests: wineboot failed, see $logs/wineboot.log" >&2
@@ -132,6 +143,27 @@ if [[ -f $win32 ]]; then
   else
     skipped=$((skipped + 1))
     echo "   skipped: no ru_RU.UTF-8 locale (as root: localedef -i ru_RU -f UTF-8 ru_RU.UTF-8)"
+  fi
+fi
+
+abi=$build/tests/win32/i686/host_abi_tests.exe
+if [[ $arch == i686 ]]; then
+  echo "== abi (the 32-bit host's records and calls)"
+  if [[ ! -f $abi ]]; then
+    echo "   missing $abi; run scripts/wine/build-windows.sh"
+    failed=$((failed + 1))
+  else
+    prefix=$(new_prefix abi)
+    WINEPREFIX=$prefix "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$logs/wineboot.log" 2>&1
+    WINEPREFIX=$prefix "$wineserver" -w
+    # The program and the DLL in a host folder of their own: the settings
+    # file goes beside them.
+    abihost=$work/abihost
+    mkdir -p "$abihost"
+    cp "$abi" "$build/Ostrane_Marquel.dll" "$abihost/"
+    run_gtest host_abi_tests "$prefix" "$abihost/host_abi_tests.exe"
+    run_gtest host_abi_tests-sse2 "$prefix" "$abihost/host_abi_tests.exe" OSTRANE_MARQUEL_SIMD=sse2
+    end_prefix "$prefix"
   fi
 fi
 

@@ -123,6 +123,41 @@ TEST(FilterTable, PartialRangeMatchesTheFullTable) {
   }
 }
 
+// A host's thread may run the x87 unit at 64-bit precision (MinGW's runtime
+// starts it so). Each entry's tap count must still match the weights written
+// and keep the taps inside the picture, or the kernels read past both.
+TEST(FilterTable, EntriesStayInsideThePictureAtAnyFpuPrecision) {
+#if defined(__i386__)
+  struct ExtendedPrecision {
+    unsigned short saved = 0;
+    ExtendedPrecision() {
+      __asm__ __volatile__("fnstcw %0" : "=m"(saved));
+      const unsigned short extended = static_cast<unsigned short>(saved | 0x0300u);
+      __asm__ __volatile__("fldcw %0" : : "m"(extended));
+    }
+    ~ExtendedPrecision() { __asm__ __volatile__("fldcw %0" : : "m"(saved)); }
+  } precision;
+#endif
+  for (int32_t a = 1; a <= 12; ++a) {
+    for (int32_t b = 1; b <= 40; ++b) {
+      FilterTableCache table;
+      ASSERT_TRUE(BuildFilterTable(a, b, 0, b, 4, table));
+      const uint8_t* p = static_cast<const uint8_t*>(table.block.data());
+      const uint8_t* end = p + static_cast<size_t>(table.block.capacity()) * table.block.elementSize();
+      bool inside = true;
+      for (int32_t i = 0; i < b && inside; ++i) {
+        int32_t offset, taps;
+        std::memcpy(&offset, p, 4);
+        std::memcpy(&taps, p + 4, 4);
+        inside = offset >= 0 && offset % 4 == 0 && taps >= 0 && taps <= a && offset / 4 + taps <= a &&
+                 end - p >= 8 + 8 * static_cast<ptrdiff_t>(taps);
+        EXPECT_TRUE(inside) << a << " -> " << b << ", entry " << i << ": offset " << offset << ", " << taps << " taps";
+        p += 8 + 8 * static_cast<ptrdiff_t>(taps);
+      }
+    }
+  }
+}
+
 // The tap budget grows with the shrink factor; a block kept for its entry
 // count alone would be too small for the larger entries.
 TEST(FilterTable, BlockGrowsWithTheTapBudget) {

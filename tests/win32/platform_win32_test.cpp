@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <cpuid.h>
+#if defined(__x86_64__)
 #include <xmmintrin.h>
+#endif
 
 #include <string>
 #include <vector>
@@ -218,6 +220,40 @@ TEST(Win32EntryGuard, ResourceModuleIsOursInsideAndTheCallersAfter) {
 
 // A host that unmasks FP exceptions must not see our 0/0 trap, and gets its
 // own control state back.
+#if defined(__i386__)
+// General code on i686 does its double arithmetic on the x87 unit.
+unsigned short x87Control() {
+  unsigned short control = 0;
+  __asm__ __volatile__("fnstcw %0" : "=m"(control));
+  return control;
+}
+void setX87Control(unsigned short control) { __asm__ __volatile__("fldcw %0" : : "m"(control)); }
+unsigned short x87Status() {
+  unsigned short status = 0;
+  __asm__ __volatile__("fnstsw %0" : "=m"(status));
+  return status;
+}
+
+TEST(Win32EntryGuard, MasksFloatingPointExceptionsAndRestores) {
+  const unsigned short original = x87Control();
+  // Invalid and zero-divide unmasked, 64-bit precision.
+  const unsigned short hostile = static_cast<unsigned short>((original & ~0x033Fu) | 0x033Au);
+  setX87Control(hostile);
+  double quiet = 0;
+  {
+    EntryGuard guard;
+    EXPECT_EQ(x87Control() & 0x0F3Fu, 0x023Fu) << "53-bit precision, all masked";
+    volatile double zero = 0.0;
+    quiet = zero / zero;
+  }
+  const unsigned short after = x87Control();
+  const unsigned short pending = x87Status() & 0x3Fu;
+  setX87Control(original);
+  EXPECT_NE(quiet, quiet) << "NaN, no trap";
+  EXPECT_EQ(after, hostile) << "the caller's state";
+  EXPECT_EQ(pending, 0u) << "our sticky flags would trap in the caller";
+}
+#else
 TEST(Win32EntryGuard, MasksFloatingPointExceptionsAndRestores) {
   const unsigned original = _mm_getcsr();
   const unsigned hostile = (original & ~0x1F80u & ~0x3Fu) | 0x1800u;  // invalid and zero-divide unmasked
@@ -234,6 +270,7 @@ TEST(Win32EntryGuard, MasksFloatingPointExceptionsAndRestores) {
   EXPECT_NE(quiet, quiet) << "NaN, no trap";
   EXPECT_EQ(after, hostile) << "the caller's state, without our sticky flags";
 }
+#endif
 
 // The kernels are chosen by __builtin_cpu_supports, linked statically from
 // MinGW's libgcc: it must see what the processor and the system report.

@@ -96,10 +96,13 @@ int runDemo(HostOptions options) {
 #else
   const fs::path pluginsDir = outDir / "settings" / "Tulvane" / "Plugins";
 #endif
-  fs::create_directories(pluginsDir, ec);
-  if (ec) {
-    std::fprintf(stderr, "om_host: cannot create %s\n", pluginsDir.string().c_str());
-    return 1;
+  // On Windows the settings go elsewhere, so the output folder is made on its own.
+  for (const fs::path& dir : {outDir, pluginsDir}) {
+    fs::create_directories(dir, ec);
+    if (ec) {
+      std::fprintf(stderr, "om_host: cannot create %s\n", dir.string().c_str());
+      return 1;
+    }
   }
 
   std::string samples = options.samplesDir;

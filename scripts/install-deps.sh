@@ -7,7 +7,7 @@
 #   scripts/install-deps.sh all       everything
 set -euo pipefail
 
-native=(cmake g++ make pkg-config git libgtest-dev libbenchmark-dev
+native=(cmake g++ make pkg-config git python3 libgtest-dev libbenchmark-dev
         libpng-dev libjpeg62-turbo-dev libgif-dev clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64
          googletest wine64 wine32:i386 locales xvfb fonts-wine imagemagick xauth)

@@ -87,6 +87,14 @@ fuzz_suite() {
   count fuzz "$passed" "$failed"
 }
 
+# Folders depend downwards only.
+if python3 scripts/include-graph.py >"$log_dir/include-graph.log" 2>&1; then
+  count "include graph" 1 0
+else
+  cat "$log_dir/include-graph.log"
+  count "include graph" 0 1
+fi
+
 ctest_suite ci
 ctest_suite asan
 ctest_suite tsan
@@ -127,6 +135,15 @@ if [[ "${SKIP_WINDOWS:-0}" != 1 ]]; then
       0)
         script_suite wine-i686 scripts/wine/run-wine-tests.sh --arch i686
         script_suite wine-gui-i686 scripts/wine/run-gui-tests.sh --arch i686
+        # The 32-bit DLL and the 64-bit one give the same bytes to a hostile host.
+        if [[ -s build/gui-logs/fpu-scenario.txt ]] &&
+           cmp -s build/gui-logs/fpu-scenario.txt build/gui-logs-i686/fpu-scenario.txt; then
+          count "hostile-fpu i686 = x64" 1 0
+        else
+          echo "   x64:  $(cat build/gui-logs/fpu-scenario.txt 2>/dev/null)"
+          echo "   i686: $(cat build/gui-logs-i686/fpu-scenario.txt 2>/dev/null)"
+          count "hostile-fpu i686 = x64" 0 1
+        fi
         ;;
       3)
         echo "== wine-i686, wine-gui-i686: skipped: this machine cannot execute 32-bit code"

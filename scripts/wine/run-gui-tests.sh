@@ -115,6 +115,27 @@ if [[ -f $logs/settings-dialog.bmp ]]; then
   convert "$logs/settings-dialog.bmp" "$logs/settings-dialog.png" && rm -f "$logs/settings-dialog.bmp"
 fi
 
+# The same edits under a host that leaves the FPU hostile on both threads
+# (x87 at 24-bit precision rounding toward zero on i686, SSE flushing and
+# rounding toward zero, invalid and zero-divide unmasked) must give the
+# frames, hold steps and saved record of the well-behaved run above.
+echo "== hostile host FPU"
+plain=$(grep -a '^fpu-scenario:' "$log" | tr -d '\r' | tail -1)
+hlog=$logs/win32_gui_tests-hostile.log
+(cd "$hostdir" && OM_GUI_TESTS=1 OM_HOSTILE_FPU=1 \
+  timeout 240 "$wine" "$hostdir/win32_gui_tests.exe" --gtest_filter='*HostFpu*') >"$hlog" 2>&1
+code=$?
+hostile=$(grep -a '^fpu-scenario:' "$hlog" | tr -d '\r' | tail -1)
+if [[ $code -eq 0 && -n $plain && $plain == "$hostile" ]]; then
+  passed=$((passed + 1))
+  printf '   %-28s same frames, steps and record\n' hostile-fpu
+  echo "$plain" >"$logs/fpu-scenario.txt"
+else
+  failed=$((failed + 1))
+  printf '   %-28s FAILED (status %d), see %s\n' hostile-fpu "$code" "$hlog"
+  printf '     plain:   %s\n     hostile: %s\n' "${plain:-none}" "${hostile:-none}"
+fi
+
 if [[ -f $host_exe ]] && grep -aq -- '--window-test' "$host_exe"; then
   echo "== live host window"
   cp "$host_exe" "$hostdir/"

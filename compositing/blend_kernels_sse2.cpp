@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "compositing/blend_kernels.h"
+#include "compositing/blend_prefetch.h"
 
 namespace om {
 
@@ -119,6 +120,7 @@ void blendRowYuv422_sse2(uint8_t* frame, const uint8_t* overlay, int32_t pixels,
   }
   const __m128i o16 = _mm_set1_epi16(static_cast<int16_t>(opacity * 16));  // opacity 0..256
   for (; pixels >= 16; pixels -= 16, frame += 32, overlay += 64) {
+    prefetchAhead(frame, overlay, 1);
     blendPairs4(frame, overlay, o16);
     blendPairs4(frame + 16, overlay + 32, o16);
   }
@@ -135,6 +137,7 @@ void blendRowBgr24_sse2(uint8_t* frame, const uint8_t* overlay, int32_t pixels,
                         int32_t opacity) noexcept {
   const __m128i o16 = _mm_set1_epi16(static_cast<int16_t>(opacity * 16));  // opacity 0..256
   for (; pixels >= 8; pixels -= 8, frame += 24, overlay += 32) {
+    if ((pixels & 8) == 0) prefetchAhead(frame, overlay, 1);  // one line per two steps
     blendBgr4(frame, overlay, o16);
     blendBgr4(frame + 12, overlay + 16, o16);
   }

@@ -8,7 +8,10 @@
 
 namespace om {
 
-LogoImage::~LogoImage() { clear(); }
+LogoImage::~LogoImage() {
+  clear();
+  releaseSpares();
+}
 
 void LogoImage::releaseFrame(LogoFrame& frame) {
   if (frame.bitmap) destroyFrameBitmap(frame.bitmap);
@@ -22,6 +25,28 @@ void LogoImage::clear() {
   frames_.clear();
   budgetUsed_ = 0;
   currentFrame_ = 0;
+}
+
+bool LogoImage::takeSpareBitmap(LogoFrame& frame) {
+  for (size_t i = 0; i < spares_.size(); ++i) {
+    LogoFrame& spare = spares_[i];
+    if (spare.width != frame.width || spare.height != frame.height) continue;
+    frame.bitmap = spare.bitmap;
+    frame.pixels = spare.pixels;
+    // Fresh frames start transparent black, reused ones too.
+    std::memset(frame.pixels, 0, static_cast<size_t>(frame.width) * frame.height * 4);
+    spares_[i] = spares_.back();
+    spares_.pop_back();
+    return true;
+  }
+  // Another size: the old picture's blocks will not fit the new one's.
+  releaseSpares();
+  return false;
+}
+
+void LogoImage::releaseSpares() {
+  for (LogoFrame& frame : spares_) releaseFrame(frame);
+  spares_.clear();
 }
 
 namespace {
@@ -72,7 +97,7 @@ bool LogoImage::SetFrameSize(int32_t width, int32_t height) {
       // whatever the decoder checked beforehand.
       const bool fits = pictureFitsBudget(width, height, 1) &&
                         budgetUsed_ + frameBudgetBytes(width, height) <= kPictureMemoryBudget;
-      frame.bitmap = fits ? createFrameBitmap(frame.header, &frame.pixels) : nullptr;
+      if (fits && !takeSpareBitmap(frame)) frame.bitmap = createFrameBitmap(frame.header, &frame.pixels);
       if (!frame.bitmap) {
         frame.pixels = nullptr;
         frame.width = frame.height = 0;
@@ -138,7 +163,13 @@ static bool endsWithGif(const char* path) {
 
 bool LogoImage::LoadFromFile(const char* path) {
   CodecScope codec;
+  touch();
+  spares_.swap(frames_);
   clear();
+  struct SparesGone {
+    LogoImage& image;
+    ~SparesGone() { image.releaseSpares(); }
+  } sparesGone{*this};
   if (!path || !*path) return false;
   bool ok;
   if (codec.available()) {

@@ -81,9 +81,15 @@ class LogoImage {
  private:
   void releaseFrame(LogoFrame& frame);
   void touch();
+  // Reloading keeps the old frames' blocks while the new picture's frames
+  // have their size: reloading the same logo (a channel switch with common
+  // settings) then takes no memory from the system and frees none to it.
+  bool takeSpareBitmap(LogoFrame& frame);
+  void releaseSpares();
 
   int currentFrame_ = 0;
   std::vector<LogoFrame> frames_;
+  std::vector<LogoFrame> spares_;  // only during LoadFromFile
   uint64_t budgetUsed_ = 0;  // frameBudgetBytes of every frame holding a bitmap
   uint64_t generation_ = 0;
 };

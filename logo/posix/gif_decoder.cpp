@@ -195,10 +195,15 @@ int32_t drawImage(GifFileType* gif, const FrameControl& control, GifCanvas& canv
       ++rowsRead;
       const int64_t y = static_cast<int64_t>(d.Top) + r;
       if (y < clip.top || y >= clip.bottom) continue;
-      uint32_t* dst = canvas.row(static_cast<int32_t>(y));
-      for (int32_t x = clip.left; x < clip.right; ++x) {
-        const GifPixelType index = line[static_cast<size_t>(x - d.Left)];
-        if (index != control.transparent) dst[x] = palette[index];
+      uint32_t* dst = canvas.row(static_cast<int32_t>(y)) + clip.left;
+      const GifPixelType* src = line.data() + (clip.left - d.Left);
+      const int32_t n = clip.right - clip.left;
+      if (control.transparent == NO_TRANSPARENT_COLOR) {
+        for (int32_t i = 0; i < n; ++i) dst[i] = palette[src[i]];
+      } else {
+        // A select rather than a branch: transparent runs are unpredictable.
+        const int transparent = control.transparent;
+        for (int32_t i = 0; i < n; ++i) dst[i] = src[i] == transparent ? dst[i] : palette[src[i]];
       }
     }
   }

@@ -126,28 +126,80 @@ TableState ensureTable(FilterTableCache& table, int32_t sourceSize, int32_t dest
   return TableState::Failed;
 }
 
-// One destination row's vertical pass into `row`. Taps of weight 0 add
-// nothing and are left out; one tap of 16384 is the identity (the sum
-// floor(p * 128 * 16384 / 65536) shifted by 5 gives p back), a conversion.
-void verticalRow(const ResamplerKernels& kernels, ResamplerCache& cache, const uint8_t* entry,
-                 const uint8_t* sourceFirst, int32_t sourceRowStep, int32_t width, bool keyed,
-                 uint32_t keyPixel, int16_t* row) {
-  const uint8_t* first = sourceFirst + load32(entry);
+// Taps of weight 0 add nothing and are left out of the vertical pass; one
+// tap of 16384 is the identity (the sum floor(p * 128 * 16384 / 65536)
+// shifted by 5 gives p back), a conversion. Returns the taps kept; their
+// weights go to `weights`, their source rows (indices from the source
+// rectangle's top) to `sourceRows`.
+int32_t keptTaps(const uint8_t* entry, int32_t sourceRowStep, int16_t* weights,
+                 int32_t* sourceRows) {
+  const int32_t firstRow = load32(entry) / sourceRowStep;  // offsets are whole row steps
   const int32_t taps = load32(entry + 4);
   const uint8_t* w = entry + 8;
-  auto** rows = static_cast<const uint8_t**>(cache.tapRows.data());
-  auto* weights = static_cast<int16_t*>(cache.tapWeights.data());
   int32_t kept = 0;
   for (int32_t k = 0; k < taps; ++k) {
     if (weightOf(w, k) == 0) continue;
     std::memcpy(weights + 4 * kept, w + 8 * k, 8);
-    rows[kept++] = first + static_cast<ptrdiff_t>(k) * sourceRowStep;
+    sourceRows[kept++] = firstRow + k;
   }
-  if (kept == 1 && weights[0] == 16384)
-    kernels.convert(rows[0], width, row, keyed, keyPixel);
-  else
-    kernels.vertical(rows, weights, kept, width, row, keyed, keyPixel);
+  return kept;
 }
+
+bool isIdentity(int32_t kept, const int16_t* weights) { return kept == 1 && weights[0] == 16384; }
+
+// Converted source rows, each converted once per call: a destination row's
+// taps are consecutive rows, at most `slots` of them, so they never share a
+// slot.
+class ConvertedRows {
+ public:
+  ConvertedRows(const ResamplerKernels& kernels, ResamplerCache& cache, int32_t slots,
+                const uint8_t* sourceFirst, int32_t sourceRowStep, int32_t width, bool keyed,
+                uint32_t keyPixel)
+      : kernels_(kernels), slots_(slots), sourceFirst_(sourceFirst), sourceRowStep_(sourceRowStep),
+        width_(width), keyed_(keyed), keyPixel_(keyPixel) {
+    const int64_t values = static_cast<int64_t>(slots) * width * 4;
+    if (slots > kMostSlots || values * 2 > kConvertedRowsBudgetBytes) return;
+    rows_ = cache.convertedRows.reserveOf<int16_t>(static_cast<int32_t>(values), 30, 100);
+    held_ = cache.convertedSlots.reserveOf<int32_t>(slots, 30, 100);
+    if (!rows_ || !held_) {
+      rows_ = nullptr;
+      return;
+    }
+    std::fill(held_, held_ + slots, -1);
+  }
+
+  bool available() const { return rows_ != nullptr; }
+
+  const int16_t* row(int32_t sourceRow) {
+    const int32_t slot = sourceRow % slots_;
+    int16_t* out = rows_ + static_cast<ptrdiff_t>(slot) * width_ * 4;
+    if (held_[slot] != sourceRow) {
+      kernels_.convert(sourceFirst_ + static_cast<ptrdiff_t>(sourceRow) * sourceRowStep_, width_,
+                       out, keyed_, keyPixel_);
+      held_[slot] = sourceRow;
+    }
+    return out;
+  }
+
+ private:
+  // Rows converted once pay when each feeds several destination rows and the
+  // filter is short (enlarging, or 1:1: 6 taps at most). A shrink's long
+  // filter keeps the multiplier busy and its rows are read by fewer
+  // destination rows, so there each tap widens the picture's bytes itself,
+  // which measured faster than a conversion pass.
+  static constexpr int32_t kMostSlots = 6;
+  static constexpr int64_t kConvertedRowsBudgetBytes = int64_t{16} << 20;
+
+  const ResamplerKernels& kernels_;
+  int32_t slots_;
+  const uint8_t* sourceFirst_;
+  int32_t sourceRowStep_;
+  int32_t width_;
+  bool keyed_;
+  uint32_t keyPixel_;
+  int16_t* rows_ = nullptr;
+  int32_t* held_ = nullptr;
+};
 
 bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
                          const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
@@ -193,7 +245,8 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   }
   const int32_t maxTaps = cache.verticalMaxTaps > 0 ? cache.verticalMaxTaps : 1;
   if (!cache.rowBuffer.reserve(width, 8, 30, 100) ||
-      !cache.tapRows.reserve(maxTaps, sizeof(const uint8_t*), 30, 100) ||
+      !cache.tapRows.reserve(maxTaps, sizeof(const void*), 30, 100) ||
+      !cache.tapSourceRows.reserve(maxTaps, 4, 30, 100) ||
       !cache.tapWeights.reserve(maxTaps, 8, 30, 100))
     return false;
 
@@ -217,13 +270,33 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
   // 0x00BBGGRR to the picture's in-memory order B, G, R.
   const uint32_t keyPixel =
       ((keyColor & 0xFFu) << 16) | (keyColor & 0xFF00u) | ((keyColor >> 16) & 0xFFu);
-  int16_t* row = static_cast<int16_t*>(cache.rowBuffer.data());
+  int16_t* rowBuffer = static_cast<int16_t*>(cache.rowBuffer.data());
+  auto* weightsKept = static_cast<int16_t*>(cache.tapWeights.data());
+  auto* sourceRows = static_cast<int32_t*>(cache.tapSourceRows.data());
   const int32_t* offsets = static_cast<const int32_t*>(cache.plan.offsets.data());
   const int16_t* weights = static_cast<const int16_t*>(cache.plan.weights.data());
   const uint8_t* verticalEntry = static_cast<const uint8_t*>(cache.vertical.block.data());
+  ConvertedRows converted(kernels, cache, maxTaps, sourceFirst, sourceRowStep, width, keyed,
+                          keyPixel);
   for (int32_t r = 0; r < clip.height(); ++r) {
-    verticalRow(kernels, cache, verticalEntry, sourceFirst, sourceRowStep, width, keyed, keyPixel,
-                row);
+    const int32_t kept = keptTaps(verticalEntry, sourceRowStep, weightsKept, sourceRows);
+    const int16_t* row = rowBuffer;
+    if (converted.available()) {
+      auto** rows = static_cast<const int16_t**>(cache.tapRows.data());
+      for (int32_t k = 0; k < kept; ++k) rows[k] = converted.row(sourceRows[k]);
+      if (isIdentity(kept, weightsKept))
+        row = rows[0];
+      else
+        kernels.verticalConverted(rows, weightsKept, kept, width, rowBuffer);
+    } else {
+      auto** rows = static_cast<const uint8_t**>(cache.tapRows.data());
+      for (int32_t k = 0; k < kept; ++k)
+        rows[k] = sourceFirst + static_cast<ptrdiff_t>(sourceRows[k]) * sourceRowStep;
+      if (isIdentity(kept, weightsKept))
+        kernels.convert(rows[0], width, rowBuffer, keyed, keyPixel);
+      else
+        kernels.vertical(rows, weightsKept, kept, width, rowBuffer, keyed, keyPixel);
+    }
     kernels.horizontal(row, offsets, weights, cache.plan.taps, clip.width(), destinationRow,
                        layout);
     destinationRow += destinationStep;

@@ -51,10 +51,18 @@ struct ResamplerCache {
   FilterTableCache vertical;
   HorizontalPlan plan;
   int32_t verticalMaxTaps = 0;  // most taps of any entry of the vertical table
-  // One destination row's taps with a weight: source rows and weights.
+  // One destination row's taps with a weight: their source rows (as
+  // indices, then as pointers to picture or converted rows) and weights.
+  ReusableBlock tapSourceRows;
   ReusableBlock tapRows;
   ReusableBlock tapWeights;
   ReusableBlock rowBuffer;  // one vertically filtered row, row values
+  // Source rows converted to row values once per call, each in slot
+  // (source row % slots), slots = verticalMaxTaps; convertedSlots holds the
+  // source row each slot has (int32, -1 none). Skipped, and the rows
+  // filtered straight from the picture, when the slots would pass a budget.
+  ReusableBlock convertedRows;
+  ReusableBlock convertedSlots;
 };
 
 // Lanczos kernel of radius 3: sinc(pi t) * sinc(pi t / 3), 0 from |x| >= 3.

@@ -28,6 +28,14 @@ using ConvertKernel = void (*)(const uint8_t* source, int32_t width, int16_t* ou
 using VerticalKernel = void (*)(const uint8_t* const* rows, const int16_t* weights, int32_t taps,
                                 int32_t width, int16_t* out, bool keyed, uint32_t keyPixel);
 
+// The vertical pass over `taps` rows already converted (row values, as
+// ConvertKernel writes them; keyed then): for each of the 4 x `width`
+// values, the sum of floor(value * weight_k / 65536) in a 16-bit wrapping
+// accumulator, shifted right by 5, clamped and times 128 into `out`. The
+// same result as VerticalKernel on the rows before conversion.
+using VerticalConvertedKernel = void (*)(const int16_t* const* rows, const int16_t* weights,
+                                         int32_t taps, int32_t width, int16_t* out);
+
 // The horizontal pass for `count` destination pixels that share a tap
 // count: pixel i filters `taps` row pixels from row column offsets[i] with
 // the weights at weights + 4 * taps * i (each repeated per channel), then
@@ -39,6 +47,7 @@ using HorizontalKernel = void (*)(const int16_t* row, const int32_t* offsets,
 struct ResamplerKernels {
   ConvertKernel convert;
   VerticalKernel vertical;
+  VerticalConvertedKernel verticalConverted;
   HorizontalKernel horizontal;
 };
 
@@ -51,6 +60,8 @@ const ResamplerKernels& resamplerKernelsFor(SimdLevel level) noexcept;
   void resampleVertical_##isa(const uint8_t* const* rows, const int16_t* weights,             \
                               int32_t taps, int32_t width, int16_t* out, bool keyed,          \
                               uint32_t keyPixel);                                             \
+  void resampleVerticalConverted_##isa(const int16_t* const* rows, const int16_t* weights,    \
+                                       int32_t taps, int32_t width, int16_t* out);            \
   void resampleHorizontal_##isa(const int16_t* row, const int32_t* offsets,                   \
                                 const int16_t* weights, int32_t taps, int32_t count,          \
                                 uint8_t* out, DestinationLayout layout);

@@ -21,6 +21,10 @@ inline __m256i tapTerm256(__m256i widened, __m256i weights) {
   return _mm256_mulhi_epi16(_mm256_slli_epi16(widened, 7), weights);
 }
 
+inline __m256i load256(const int16_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
 inline __m256i rowValues256(__m256i sum) {
   const __m256i clamped = _mm256_min_epi16(
       _mm256_max_epi16(_mm256_srai_epi16(sum, 5), _mm256_setzero_si256()), _mm256_set1_epi16(255));
@@ -81,6 +85,30 @@ void resampleVertical_avx2(const uint8_t* const* rows, const int16_t* weights, i
     storeRow(out + 4 * x + 32, s2, s3);
   }
   verticalColumns(rows, weights, taps, x, width, out, keyed, keyPixel);
+}
+
+void resampleVerticalConverted_avx2(const int16_t* const* rows, const int16_t* weights,
+                                    int32_t taps, int32_t width, int16_t* out) {
+  int32_t x = 0;
+  for (; x + 16 <= width; x += 16) {
+    __m256i s0 = _mm256_setzero_si256(), s1 = s0, s2 = s0, s3 = s0;
+    for (int32_t k = 0; k < taps; ++k) {
+      const int16_t* p = rows[k] + 4 * x;
+      int64_t w64;
+      std::memcpy(&w64, weights + 4 * k, 8);
+      const __m256i w = _mm256_set1_epi64x(w64);
+      s0 = _mm256_add_epi16(s0, _mm256_mulhi_epi16(load256(p), w));
+      s1 = _mm256_add_epi16(s1, _mm256_mulhi_epi16(load256(p + 16), w));
+      s2 = _mm256_add_epi16(s2, _mm256_mulhi_epi16(load256(p + 32), w));
+      s3 = _mm256_add_epi16(s3, _mm256_mulhi_epi16(load256(p + 48), w));
+    }
+    __m256i* o = reinterpret_cast<__m256i*>(out + 4 * x);
+    _mm256_storeu_si256(o, rowValues256(s0));
+    _mm256_storeu_si256(o + 1, rowValues256(s1));
+    _mm256_storeu_si256(o + 2, rowValues256(s2));
+    _mm256_storeu_si256(o + 3, rowValues256(s3));
+  }
+  verticalConvertedColumns(rows, weights, taps, x, width, out);
 }
 
 void resampleHorizontal_avx2(const int16_t* row, const int32_t* offsets, const int16_t* weights,

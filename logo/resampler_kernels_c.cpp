@@ -76,6 +76,15 @@ void resampleVertical_c(const uint8_t* const* rows, const int16_t* weights, int3
   }
 }
 
+void resampleVerticalConverted_c(const int16_t* const* rows, const int16_t* weights, int32_t taps,
+                                 int32_t width, int16_t* out) {
+  for (int32_t i = 0; i < 4 * width; ++i) {
+    int32_t sum = 0;
+    for (int32_t k = 0; k < taps; ++k) sum = wrap16(sum + tapTerm(rows[k][i], weights[4 * k + i % 4]));
+    out[i] = rowValue(sum);
+  }
+}
+
 void resampleHorizontal_c(const int16_t* row, const int32_t* offsets, const int16_t* weights,
                           int32_t taps, int32_t count, uint8_t* out, DestinationLayout layout) {
   for (int32_t i = 0; i < count; ++i) {

@@ -54,6 +54,28 @@ void resampleVertical_sse2(const uint8_t* const* rows, const int16_t* weights, i
   verticalColumns(rows, weights, taps, x, width, out, keyed, keyPixel);
 }
 
+void resampleVerticalConverted_sse2(const int16_t* const* rows, const int16_t* weights,
+                                    int32_t taps, int32_t width, int16_t* out) {
+  int32_t x = 0;
+  for (; x + 8 <= width; x += 8) {
+    __m128i s0 = _mm_setzero_si128(), s1 = s0, s2 = s0, s3 = s0;
+    for (int32_t k = 0; k < taps; ++k) {
+      const int16_t* p = rows[k] + 4 * x;
+      const __m128i w = _mm_unpacklo_epi64(load64(weights + 4 * k), load64(weights + 4 * k));
+      s0 = _mm_add_epi16(s0, _mm_mulhi_epi16(load128(p), w));
+      s1 = _mm_add_epi16(s1, _mm_mulhi_epi16(load128(p + 8), w));
+      s2 = _mm_add_epi16(s2, _mm_mulhi_epi16(load128(p + 16), w));
+      s3 = _mm_add_epi16(s3, _mm_mulhi_epi16(load128(p + 24), w));
+    }
+    __m128i* o = reinterpret_cast<__m128i*>(out + 4 * x);
+    _mm_storeu_si128(o, rowValues(s0));
+    _mm_storeu_si128(o + 1, rowValues(s1));
+    _mm_storeu_si128(o + 2, rowValues(s2));
+    _mm_storeu_si128(o + 3, rowValues(s3));
+  }
+  verticalConvertedColumns(rows, weights, taps, x, width, out);
+}
+
 void resampleHorizontal_sse2(const int16_t* row, const int32_t* offsets, const int16_t* weights,
                              int32_t taps, int32_t count, uint8_t* out, DestinationLayout layout) {
   horizontalAnyLayout(row, offsets, weights, taps, count, out, layout);

@@ -110,6 +110,27 @@ inline void verticalColumns(const uint8_t* const* rows, const int16_t* weights, 
   }
 }
 
+// The vertical pass over converted rows for columns from..width, two at a
+// time, then one.
+inline void verticalConvertedColumns(const int16_t* const* rows, const int16_t* weights,
+                                     int32_t taps, int32_t from, int32_t width, int16_t* out) {
+  int32_t x = from;
+  for (; x + 2 <= width; x += 2) {
+    __m128i sum = _mm_setzero_si128();
+    for (int32_t k = 0; k < taps; ++k) {
+      const __m128i w = load64(weights + 4 * k);
+      sum = _mm_add_epi16(sum, _mm_mulhi_epi16(load128(rows[k] + 4 * x), _mm_unpacklo_epi64(w, w)));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), rowValues(sum));
+  }
+  if (x < width) {
+    __m128i sum = _mm_setzero_si128();
+    for (int32_t k = 0; k < taps; ++k)
+      sum = _mm_add_epi16(sum, _mm_mulhi_epi16(load64(rows[k] + 4 * x), load64(weights + 4 * k)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * x), rowValues(sum));
+  }
+}
+
 // One destination pixel's taps, two per 8-lane multiply, then the odd one:
 // partial sums in 8 lanes, to be folded (16-bit wrapping sums add in any order).
 template <int T>

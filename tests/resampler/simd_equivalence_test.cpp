@@ -139,6 +139,21 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
     FencedBytes summed(static_cast<size_t>(width) * 8);
     reference.vertical(rows.data(), weights.data(), taps, width,
                        reinterpret_cast<int16_t*>(summed.data()), keyed, keyPixel);
+    // The same rows converted first, as the resampler does for short filters.
+    std::vector<std::vector<int16_t>> convertedRows;
+    std::vector<const int16_t*> valueRows;
+    for (const uint8_t* r : rows) {
+      convertedRows.emplace_back(static_cast<size_t>(width) * 4);
+      reference.convert(r, width, convertedRows.back().data(), keyed, keyPixel);
+      valueRows.push_back(convertedRows.back().data());
+    }
+    auto checkConverted = [&](const ResamplerKernels& k) {
+      FencedBytes got(summed.size());
+      k.verticalConverted(valueRows.data(), weights.data(), taps, width,
+                          reinterpret_cast<int16_t*>(got.data()));
+      return sameBytes(got, summed);
+    };
+    ASSERT_TRUE(checkConverted(reference)) << "converted rows, taps " << taps;
 
     // The horizontal pass: a run of pixels with one tap count over a row.
     const int32_t runTaps = uniform(rng, 0, width);
@@ -164,6 +179,7 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
       k.vertical(rows.data(), weights.data(), taps, width,
                  reinterpret_cast<int16_t*>(gotSummed.data()), keyed, keyPixel);
       ASSERT_TRUE(sameBytes(gotSummed, summed)) << "taps " << taps;
+      ASSERT_TRUE(checkConverted(k)) << "converted rows, taps " << taps;
       FencedBytes gotStored(stored.size());
       k.horizontal(row.data(), offsets.data(), runWeights.data(), runTaps, count, gotStored.data(),
                    layout);

@@ -3,8 +3,12 @@
 // The kernels are busy enough that the processor's own look-ahead keeps few
 // cache misses in flight; asking for the lines 2 KiB of overlay ahead lets
 // the blend overlap memory with arithmetic (about 20 % faster on full
-// frames). Prefetches never fault, so running past a buffer's end is
-// harmless. Static: each kernel file gets its own copy under its own flags.
+// frames). Near a row's end the lines asked for are the next row's, which is
+// what a full-width logo needs next. Only the last row's final 2 KiB reach
+// past the buffers: a prefetch never faults, and there it costs at most a
+// page walk each, a few per frame. (Limiting prefetches to the current row
+// cost a quarter of the speed.) Static: each kernel file gets its own copy
+// under its own flags.
 #pragma once
 
 #include <xmmintrin.h>

@@ -59,8 +59,9 @@ struct ResamplerCache {
   ReusableBlock rowBuffer;  // one vertically filtered row, row values
   // Source rows converted to row values once per call, each in slot
   // (source row % slots), slots = verticalMaxTaps; convertedSlots holds the
-  // source row each slot has (int32, -1 none). Skipped, and the rows
-  // filtered straight from the picture, when the slots would pass a budget.
+  // source row each slot has (int32, -1 none). Used for short vertical
+  // filters only (6 taps at most: enlarging or 1:1) within a 16 MiB budget;
+  // otherwise each tap reads the picture's rows directly.
   ReusableBlock convertedRows;
   ReusableBlock convertedSlots;
 };

@@ -126,7 +126,10 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
       channel.id = 5 + static_cast<int64_t>((n / 40) % 3);
       std::snprintf(channel.name, sizeof channel.name, "K%d", static_cast<int>(channel.id));
       runFramePipeline(s, frame);
-      if (n % 97 == 0) s.previewScaler.setMargins(0, 0);  // as PluginSetFormat does
+      if (n % 97 == 0) {  // as PluginSetFormat does, under the same lock
+        platform::LockGuard hold(s.frameLock);
+        s.previewScaler.setMargins(0, 0);
+      }
       {
         platform::LockGuard hold(s.frameLock);
         checkState(s, files, failures);

@@ -46,8 +46,9 @@ class DialogModel {
   // A newly chosen picture, in two steps: decoding, without the lock, so the
   // video thread never waits for it; then, under the lock, the record in
   // use takes `path` and the picture goes in place, exactly as reloading
-  // it there would leave them (a failed decode forgets the name). The
-  // picture replaced is left in `picture`, to be freed outside the lock.
+  // it there would leave them (a failed decode forgets the name, unless the
+  // folder cannot be reached). The picture replaced is left in `picture`,
+  // to be freed outside the lock.
   virtual std::unique_ptr<DecodedPicture> decodePicture(const std::string& path) = 0;
   virtual void installPicture(const std::string& path, DecodedPicture& picture) = 0;
   virtual void rebuildOverlay() = 0;

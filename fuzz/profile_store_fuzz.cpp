@@ -1,5 +1,7 @@
 // Arbitrary bytes as a settings file: load, save, load the saved text again.
-// The second load must give the same settings, and saving them the same text.
+// The second load must give the same settings, and saving them the same text;
+// and nothing the user wrote may vanish: every section with a channel id is
+// saved, in file order, and DEFAULT first when the input had one.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -30,6 +32,43 @@ std::vector<const ChannelRecord*> savedRecords(const StoredSettings& settings) {
   return out;
 }
 
+// The section headers a save must write for `input`, found by a walk of our
+// own over its lines: a line (cut at a NUL, CRs at its end dropped) that
+// trims to "[...]" is a header.
+std::vector<std::string> expectedHeaders(const std::string& input) {
+  std::vector<std::string> out{"[COMMON]"};
+  bool hasDefault = false;
+  for (size_t start = 0; start < input.size();) {
+    size_t end = input.find('\n', start);
+    if (end == std::string::npos) end = input.size();
+    std::string line = input.substr(start, end - start);
+    start = end + 1;
+    line = line.substr(0, line.find('\0'));
+    while (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string t(om::trimBlanks(line));
+    if (t.size() < 2 || t.front() != '[' || t.back() != ']') continue;
+    const std::string name(om::trimBlanks(std::string_view(t).substr(1, t.size() - 2)));
+    if (name == "DEFAULT") hasDefault = true;
+    if (name == "COMMON" || name == "DEFAULT") continue;
+    const int64_t id = static_cast<int64_t>(om::parseDecimalWrapping(name));
+    if (id != 0) out.push_back("[" + std::to_string(id) + "]");
+  }
+  if (hasDefault) out.insert(out.begin(), "[DEFAULT]");
+  return out;
+}
+
+std::vector<std::string> headersOf(const std::string& saved) {
+  std::vector<std::string> out;
+  for (size_t start = 0; start < saved.size();) {
+    const size_t end = saved.find('\n', start);
+    std::string line = saved.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.front() == '[') out.push_back(line);
+    start = end + 1;
+  }
+  return out;
+}
+
 struct Loaded {
   ProfileStore store;
   StoredSettings settings;
@@ -53,14 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Loaded first;
   static Loaded second;
   const char* lineEnd = size > 0 && (data[0] & 1) ? "\r\n" : "\n";
-  const std::string saved =
-      loadThenSave(first, std::string(reinterpret_cast<const char*>(data), size), lineEnd);
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  const std::string saved = loadThenSave(first, input, lineEnd);
+  if (headersOf(saved) != expectedHeaders(input)) std::abort();
   const std::string again = loadThenSave(second, saved, lineEnd);
   if (again != saved) std::abort();
   const StoredSettings& a1 = first.settings;
   const StoredSettings& b1 = second.settings;
   if (a1.privateSettings != b1.privateSettings || a1.dialogPosX != b1.dialogPosX ||
-      a1.dialogPosY != b1.dialogPosY)
+      a1.dialogPosY != b1.dialogPosY || a1.hasDefaultSection != b1.hasDefaultSection ||
+      !sameRecord(a1.defaultRecord, b1.defaultRecord))
     std::abort();
   // Records with id 0 after the common record are never saved (none can be
   // selected); every other record must come back, in order.

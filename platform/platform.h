@@ -66,11 +66,6 @@ char pathSeparator() noexcept;
 // Creates one folder level; failures (existing, missing parent) are ignored.
 void createDirectory(const std::string& path) noexcept;
 
-// Whole-file save that never leaves a half-written file: writes to a
-// temporary file beside `path`, flushes, then replaces `path`. Returns false
-// and leaves `path` untouched on any failure.
-bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept;
-
 // Posts WM_PLUGIN_NOTIFY (common/notify.h) with `code` to the dialog window;
 // never waits.
 void postDialogNotify(void* window, int code) noexcept;

@@ -1,6 +1,7 @@
 #include "plugin/channel_ops.h"
 
 #include "dialog/preview_pane.h"
+#include "platform/files.h"
 #include "plugin/plugin_state.h"
 #include "settings/settings_model.h"
 
@@ -10,6 +11,7 @@ void loadSettings(PluginState& state) {
   StoredSettings stored;
   loadSettingsFile(state.store, stored);
   state.defaultRecord = stored.defaultRecord;
+  state.hasDefaultSection = stored.hasDefaultSection;
   state.dialog.dialogPosX = stored.dialogPosX;
   state.dialog.dialogPosY = stored.dialogPosY;
   state.privateSettings = stored.privateSettings;
@@ -20,6 +22,7 @@ void loadSettings(PluginState& state) {
 void saveSettings(PluginState& state) {
   StoredSettings stored;
   stored.defaultRecord = state.defaultRecord;
+  stored.hasDefaultSection = state.hasDefaultSection;
   stored.dialogPosX = state.dialog.dialogPosX;
   stored.dialogPosY = state.dialog.dialogPosY;
   stored.privateSettings = state.privateSettings;
@@ -45,7 +48,13 @@ void reloadLogo(PluginState& state) {
   ChannelRecord& record = state.recordInUse();
   const bool loaded = state.logo.LoadFromFile(record.LogoFileName.c_str());
   state.logoLoaded = loaded ? 1 : 0;
-  if (!loaded) record.LogoFileName.clear();
+  if (!loaded && forgetsNameOfFailedPicture(record.LogoFileName)) record.LogoFileName.clear();
+}
+
+bool forgetsNameOfFailedPicture(const std::string& path) {
+  // A picture whose folder cannot be reached (a drive not mounted, a share
+  // not yet connected) may come back: its name stays for the next try.
+  return platform::folderOfFileReachable(path);
 }
 
 void rebuildOverlay(PluginState& state) {

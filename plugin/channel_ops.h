@@ -4,6 +4,8 @@
 // saveSettings run with FrameLock held by the caller.
 #pragma once
 
+#include <string>
+
 namespace om {
 
 struct PluginState;
@@ -21,8 +23,12 @@ void saveSettings(PluginState& state);
 // backup while the dialog is open, at the same index).
 void selectChannelRecord(PluginState& state);
 
-// Loads the picture of the record in use; on failure forgets its file name.
+// Loads the picture of the record in use; on failure forgets its file name,
+// unless the picture's folder cannot be reached.
 void reloadLogo(PluginState& state);
+// Whether a picture that failed to load loses its name: it is gone from a
+// folder that is there, or does not decode. Looks at the file system.
+bool forgetsNameOfFailedPicture(const std::string& path);
 
 // Clamps the record in use and rebuilds the overlay from the current logo
 // frame; does nothing while no picture is loaded.

@@ -42,6 +42,7 @@ namespace {
 struct Picture final : DecodedPicture {
   LogoImage logo;
   bool loaded = false;
+  bool forgetName = false;  // decided with the decode, off the lock
 };
 
 }  // namespace
@@ -49,6 +50,7 @@ struct Picture final : DecodedPicture {
 std::unique_ptr<DecodedPicture> PluginDialogModel::decodePicture(const std::string& path) {
   auto picture = std::make_unique<Picture>();
   picture->loaded = picture->logo.LoadFromFile(path.c_str());
+  picture->forgetName = !picture->loaded && forgetsNameOfFailedPicture(path);
   return picture;
 }
 
@@ -60,7 +62,7 @@ void PluginDialogModel::installPicture(const std::string& path, DecodedPicture& 
   record->LogoFileName = path;
   state_.logo.swap(picture.logo);
   state_.logoLoaded = picture.loaded ? 1 : 0;
-  if (!picture.loaded) record->LogoFileName.clear();
+  if (picture.forgetName) record->LogoFileName.clear();
   picture.loaded = false;
 }
 

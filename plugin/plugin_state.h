@@ -40,6 +40,7 @@ struct PluginState {
 
   ChannelTable channelTable;
   ChannelRecord defaultRecord;
+  bool hasDefaultSection = false;  // the file had one: saved back with the table
   ChannelTable channelTableBackup;
 
   LogoImage logo;

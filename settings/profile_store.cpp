@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace om {
 
@@ -59,6 +59,8 @@ bool isHeader(std::string_view trimmed) {
 
 }  // namespace
 
+std::string_view trimBlanks(std::string_view text) { return trim(text); }
+
 uint64_t parseDecimalWrapping(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && isBlank(text[i])) ++i;
@@ -72,11 +74,8 @@ uint64_t parseDecimalWrapping(std::string_view text) {
 
 void ProfileStore::beginOpen() {
   isOpen_ = false;
-  cursor_ = 0;
-  lastYielded_ = npos;
   sections_.clear();
   sectionScanned_.clear();
-  headersByText_.clear();
   headerStarts_.clear();
   text_.clear();
 }
@@ -99,10 +98,10 @@ bool ProfileStore::open(Mode mode) {
     return true;
   }
 
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    if (errno != ENOENT) {
-      loadIncomplete = true;
+  platform::RegularFile file;
+  if (!file.open(path)) {
+    if (!file.missing()) {
+      loadIncomplete = true;  // a FIFO, a device, a folder, or locked
       return false;
     }
     // A missing file is created empty.
@@ -112,18 +111,12 @@ bool ProfileStore::open(Mode mode) {
     isOpen_ = true;
     return true;
   }
-  char chunk[16384];
-  size_t n;
-  bool ok = true;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-    if (text_.size() + n > kMaxFileBytes) {
-      ok = false;
-      break;
-    }
-    text_.append(chunk, n);
+  bool ok = file.size() <= kMaxFileBytes;
+  if (ok) {
+    text_.resize(static_cast<size_t>(file.size()));
+    text_.resize(file.read(&text_[0], text_.size()));  // it may have shrunk meanwhile
+    ok = !file.failed();
   }
-  if (std::ferror(f)) ok = false;  // a folder, or a read error midway
-  std::fclose(f);
   if (!ok) {
     beginOpen();
     loadIncomplete = true;
@@ -164,42 +157,33 @@ void ProfileStore::discard() {
 void ProfileStore::indexHeaders() {
   for (size_t start = 0; start < text_.size();) {
     const Line line = lineAt(text_, start);
-    const std::string_view t = trim(line.text);
-    if (isHeader(t)) {
-      headersByText_.push_back({t, start});
-      headerStarts_.push_back(start);
-    }
+    if (isHeader(trim(line.text))) headerStarts_.push_back(start);
     start = line.next;
   }
-  std::sort(headersByText_.begin(), headersByText_.end(),
-            [](const HeaderLine& a, const HeaderLine& b) {
-              return a.text != b.text ? a.text < b.text : a.start < b.start;
-            });
   sections_.resize(headerStarts_.size());
   sectionScanned_.resize(headerStarts_.size());
 }
 
-// The first line that trims to "[name]", looking from the cursor's line
-// forward and wrapping past the end once. Header offsets are indexed at
-// open, so this is a lookup rather than a pass over the file.
-bool ProfileStore::findSection(const std::string& name) {
-  if (!isOpen_ || writing_ || text_.empty()) return false;
-  if (cursor_ == text_.size()) cursor_ = 0;
-  std::string target;
-  target.reserve(name.size() + 2);
-  target += '[';
-  target += trim(name);
-  target += ']';
-  const auto before = [](const HeaderLine& h, const HeaderLine& key) {
-    return h.text != key.text ? h.text < key.text : h.start < key.start;
-  };
-  const auto end = headersByText_.end();
-  auto at = std::lower_bound(headersByText_.begin(), end, HeaderLine{target, cursor_}, before);
-  if (at == end || at->text != target)
-    at = std::lower_bound(headersByText_.begin(), end, HeaderLine{target, 0}, before);
-  if (at == end || at->text != target) return false;
-  cursor_ = at->start;
-  return true;
+// The text between the brackets of the header line at `start`, as it stands.
+std::string_view ProfileStore::headerName(size_t start) const {
+  const std::string_view header = trim(lineAt(text_, start).text);
+  return header.substr(1, header.size() - 2);
+}
+
+std::vector<ProfileStore::SectionHeader> ProfileStore::sectionHeaders() const {
+  std::vector<SectionHeader> out;
+  if (!isOpen_ || writing_) return out;
+  out.reserve(headerStarts_.size());
+  for (const size_t start : headerStarts_) out.push_back({std::string(headerName(start)), start});
+  return out;
+}
+
+size_t ProfileStore::findSection(std::string_view name) const {
+  if (!isOpen_ || writing_) return kNoSection;
+  const std::string_view wanted = trim(name);
+  for (const size_t start : headerStarts_)
+    if (trim(headerName(start)) == wanted) return start;
+  return kNoSection;
 }
 
 // A section's body runs from the line after its header to the next line that
@@ -232,10 +216,11 @@ const ProfileStore::SectionKeys& ProfileStore::sectionKeys(size_t headerStart) {
   return keys;
 }
 
-bool ProfileStore::readValue(const std::string& section, const std::string& key,
-                             std::string& text) {
-  if (!findSection(section)) return false;
-  const SectionKeys& keys = sectionKeys(cursor_);
+bool ProfileStore::readValue(size_t section, std::string_view key, std::string& text) {
+  if (!isOpen_ || writing_ ||
+      !std::binary_search(headerStarts_.begin(), headerStarts_.end(), section))
+    return false;
+  const SectionKeys& keys = sectionKeys(section);
   const std::string_view wanted = trim(key);
   const auto found = std::lower_bound(
       keys.begin(), keys.end(), wanted,
@@ -246,79 +231,34 @@ bool ProfileStore::readValue(const std::string& section, const std::string& key,
   return true;
 }
 
-// Resumes after the header at the cursor. Within one enumeration it never
-// resumes before the header it yielded last: a search for a name with blanks
-// inside its brackets can move the cursor back to an earlier header, and
-// resuming there would yield the same headers forever. In a file the plug-in
-// wrote, the cursor always sits on that header, so nothing changes there.
-bool ProfileStore::nextSection(std::string& name) {
-  if (!isOpen_ || writing_ || text_.empty()) return false;
-  size_t position = 0;
-  if (cursor_ == text_.size()) {
-    cursor_ = 0;  // starts over, skipping nothing
-  } else {
-    size_t resume = cursor_;
-    if (lastYielded_ != npos && lastYielded_ > resume) resume = lastYielded_;
-    position = lineAt(text_, resume).next;
-  }
-  cursor_ = position;
-  const auto at = std::lower_bound(headerStarts_.begin(), headerStarts_.end(), position);
-  if (at == headerStarts_.end()) {
-    lastYielded_ = npos;
-    return false;
-  }
-  cursor_ = *at;
-  lastYielded_ = *at;
-  const std::string_view header = trim(lineAt(text_, *at).text);
-  name.assign(header.substr(1, header.size() - 2));
-  return true;
-}
-
-void ProfileStore::readInt(const std::string& section, const std::string& key, int32_t& target,
-                           int32_t def) {
+// One row from `section`, or its default, converted as its type code says.
+void ProfileStore::readRow(size_t section, const SettingsKey& row) {
   std::string text;
-  target = readValue(section, key, text)
-               ? static_cast<int32_t>(static_cast<uint32_t>(parseDecimalWrapping(text)))
-               : def;
-}
-
-void ProfileStore::readUnsigned(const std::string& section, const std::string& key,
-                                uint32_t& target, uint32_t def) {
-  std::string text;
-  target = readValue(section, key, text) ? static_cast<uint32_t>(parseDecimalWrapping(text)) : def;
-}
-
-void ProfileStore::readString(const std::string& section, const std::string& key,
-                              std::string& target, const std::string& def) {
-  std::string text;
-  if (readValue(section, key, text))
-    target = std::move(text);
-  else
-    target = def;
-}
-
-void ProfileStore::readKeyTable(const std::string& section, const SettingsKey* rows,
-                                size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    const SettingsKey& row = rows[i];
-    // The default's low bits, as wide as the field.
-    const uint32_t def = static_cast<uint32_t>(static_cast<uint64_t>(row.defaultValue));
-    switch (row.type) {
-      case kValueUInt32:
-      case kValueColor:
-        readUnsigned(section, row.name, *static_cast<uint32_t*>(row.target), def);
-        break;
-      case kValueInt32:
-        readInt(section, row.name, *static_cast<int32_t*>(row.target), static_cast<int32_t>(def));
-        break;
-      case kValueString:
-        readString(section, row.name, *static_cast<std::string*>(row.target),
-                   row.defaultText ? row.defaultText : "");
-        break;
-      default:
-        break;
-    }
+  const bool found = readValue(section, row.name, text);
+  // The default's low bits, as wide as the field.
+  const uint32_t def = static_cast<uint32_t>(static_cast<uint64_t>(row.defaultValue));
+  const uint32_t bits = found ? static_cast<uint32_t>(parseDecimalWrapping(text)) : def;
+  switch (row.type) {
+    case kValueUInt32:
+    case kValueColor:
+      *static_cast<uint32_t*>(row.target) = bits;
+      break;
+    case kValueInt32:
+      *static_cast<int32_t*>(row.target) = static_cast<int32_t>(bits);
+      break;
+    case kValueString:
+      if (found)
+        *static_cast<std::string*>(row.target) = std::move(text);
+      else
+        *static_cast<std::string*>(row.target) = row.defaultText ? row.defaultText : "";
+      break;
+    default:
+      break;
   }
+}
+
+void ProfileStore::readKeyTable(size_t section, const SettingsKey* rows, size_t count) {
+  for (size_t i = 0; i < count; ++i) readRow(section, rows[i]);
 }
 
 void ProfileStore::appendLine(std::string_view line) {

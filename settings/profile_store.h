@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-
 namespace om {
 
 // How a key-table row is formatted and parsed: the codes the settings file
@@ -40,6 +39,9 @@ struct SettingsKey {
 // same bits once truncated to the field. No digits: 0.
 uint64_t parseDecimalWrapping(std::string_view text);
 
+// Without the blanks, tabs, CRs, LFs, vertical tabs and form feeds at either end.
+std::string_view trimBlanks(std::string_view text);
+
 class ProfileStore {
  public:
   enum class Mode { Reading, Writing };
@@ -60,25 +62,27 @@ class ProfileStore {
   void discard();
 
   bool isOpen() const { return isOpen_; }
-  // Start of the header line the last search matched or the last
-  // enumeration step yielded; 0 after every open.
-  size_t cursor() const { return cursor_; }
   // The bytes read at open, or the text written so far.
   const std::string& text() const { return text_; }
 
-  bool findSection(const std::string& name);
-  bool readValue(const std::string& section, const std::string& key, std::string& text);
-  // Every reader assigns its target: the parsed value, or the default when
-  // the key is missing or empty.
-  void readInt(const std::string& section, const std::string& key, int32_t& target, int32_t def);
-  void readUnsigned(const std::string& section, const std::string& key, uint32_t& target,
-                    uint32_t def);
-  void readString(const std::string& section, const std::string& key, std::string& target,
-                  const std::string& def);
-  void readKeyTable(const std::string& section, const SettingsKey* rows, size_t count);
-
-  // The next section header after the one at the cursor, in file order.
-  bool nextSection(std::string& name);
+  // Every section header in file order: the text between its brackets as it
+  // stands (blanks kept) and where its line starts.
+  struct SectionHeader {
+    std::string name;
+    size_t start;
+  };
+  std::vector<SectionHeader> sectionHeaders() const;
+  static constexpr size_t kNoSection = std::string::npos;
+  // The first section whose name, blanks around it ignored, is `name`
+  // (compared with its case); kNoSection when there is none.
+  size_t findSection(std::string_view name) const;
+  // The first line of `key` in the section starting at `section`. An empty
+  // value counts as missing.
+  bool readValue(size_t section, std::string_view key, std::string& text);
+  // Every row's target gets the parsed value, or the row's default when the
+  // key is missing (or the section: kNoSection). A value without digits
+  // parses as 0.
+  void readKeyTable(size_t section, const SettingsKey* rows, size_t count);
 
   void writeSection(const std::string& name);
   void writeSection(int64_t id);
@@ -116,26 +120,19 @@ class ProfileStore {
   };
   // First occurrence of each key in one section, sorted by key.
   using SectionKeys = std::vector<KeyValue>;
-  struct HeaderLine {
-    std::string_view text;  // trimmed, brackets included
-    size_t start;
-  };
-
   void beginOpen();
   void indexHeaders();
   const SectionKeys& sectionKeys(size_t headerStart);
+  std::string_view headerName(size_t start) const;
+  void readRow(size_t section, const SettingsKey& row);
   void appendLine(std::string_view line);
 
   bool isOpen_ = false;
   bool writing_ = false;
   bool toFile_ = false;
-  size_t cursor_ = 0;
-  // Header the running enumeration yielded last; npos when none is running.
-  size_t lastYielded_ = std::string::npos;
   std::string text_;
 
   // Built once per read-open; the views point into text_.
-  std::vector<HeaderLine> headersByText_;  // sorted by text, then offset
   std::vector<size_t> headerStarts_;       // every header line, ascending
   std::vector<SectionKeys> sections_;      // per entry of headerStarts_, on first use
   std::vector<bool> sectionScanned_;

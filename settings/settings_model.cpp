@@ -29,30 +29,46 @@ SettingsKeyTable::SettingsKeyTable(LogoSettings& io)
   for (size_t i = 0; i < kSettingsKeyCount; ++i) rows[i] = table[i];
 }
 
+namespace {
+
+// The keys of COMMON before the common record's own.
+struct CommonKeyTable {
+  explicit CommonKeyTable(StoredSettings& io)
+      : rows{{kValueInt32, "DlgWndPosX", &io.dialogPosX, kDialogNeverPlaced, nullptr},
+             {kValueInt32, "DlgWndPosY", &io.dialogPosY, kDialogNeverPlaced, nullptr},
+             {kValueInt32, "PrivateSettings", &io.privateSettings, 0, nullptr}} {}
+  SettingsKey rows[3];
+};
+
+}  // namespace
+
 void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
   ChannelRecord io;
   const SettingsKeyTable keys(io);
 
-  store.readKeyTable(kDefaultSection, keys.rows, kSettingsKeyCount);
+  const size_t defaults = store.findSection(kDefaultSection);
+  settings.hasDefaultSection = defaults != ProfileStore::kNoSection;
+  store.readKeyTable(defaults, keys.rows, kSettingsKeyCount);
   settings.defaultRecord = io;
   settings.defaultRecord.id = 0;
 
-  store.readInt(kCommonSection, "DlgWndPosX", settings.dialogPosX, kDialogNeverPlaced);
-  store.readInt(kCommonSection, "DlgWndPosY", settings.dialogPosY, kDialogNeverPlaced);
-  store.readInt(kCommonSection, "PrivateSettings", settings.privateSettings, 0);
-
+  const size_t common = store.findSection(kCommonSection);
+  const CommonKeyTable commonKeys(settings);
+  store.readKeyTable(common, commonKeys.rows, 3);
   ChannelTable& table = settings.channelTable;
   table.clear();
-  store.readKeyTable(kCommonSection, keys.rows, kSettingsKeyCount);
+  store.readKeyTable(common, keys.rows, kSettingsKeyCount);
   io.id = 0;
   table.push_back(io);
 
-  // Every section after COMMON, in file order: the enumeration resumes after
-  // the header that the last search found.
-  std::string name;
-  while (store.nextSection(name)) {
-    store.readKeyTable(name, keys.rows, kSettingsKeyCount);
-    io.id = static_cast<int64_t>(parseDecimalWrapping(name));
+  // Every channel section wherever it stands, above COMMON or without one,
+  // each with the keys under its own header: "[ 3 ]" is channel 3 with its
+  // keys, saved back as "[3]".
+  for (const ProfileStore::SectionHeader& section : store.sectionHeaders()) {
+    const std::string_view name = trimBlanks(section.name);
+    if (name == kCommonSection || name == kDefaultSection) continue;
+    store.readKeyTable(section.start, keys.rows, kSettingsKeyCount);
+    io.id = static_cast<int64_t>(parseDecimalWrapping(section.name));
     table.push_back(io);
   }
 }
@@ -80,10 +96,16 @@ void writeSettingsToStore(ProfileStore& store, const StoredSettings& settings,
   const SettingsKeyTable keys(io);
   const ChannelTable& table = settings.channelTable;
 
+  // The user's template goes back where the user can edit it again.
+  if (settings.hasDefaultSection) {
+    store.writeSection(kDefaultSection);
+    io = settings.defaultRecord;
+    store.writeKeyTable(keys.rows, kSettingsKeyCount);
+  }
   store.writeSection(kCommonSection);
-  store.writeInt("DlgWndPosX", settings.dialogPosX);
-  store.writeInt("DlgWndPosY", settings.dialogPosY);
-  store.writeInt("PrivateSettings", settings.privateSettings);
+  // Writing only reads the fields the rows point at.
+  const CommonKeyTable commonKeys(const_cast<StoredSettings&>(settings));
+  store.writeKeyTable(commonKeys.rows, 3);
   io = table.empty() ? ChannelRecord() : table[0];
   store.writeKeyTable(keys.rows, kSettingsKeyCount);
 

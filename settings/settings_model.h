@@ -48,6 +48,7 @@ struct SettingsKeyTable {
 // Everything the settings file holds.
 struct StoredSettings {
   ChannelRecord defaultRecord;  // the DEFAULT section: the template of new channels
+  bool hasDefaultSection = false;  // the file had one: it is written back
   int32_t dialogPosX = kDialogNeverPlaced;
   int32_t dialogPosY = kDialogNeverPlaced;
   int32_t privateSettings = 0;
@@ -58,12 +59,14 @@ struct StoredSettings {
 // channel? Empty: every record is kept.
 using ChannelKnownFn = std::function<bool(int64_t)>;
 
-// The whole file into `settings`, common record first. A missing or
-// unreadable file gives defaults (and an unreadable one marks the store so
-// it is not saved over).
+// The whole file into `settings`: COMMON as record 0, then every other
+// section but DEFAULT, in file order, each named by its channel id. A
+// missing or unreadable file gives defaults (and an unreadable one marks the
+// store so it is not saved over).
 void loadSettingsFile(ProfileStore& store, StoredSettings& settings);
-// The whole table back to the file, keeping the records the host still
-// knows (ids 1 and 2 always). A failed save keeps the old file.
+// The whole table back to the file, DEFAULT first when the file had one,
+// keeping the records the host still knows (ids 1 and 2 always). A failed
+// save keeps the old file.
 void saveSettingsFile(ProfileStore& store, const StoredSettings& settings,
                       const ChannelKnownFn& known);
 // The same two without opening or closing: the store is already open for

@@ -2,10 +2,7 @@
 // reader. Nothing to start up, so a CodecScope is available unless a test
 // says otherwise; without it only BMP files load, opaque, as on a system
 // without the codec library.
-#include <sys/types.h>
-
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -16,6 +13,7 @@
 #include "logo/posix/image_codec_posix.h"
 #include "logo/posix/jpeg_decoder.h"
 #include "logo/posix/png_decoder.h"
+#include "platform/files.h"
 
 namespace om {
 namespace {
@@ -30,20 +28,19 @@ constexpr uint64_t kMaxFileBytes = kPictureMemoryBudget;
 // that is no known picture stops at its first bytes, so naming a huge file
 // by mistake costs little.
 bool readPictureFile(const char* path, std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
+  platform::RegularFile file;
+  if (!file.open(path)) return false;
   uint8_t head[16];
-  const size_t headSize = std::fread(head, 1, sizeof head, file);
-  bool ok = sniffPictureFormat(head, headSize) != PictureFormat::kUnknown && fseeko(file, 0, SEEK_END) == 0;
-  const off_t size = ok ? ftello(file) : -1;
-  ok = ok && size > 0 && static_cast<uint64_t>(size) <= kMaxFileBytes && fseeko(file, 0, SEEK_SET) == 0;
-  if (ok) {
-    bytes.resize(static_cast<size_t>(size));
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));  // it may have shrunk meanwhile
-    ok = !std::ferror(file) && !bytes.empty();
-  }
-  std::fclose(file);
-  return ok;
+  const size_t headSize = file.read(head, sizeof head);
+  const uint64_t size = file.size();
+  if (sniffPictureFormat(head, headSize) == PictureFormat::kUnknown || size > kMaxFileBytes ||
+      size < headSize)
+    return false;
+  bytes.resize(static_cast<size_t>(size));
+  std::memcpy(bytes.data(), head, headSize);
+  // It may have shrunk meanwhile.
+  bytes.resize(headSize + file.read(bytes.data() + headSize, bytes.size() - headSize));
+  return !file.failed() && !bytes.empty();
 }
 
 bool decodeBmp(const uint8_t* data, size_t size, BmpAlpha alpha, LogoImage& image) {

@@ -26,7 +26,7 @@ bool load(Api& a) {
   if (!m) return false;
   bool ok = bind(m, "GdiplusStartup", a.GdiplusStartup);
   ok = bind(m, "GdiplusShutdown", a.GdiplusShutdown) && ok;
-  ok = bind(m, "GdipCreateBitmapFromFile", a.GdipCreateBitmapFromFile) && ok;
+  ok = bind(m, "GdipCreateBitmapFromStream", a.GdipCreateBitmapFromStream) && ok;
   ok = bind(m, "GdipGetImageWidth", a.GdipGetImageWidth) && ok;
   ok = bind(m, "GdipGetImageHeight", a.GdipGetImageHeight) && ok;
   ok = bind(m, "GdipImageGetFrameCount", a.GdipImageGetFrameCount) && ok;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>
 
 #include <cstdint>
 
@@ -73,7 +74,7 @@ constexpr GUID kFrameDimensionTime = {0x6aedbd6d, 0x3fb5, 0x418a, {0x83, 0xa6, 0
 struct Api {
   Status(WINAPI* GdiplusStartup)(ULONG_PTR*, const StartupInput*, void*);
   void(WINAPI* GdiplusShutdown)(ULONG_PTR);
-  Status(WINAPI* GdipCreateBitmapFromFile)(const WCHAR*, Image**);
+  Status(WINAPI* GdipCreateBitmapFromStream)(IStream*, Image**);
   Status(WINAPI* GdipGetImageWidth)(Image*, UINT*);
   Status(WINAPI* GdipGetImageHeight)(Image*, UINT*);
   Status(WINAPI* GdipImageGetFrameCount)(Image*, const GUID*, UINT*);

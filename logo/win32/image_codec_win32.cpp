@@ -11,6 +11,7 @@
 #include "common/alloc_hook.h"
 #include "logo/image_codec.h"
 #include "logo/win32/gdiplus_api.h"
+#include "platform/files.h"
 #include "platform/win32/win32_module.h"
 
 namespace om {
@@ -35,6 +36,41 @@ class ImageHolder {
  private:
   const gdiplus::Api& api_;
   gdiplus::Image* image_;
+};
+
+// The file's bytes as a stream for GDI+: the file is open only while it is
+// read, shared with whoever writes it, and never held open by a decoded
+// picture. Refuses what is no regular file (a device, a pipe).
+class FileStream {
+ public:
+  FileStream() = default;
+  ~FileStream() {
+    if (stream_) stream_->Release();
+  }
+  FileStream(const FileStream&) = delete;
+  FileStream& operator=(const FileStream&) = delete;
+
+  bool load(const char* path) {
+    platform::RegularFile file;
+    if (!file.open(path) || file.size() == 0 || file.size() > kPictureMemoryBudget) return false;
+    const SIZE_T size = static_cast<SIZE_T>(file.size());
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!memory) return false;
+    bool ok = false;
+    if (void* bytes = GlobalLock(memory)) {
+      ok = file.read(bytes, size) == size;
+      GlobalUnlock(memory);
+    }
+    // The stream owns the memory from here on.
+    if (ok && CreateStreamOnHGlobal(memory, TRUE, &stream_) == S_OK) return true;
+    stream_ = nullptr;
+    GlobalFree(memory);
+    return false;
+  }
+  IStream* get() const { return stream_; }
+
+ private:
+  IStream* stream_ = nullptr;
 };
 
 void imageSize(const gdiplus::Api& gp, gdiplus::Image* image, UINT& width, UINT& height) {
@@ -158,10 +194,10 @@ bool CodecScope::loadPicture(const char* path, bool animated, LogoImage& image) 
   const gdiplus::Api* gp = gdiplus::api();
   if (!available_ || !gp || !path || !*path) return false;
   try {
-    const std::wstring widePath = platform::widen(path, CP_ACP);
-    if (widePath.empty()) return false;
+    FileStream stream;  // outlives the picture decoded from it
+    if (!stream.load(path)) return false;
     gdiplus::Image* raw = nullptr;
-    if (gp->GdipCreateBitmapFromFile(widePath.c_str(), &raw) != gdiplus::kOk) raw = nullptr;
+    if (gp->GdipCreateBitmapFromStream(stream.get(), &raw) != gdiplus::kOk) raw = nullptr;
     ImageHolder picture(*gp, raw);
     if (!picture.get()) return false;
     UINT width = 0, height = 0;
@@ -208,6 +244,10 @@ std::string CodecScope::decoderFilter() {
 
 bool loadBitmapFallback(const char* path, LogoImage& image) {
   if (!path || !*path) return false;
+  {
+    platform::RegularFile file;  // no devices, pipes or folders
+    if (!file.open(path)) return false;
+  }
   // A DIB section keeps the file's colours exact whatever the display depth.
   const HBITMAP loaded = static_cast<HBITMAP>(
       LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));

@@ -95,31 +95,6 @@ LocationInputs readLocationInputs() {
   return in;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept {
-  try {
-    const std::string tmp = path + ".tmp" + std::to_string(static_cast<long>(getpid()));
-    const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    const char* p = contents.data();
-    size_t left = contents.size();
-    bool ok = true;
-    while (left > 0) {
-      const ssize_t w = write(fd, p, left);
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) { ok = false; break; }
-      p += w;
-      left -= static_cast<size_t>(w);
-    }
-    if (ok && fsync(fd) != 0) ok = false;
-    if (close(fd) != 0) ok = false;
-    if (ok && rename(tmp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) unlink(tmp.c_str());
-    return ok;
-  } catch (...) {
-    return false;
-  }
-}
-
 // No dialog window exists on POSIX, so there is nobody to notify.
 void postDialogNotify(void*, int) noexcept {}
 

@@ -100,50 +100,6 @@ std::string moduleBaseName() {
   return name;
 }
 
-static bool writeAll(HANDLE file, const std::string& contents) {
-  const char* p = contents.data();
-  size_t left = contents.size();
-  while (left > 0) {
-    const DWORD chunk = left > 0x10000000u ? 0x10000000u : static_cast<DWORD>(left);
-    DWORD written = 0;
-    if (!WriteFile(file, p, chunk, &written, nullptr) || written == 0) return false;
-    p += written;
-    left -= written;
-  }
-  return true;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept {
-  try {
-    if (path.empty()) return false;
-    // A folder in the way, or a file the user made read-only, stays as it
-    // is (the rename would refuse on Windows anyway; this keeps it so under
-    // any account and emulation).
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-      return false;
-    // Beside the target, so the final step is a rename within one volume.
-    const std::string tmp = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
-    const HANDLE file = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = writeAll(file, contents) && FlushFileBuffers(file);
-    if (!CloseHandle(file)) ok = false;
-    if (ok) {
-      // ReplaceFile keeps the old file's attributes and security; it refuses
-      // when there is no old file yet, and then a plain rename does the job.
-      ok = ReplaceFileA(path.c_str(), tmp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                        nullptr) ||
-           MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    }
-    if (!ok) DeleteFileA(tmp.c_str());
-    return ok;
-  } catch (...) {
-    return false;
-  }
-}
-
 // Posted, never sent, so the video thread never waits for the dialog.
 void postDialogNotify(void* window, int code) noexcept {
   if (!window) return;

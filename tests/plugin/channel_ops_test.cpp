@@ -15,14 +15,21 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 #endif
 
 #include "dialog/preview_pane.h"
 #include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
 #include "settings/settings_model.h"
+#include "tests/support/bmp_file.h"
 
 namespace om {
 namespace {
@@ -191,7 +198,7 @@ TEST_F(SettingsFile, HostKnowingChannelZeroDoesNotGrowTheFile) {
   EXPECT_EQ(first.find("[0]"), std::string::npos);
 }
 
-TEST_F(SettingsFile, DefaultSectionIsTheTemplateAndIsNotWrittenBack) {
+TEST_F(SettingsFile, DefaultSectionIsTheTemplateAndIsWrittenBackFirst) {
   spit(file_,
        "; a comment\n[COMMON]\nPrivateSettings=1\nLogoOpacity=\n"
        "[DEFAULT]\nLogoOpacity=30\nLogoFileName=d.png\n[5]\nLogoPosX=7\n");
@@ -201,35 +208,26 @@ TEST_F(SettingsFile, DefaultSectionIsTheTemplateAndIsNotWrittenBack) {
   EXPECT_EQ(state->defaultRecord.LogoFileName, "d.png");
   EXPECT_EQ(state->defaultRecord.id, 0);
   EXPECT_EQ(state->channelTable[0].LogoOpacity, 60) << "empty value: the default";
-  // DEFAULT after COMMON also comes back as a record with id 0.
-  EXPECT_EQ(ids(state->channelTable), (std::vector<int64_t>{0, 0, 5}));
+  EXPECT_EQ(ids(state->channelTable), (std::vector<int64_t>{0, 5})) << "DEFAULT is no channel";
 
   state->currentChannelId = 12;
   selectChannelRecord(*state);
-  ASSERT_EQ(state->currentIndex, 3);
+  ASSERT_EQ(state->currentIndex, 2);
   EXPECT_EQ(state->recordInUse().id, 12);
   EXPECT_EQ(state->recordInUse().LogoOpacity, 30);
   EXPECT_EQ(state->recordInUse().LogoFileName, "d.png");
   state->currentChannelId = 5;
   selectChannelRecord(*state);
-  EXPECT_EQ(state->currentIndex, 2);
+  EXPECT_EQ(state->currentIndex, 1);
   state->currentChannelId = 0;
   selectChannelRecord(*state);
   EXPECT_EQ(state->currentIndex, 0) << "the common record matches id 0 first";
 
   saveSettings(*state);
   const std::string saved = slurp(file_);
-  EXPECT_EQ(saved.find("DEFAULT"), std::string::npos);
+  EXPECT_EQ(saved.find("[DEFAULT]\nLogoFileName=d.png\nLogoPosX=0\n"), 0u) << saved;
   EXPECT_EQ(saved.find("comment"), std::string::npos);
   EXPECT_NE(saved.find("\n[12]\nLogoFileName=d.png\n"), std::string::npos);
-}
-
-TEST_F(SettingsFile, ChannelHeaderOnTheFirstLineIsLost) {
-  spit(file_, "[5]\nLogoPosX=1\n[6]\nLogoPosX=2\n");
-  auto state = freshState();
-  loadSettings(*state);
-  EXPECT_EQ(ids(state->channelTable), (std::vector<int64_t>{0, 6}));
-  EXPECT_EQ(state->channelTable[1].LogoPosX, 2);
 }
 
 // Root ignores file permissions, so the failure is a file-size limit: the
@@ -302,6 +300,94 @@ TEST_F(SettingsFile, MalformedFilesLoadAndEnumerationEnds) {
     EXPECT_LE(state->channelTable.size(), 50001u);
   }
 }
+
+// A picture whose folder cannot be reached (a drive or share not ready)
+// keeps its name and comes back with its folder; one gone from a folder
+// that is there, or one that does not decode, is forgotten as before.
+TEST_F(SettingsFile, PictureNameSurvivesOnlyAnUnreachableFolder) {
+  auto state = freshState();
+  state->channelTable.push_back(ChannelRecord());
+  auto reloadWith = [&](const fs::path& path) {
+    state->channelTable[0].LogoFileName = path.string();
+    reloadLogo(*state);
+    return state->channelTable[0].LogoFileName;
+  };
+  const fs::path onShare = dir_ / "share" / "logo.bmp";
+  EXPECT_EQ(reloadWith(onShare), onShare.string());
+  EXPECT_EQ(state->logoLoaded, 0);
+  EXPECT_EQ(reloadWith(dir_ / "gone.bmp"), "");
+  spit(dir_ / "broken.bmp", "BM, but no bitmap");
+  EXPECT_EQ(reloadWith(dir_ / "broken.bmp"), "");
+  EXPECT_EQ(reloadWith(dir_), "") << "a folder is no picture";
+
+  fs::create_directories(onShare.parent_path());
+  ASSERT_TRUE(test::writeBmp24(onShare.string(), 4, 3, [](int, int) { return 0x102030u; }));
+  EXPECT_EQ(reloadWith(onShare), onShare.string());
+  EXPECT_EQ(state->logoLoaded, 1);
+}
+
+#ifndef _WIN32
+// Runs `step`; a step blocked in open() on a FIFO is let go by a writer, and
+// the test fails.
+template <typename Step>
+void expectNoBlock(const fs::path& fifo, Step step) {
+  auto done = std::async(std::launch::async, step);
+  if (done.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    if (fd >= 0) close(fd);
+    done.wait();
+    FAIL() << "blocked opening " << fifo;
+  }
+}
+
+// A FIFO named as the picture, or as the settings file, would hold the
+// video thread (with FrameLock) or PluginInit in open() for ever.
+TEST_F(SettingsFile, FifoIsAnUnreadablePictureAndAnUnreadableSettingsFile) {
+  const fs::path picture = dir_ / "f.png";
+  ASSERT_EQ(mkfifo(picture.c_str(), 0600), 0);
+  auto state = freshState();
+  state->channelTable.push_back(ChannelRecord());
+  state->channelTable[0].LogoFileName = picture.string();
+  expectNoBlock(picture, [&] { reloadLogo(*state); });
+  EXPECT_EQ(state->logoLoaded, 0);
+  EXPECT_EQ(state->channelTable[0].LogoFileName, "");
+
+  ASSERT_EQ(mkfifo(file_.c_str(), 0600), 0);
+  auto settings = freshState();
+  expectNoBlock(file_, [&] { loadSettings(*settings); });
+  EXPECT_TRUE(settings->store.loadIncomplete);
+  saveSettings(*settings);
+  EXPECT_TRUE(fs::is_fifo(file_)) << "not replaced";
+}
+
+// The save replaces the file a symbolic link points at, keeps its
+// permissions, and never writes a file without write permission, even as
+// root.
+TEST_F(SettingsFile, SaveKeepsPermissionsFollowsLinksAndSparesReadOnlyFiles) {
+  const fs::path real = dir_ / "real.ini";
+  spit(real, "[COMMON]\nLogoOpacity=10\n");
+  ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+  fs::create_symlink("real.ini", file_);
+  auto state = freshState();
+  loadSettings(*state);
+  EXPECT_EQ(state->channelTable[0].LogoOpacity, 10);
+  state->channelTable[0].LogoOpacity = 20;
+  saveSettings(*state);
+  EXPECT_TRUE(fs::is_symlink(file_));
+  EXPECT_NE(slurp(real).find("LogoOpacity=20"), std::string::npos);
+  struct stat st;
+  ASSERT_EQ(stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  ASSERT_EQ(chmod(real.c_str(), 0444), 0);
+  const std::string frozen = slurp(real);
+  state->channelTable[0].LogoOpacity = 30;
+  saveSettings(*state);
+  EXPECT_EQ(slurp(real), frozen);
+  ASSERT_EQ(stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+#endif
 
 // The dialog's window cannot exist on this platform; reach the handle
 // through the class's own protected member to stand one in.

@@ -1,5 +1,5 @@
-// The INI reader and writer: value parsing, the section search with its
-// remembered cursor, the enumeration, and the typed key tables.
+// The INI reader and writer: value parsing, finding sections, the list of
+// sections, and the typed key tables.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -19,7 +19,7 @@ ProfileStore reading(const std::string& text) {
 
 std::string valueOf(ProfileStore& store, const std::string& section, const std::string& key) {
   std::string text;
-  return store.readValue(section, key, text) ? text : "<missing>";
+  return store.readValue(store.findSection(section), key, text) ? text : "<missing>";
 }
 
 TEST(DecimalParse, SkipsBlanksTakesOneSignStopsAtFirstNonDigitAndWraps) {
@@ -50,16 +50,17 @@ TEST(ProfileStoreRead, ValuesBlanksDefaultsAndCase) {
       "ColorKey=2\n");
   EXPECT_EQ(valueOf(store, "COMMON", "LogoFileName"), " C:\\a b.bmp ") << "text kept unchanged";
   int32_t posX = -1;
-  store.readInt("COMMON", "LogoPosX", posX, 99);
-  EXPECT_EQ(posX, 12);
   uint32_t show = 0, keyEnable = 7, leftTop = 0, key = 0;
-  store.readUnsigned("COMMON", "ShowLogo", show, 1);
+  const SettingsKey rows[] = {{kValueInt32, "LogoPosX", &posX, 99, nullptr},
+                              {kValueUInt32, "ShowLogo", &show, 1, nullptr},
+                              {kValueUInt32, "ColorKeyEnable", &keyEnable, 7, nullptr},
+                              {kValueUInt32, " LeftTopPixelColor ", &leftTop, 0, nullptr},
+                              {kValueColor, "ColorKey", &key, 0, nullptr}};
+  store.readKeyTable(store.findSection(" COMMON "), rows, 5);
+  EXPECT_EQ(posX, 12);
   EXPECT_EQ(show, 1u) << "empty value gives the default; the lower-case key is another key";
-  store.readUnsigned("COMMON", "ColorKeyEnable", keyEnable, 7);
   EXPECT_EQ(keyEnable, 0u) << "a value without digits reads as 0, not the default";
-  store.readUnsigned(" COMMON ", " LeftTopPixelColor ", leftTop, 0);
   EXPECT_EQ(leftTop, 3u) << "names are trimmed, file keys too";
-  store.readUnsigned("COMMON", "ColorKey", key, 0);
   EXPECT_EQ(key, 1u) << "the first line of a key decides";
   EXPECT_EQ(valueOf(store, "common", "LogoPosX"), "<missing>") << "section names keep their case";
 }
@@ -76,73 +77,36 @@ TEST(ProfileStoreRead, LineEndsCrLfNulAndMissingFinalLineEnd) {
   EXPECT_EQ(valueOf(nul, "A", "n"), "1");
 }
 
-TEST(ProfileStoreSearch, CursorStaysOnMatchedHeaderAndWrapsOnce) {
-  const std::string text = "[A]\na=1\n[B]\nb=2\n[C]\nc=3\n";
+TEST(ProfileStoreSearch, FirstSectionOfTheNameBlanksAroundItIgnored) {
+  const std::string text = "[A]\n[ B ]\nb=1\n[B]\nb=2\n[C]\n";
   ProfileStore store = reading(text);
-  EXPECT_EQ(store.cursor(), 0u);
-  ASSERT_TRUE(store.findSection("C"));
-  EXPECT_EQ(store.cursor(), text.find("[C]"));
-  ASSERT_TRUE(store.findSection("B")) << "wraps past the end to the beginning";
-  EXPECT_EQ(store.cursor(), text.find("[B]"));
-  EXPECT_FALSE(store.findSection("D"));
-  EXPECT_EQ(store.cursor(), text.find("[B]")) << "a failed search leaves the cursor";
-  EXPECT_FALSE(store.findSection("b")) << "case-sensitive";
+  EXPECT_EQ(store.findSection("B"), text.find("[ B ]"));
+  EXPECT_EQ(store.findSection("\tC "), text.find("[C]"));
+  EXPECT_EQ(store.findSection("b"), ProfileStore::kNoSection) << "case-sensitive";
+  EXPECT_EQ(store.findSection("D"), ProfileStore::kNoSection);
+  EXPECT_EQ(valueOf(store, "B", "b"), "1");
 }
 
-TEST(ProfileStoreEnumerate, FourLineFileAfterCommonYieldsOnlySeven) {
-  ProfileStore store = reading("[COMMON]\nShowLogo=0\n[7]\nShowLogo=0\n");
-  uint32_t v = 1;
-  store.readUnsigned("COMMON", "ShowLogo", v, 1);
-  std::string name;
-  ASSERT_TRUE(store.nextSection(name));
-  EXPECT_EQ(name, "7");
-  store.readUnsigned(name, "ShowLogo", v, 1);
-  EXPECT_FALSE(store.nextSection(name));
-}
-
-TEST(ProfileStoreEnumerate, StartsBySkippingTheLineAtTheCursor) {
-  ProfileStore store = reading("[5]\na=1\n[6]\na=2\n");
-  std::string name;
-  ASSERT_TRUE(store.nextSection(name));
-  EXPECT_EQ(name, "6") << "a fresh enumeration skips the first line, here a header";
-  EXPECT_FALSE(store.nextSection(name));
-}
-
-TEST(ProfileStoreEnumerate, BlanksInsideBracketsYieldedOnceWithKeysDefaulted) {
-  ProfileStore store = reading("[COMMON]\n[ 5 ]\nk=1\n[6]\nk=2\n");
-  ASSERT_TRUE(store.findSection("COMMON"));
-  std::string name;
-  ASSERT_TRUE(store.nextSection(name));
-  EXPECT_EQ(name, " 5 ");
-  uint32_t k = 0;
-  store.readUnsigned(name, "k", k, 44);
-  EXPECT_EQ(k, 44u) << "the search compares the trimmed name, which no header has";
-  ASSERT_TRUE(store.nextSection(name));
-  EXPECT_EQ(name, "6");
-  EXPECT_FALSE(store.nextSection(name));
-}
-
-// The search for the trimmed name of "[ 7]" moves the cursor back onto the
-// earlier "[7]"; resuming there would yield "[ 7]" again forever.
-TEST(ProfileStoreEnumerate, HandEditedFilesAlwaysEnd) {
-  const char* files[] = {
-      "[COMMON]\n[7]\nk=1\n[ 7]\nk=2\n[8]\n",
-      "[COMMON]\n[7]\n[ 7]\n[7 ]\n[\t7]\n",
-      "[COMMON]\n[ COMMON]\n[COMMON]\n[COMMON ]\n",
-      "[a]\n[a]\n[a]\n[ a]\n[a]\n",
-  };
-  for (const char* text : files) {
-    ProfileStore store = reading(text);
-    uint32_t k = 0;
-    store.readUnsigned("COMMON", "k", k, 0);
-    std::string name;
-    int yielded = 0;
-    while (store.nextSection(name) && yielded < 100) {
-      store.readUnsigned(name, "k", k, 0);
-      ++yielded;
-    }
-    EXPECT_LT(yielded, 6) << text;
+// Every header in file order, blanks kept, each with the keys under its own
+// line, even where a search by its name would find another header.
+TEST(ProfileStoreSections, EveryHeaderInFileOrderReadsItsOwnKeys) {
+  const std::string text = "k=0\n[ 5 ]\nk=1\n[5]\nk=2\n\t[x] \n[]\n[COMMON]\nk=3\n";
+  ProfileStore store = reading(text);
+  const std::vector<ProfileStore::SectionHeader> headers = store.sectionHeaders();
+  std::vector<std::string> names;
+  for (const auto& h : headers) names.push_back(h.name);
+  EXPECT_EQ(names, (std::vector<std::string>{" 5 ", "5", "x", "", "COMMON"}));
+  ASSERT_EQ(headers.size(), 5u);
+  EXPECT_EQ(headers[0].start, text.find("[ 5 ]"));
+  uint32_t k = 9;
+  const SettingsKey row{kValueUInt32, "k", &k, 44, nullptr};
+  const uint32_t expected[] = {1, 2, 44, 44, 3};
+  for (size_t i = 0; i < headers.size(); ++i) {
+    store.readKeyTable(headers[i].start, &row, 1);
+    EXPECT_EQ(k, expected[i]) << names[i];
   }
+  store.readKeyTable(1, &row, 1);
+  EXPECT_EQ(k, 44u) << "no header starts there: defaults";
 }
 
 TEST(ProfileStoreKeyTable, EveryTypeCodeRoundTripsItsBits) {
@@ -167,7 +131,7 @@ TEST(ProfileStoreKeyTable, EveryTypeCodeRoundTripsItsBits) {
   d.untouched = 77;
   ProfileStore empty = reading("[S]\n");
   const auto dRows = rowsFor(d);
-  empty.readKeyTable("S", dRows.data(), dRows.size());
+  empty.readKeyTable(empty.findSection("S"), dRows.data(), dRows.size());
   EXPECT_EQ(d.u32, 4294967295u);
   EXPECT_EQ(d.color, 0xFFu);
   EXPECT_EQ(d.i32, -2);
@@ -194,7 +158,7 @@ TEST(ProfileStoreKeyTable, EveryTypeCodeRoundTripsItsBits) {
   Fields out;
   ProfileStore reader = reading(text);
   const auto outRows = rowsFor(out);
-  reader.readKeyTable("S", outRows.data(), outRows.size());
+  reader.readKeyTable(reader.findSection("S"), outRows.data(), outRows.size());
   EXPECT_EQ(out.u32, in.u32);
   EXPECT_EQ(out.color, in.color);
   EXPECT_EQ(out.i32, in.i32);
@@ -215,10 +179,10 @@ TEST(ProfileStoreOpen, ClosedStoreGivesDefaultsAndNoSections) {
   ProfileStore store;  // no path
   EXPECT_FALSE(store.open(ProfileStore::Mode::Reading));
   int32_t v = 0;
-  store.readInt("COMMON", "x", v, -100);
+  const SettingsKey row{kValueInt32, "x", &v, -100, nullptr};
+  store.readKeyTable(store.findSection("COMMON"), &row, 1);
   EXPECT_EQ(v, -100);
-  std::string name;
-  EXPECT_FALSE(store.nextSection(name));
+  EXPECT_TRUE(store.sectionHeaders().empty());
   EXPECT_FALSE(store.open(ProfileStore::Mode::Writing));
 }
 

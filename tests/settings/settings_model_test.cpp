@@ -1,12 +1,132 @@
-// The position and size clamp and the initial size of a new picture.
+// Loading and saving the whole file, the position and size clamp, and the
+// initial size of a new picture.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "settings/settings_model.h"
 
 namespace om {
 namespace {
+
+const char* const kKeys[10] = {"LogoFileName",   "LogoPosX",          "LogoPosY", "LogoSizeX",
+                               "LogoSizeY",      "LogoOpacity",       "ShowLogo",
+                               "ColorKeyEnable", "LeftTopPixelColor", "ColorKey"};
+
+// A section as a hand-edited file may hold it, and what saving it must
+// write back: the ten keys in their order, its own values or the defaults.
+struct ModelSection {
+  std::string header;  // as it stands in the file
+  std::vector<std::string> lines;
+  std::string values[10] = {"", "0", "0", "0", "0", "60", "1", "0", "1", "0"};
+
+  std::string saved(const std::string& name) const {
+    std::string out = "[" + name + "]\n";
+    for (int i = 0; i < 10; ++i) out += std::string(kKeys[i]) + "=" + values[i] + "\n";
+    return out;
+  }
+};
+
+ModelSection randomSection(std::mt19937& rng, const std::string& name) {
+  static const char* const pads[] = {"", "", " ", "\t", "  "};
+  ModelSection s;
+  s.header = std::string(pads[rng() % 5]) + "[" + pads[rng() % 5] + name + pads[rng() % 5] + "]";
+  for (int k = 0; k < 10; ++k) {
+    if (rng() % 3 == 0) continue;
+    std::string value;
+    if (k == 0) {
+      value = rng() % 2 ? " C:\\logo " + std::to_string(rng() % 100) + ".png" : "/l/a.gif";
+    } else if (k == 9) {
+      value = std::to_string(rng() % 0x1000000);
+    } else if (k >= 6) {
+      value = std::to_string(rng() % 2);
+    } else {
+      value = std::to_string(static_cast<int32_t>(rng() % 3000) - 1000);
+    }
+    s.values[k] = value;
+    s.lines.push_back(std::string(kKeys[k]) + "=" + value);
+  }
+  if (rng() % 4 == 0) s.lines.push_back("; a comment");
+  if (rng() % 4 == 0) s.lines.push_back("");
+  return s;
+}
+
+std::string loadAndSave(const std::string& text) {
+  ProfileStore store;
+  store.lineEnd = "\n";
+  store.openInMemory(ProfileStore::Mode::Reading, text);
+  StoredSettings settings;
+  readSettingsFromStore(store, settings);
+  store.close();
+  store.openInMemory(ProfileStore::Mode::Writing);
+  writeSettingsToStore(store, settings, ChannelKnownFn());
+  store.close();
+  return store.text();
+}
+
+// Hand-edited files: DEFAULT anywhere or nowhere, channel sections above
+// COMMON or without one, blanks inside the brackets, the same channel twice.
+// Saving writes DEFAULT first when there was one, then COMMON, then every
+// channel section in file order with its own keys; saving that again
+// changes nothing.
+TEST(SettingsFile, EverySectionTheUserWroteIsSavedWithItsKeys) {
+  const uint32_t seed = std::random_device{}();
+  std::printf("seed %u\n", seed);
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 500; ++round) {
+    std::vector<ModelSection> channels;
+    std::vector<std::string> channelIds;
+    std::vector<ModelSection> sections;
+    const bool hasCommon = rng() % 4 != 0, hasDefault = rng() % 2 == 0;
+    const int channelCount = static_cast<int>(rng() % 6);
+    ModelSection common, defaults;
+    int commonAt = -1, defaultAt = -1;
+    for (int i = 0; i < channelCount; ++i) {
+      const int pick = static_cast<int>(rng() % 6);
+      std::string id = pick == 0 ? "1" : pick == 1 ? "2" : pick == 2 ? "-" + std::to_string(rng() % 9 + 1)
+                       : pick == 3 && !channelIds.empty() ? channelIds[rng() % channelIds.size()]
+                                                          : std::to_string(rng() % 50 + 3);
+      channels.push_back(randomSection(rng, id));
+      channelIds.push_back(id);
+    }
+    sections = channels;
+    if (hasCommon) {
+      common = randomSection(rng, "COMMON");
+      common.header = "[COMMON]";
+      commonAt = static_cast<int>(rng() % (sections.size() + 1));
+      sections.insert(sections.begin() + commonAt, common);
+    }
+    if (hasDefault) {
+      defaults = randomSection(rng, "DEFAULT");
+      defaults.header = "[DEFAULT]";
+      defaultAt = static_cast<int>(rng() % (sections.size() + 1));
+      sections.insert(sections.begin() + defaultAt, defaults);
+    }
+    std::string file = rng() % 2 ? "; settings\n" : "";
+    for (const ModelSection& s : sections) {
+      file += s.header + "\n";
+      for (const std::string& line : s.lines) file += line + (rng() % 5 ? "\n" : "\r\n");
+    }
+
+    std::string expected;
+    if (hasDefault) expected += defaults.saved("DEFAULT");
+    std::string commonText = common.saved("COMMON");
+    commonText.insert(commonText.find('\n') + 1,
+                      "DlgWndPosX=-100\nDlgWndPosY=-100\nPrivateSettings=0\n");
+    expected += commonText;
+    for (size_t i = 0; i < channels.size(); ++i) {
+      const std::string id = channelIds[i];
+      expected += channels[i].saved(id);
+    }
+    const std::string saved = loadAndSave(file);
+    ASSERT_EQ(saved, expected) << "seed " << seed << " round " << round << "\n" << file;
+    ASSERT_EQ(loadAndSave(saved), saved) << "seed " << seed << " round " << round;
+  }
+}
 
 TEST(ClampPositionAndSize, WorkedExamples) {
   LogoSettings s;

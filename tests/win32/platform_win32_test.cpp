@@ -1,4 +1,4 @@
-// The Win32 platform layer: lock, atomic save, location inputs with the
+// The Win32 platform layer: lock, reading regular files, atomic save, location inputs with the
 // registry switch, the dialog notification, the no-SSE message and the
 // entry guard.
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 
 #include "common/cpu.h"
 #include "common/notify.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_module.h"
 #include "platform/entry_guard.h"
@@ -92,6 +93,40 @@ TEST(Win32Platform, AtomicWriteFailureLeavesTheOldFile) {
   EXPECT_FALSE(platform::writeFileAtomically(temp.file("folder.ini"), "data"));
   EXPECT_TRUE(wintest::folderExists(temp.file("folder.ini")));
   EXPECT_TRUE(leftovers(temp).empty());
+}
+
+// Pictures and settings are read from disk files only: a device name would
+// block or never end, and the program writing the file must never find it
+// locked by us.
+TEST(Win32Platform, RegularFilesOnlyAndSharedWithTheirWriter) {
+  TempFolder temp;
+  for (const std::string& device :
+       {std::string("NUL"), std::string("con"), temp.file("COM1.png"), temp.file("nul.gif"),
+        temp.file("LPT9 .bmp"), std::string("\\\\.\\pipe\\logo"),
+        std::string("\\\\?\\GLOBALROOT\\Device\\Null"), temp.path()}) {
+    platform::RegularFile file;
+    EXPECT_FALSE(file.open(device)) << device;
+    EXPECT_FALSE(file.missing()) << device;
+  }
+  platform::RegularFile absent;
+  EXPECT_FALSE(absent.open(temp.file("absent.png")));
+  EXPECT_TRUE(absent.missing());
+  EXPECT_TRUE(platform::folderOfFileReachable(temp.file("absent.png")));
+  EXPECT_FALSE(platform::folderOfFileReachable(temp.file("no folder\\absent.png")));
+
+  const std::string path = temp.file("console.png");  // a name that only starts like one
+  ASSERT_TRUE(platform::writeFileAtomically(path, "0123456789"));
+  platform::RegularFile file;
+  ASSERT_TRUE(file.open(path));
+  EXPECT_EQ(file.size(), 10u);
+  const HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(writer, INVALID_HANDLE_VALUE) << "the writer is not blocked by our reading";
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  char bytes[16] = {};
+  EXPECT_EQ(file.read(bytes, sizeof bytes), 10u);
+  EXPECT_FALSE(file.failed());
+  EXPECT_EQ(std::string(bytes), "0123456789");
 }
 
 TEST(Win32Platform, LocationInputsComeFromTheProcess) {

@@ -1,0 +1,57 @@
+// Files as the plug-in reads and replaces them. Reading opens regular files
+// only: a FIFO, a device or a folder named as a picture or as the settings
+// file would otherwise block the thread that opens it (the video thread,
+// with FrameLock held) or feed it endless bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace om {
+namespace platform {
+
+class RegularFile {
+ public:
+  RegularFile() noexcept = default;
+  ~RegularFile() { close(); }
+  RegularFile(const RegularFile&) = delete;
+  RegularFile& operator=(const RegularFile&) = delete;
+
+  // Opens `path` for reading, without ever waiting on another program.
+  // False when it is missing (missing() then says so), when it is not a
+  // regular file (a FIFO, a device name, a folder) or cannot be opened. On
+  // Windows the file stays shared for reading, writing and deleting, so the
+  // program that writes it is never blocked by us.
+  bool open(const std::string& path) noexcept;
+  void close() noexcept;
+  bool missing() const noexcept { return missing_; }
+  // The length when opened.
+  uint64_t size() const noexcept { return size_; }
+  // Up to `bytes` from the current position; fewer only at the end of the
+  // file or on a read error (failed() then says so).
+  size_t read(void* buffer, size_t bytes) noexcept;
+  bool failed() const noexcept { return failed_; }
+
+ private:
+  intptr_t handle_ = -1;
+  uint64_t size_ = 0;
+  bool missing_ = false;
+  bool failed_ = false;
+};
+
+// Whether the folder that holds `path` can be reached now. False when it
+// does not exist or its drive or share is not ready: a picture there may
+// come back, unlike one missing from a folder that is there.
+bool folderOfFileReachable(const std::string& path) noexcept;
+
+// Whole-file save that never leaves a half-written file: writes a temporary
+// file beside the target, flushes, then replaces the target in one step. A
+// symbolic link is followed and its target replaced; the target keeps its
+// permissions. A file without any write permission is never replaced, even
+// by an account that could. Returns false and leaves the target untouched
+// on any failure.
+bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept;
+
+}  // namespace platform
+}  // namespace om

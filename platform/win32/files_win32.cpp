@@ -1,0 +1,167 @@
+// Files on Windows: reading shared with every other opener, device names
+// refused before they are opened, and the atomic save.
+#include <windows.h>
+
+#include <cwchar>
+#include <cwctype>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/win32/win32_module.h"
+
+namespace om {
+namespace platform {
+
+namespace {
+
+bool startsWith(const std::wstring& s, const wchar_t* prefix) {
+  return s.compare(0, std::wcslen(prefix), prefix) == 0;
+}
+
+// Names that Windows opens as devices, in any folder and with any
+// extension: "CON", "c:\logos\nul.png", "COM1.gif", and the device and raw
+// namespaces "\\.\..." and "\\?\" paths that name no drive or share.
+bool namesADevice(std::wstring path) {
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  if (startsWith(path, L"\\\\.\\")) return true;
+  if (startsWith(path, L"\\\\?\\")) {
+    const std::wstring rest = path.substr(4);
+    const bool drive = rest.size() >= 3 && std::iswalpha(rest[0]) && rest[1] == L':' && rest[2] == L'\\';
+    if (!drive && !startsWith(rest, L"UNC\\")) return true;
+  }
+  size_t start = path.find_last_of(L"\\:");
+  start = start == std::wstring::npos ? 0 : start + 1;
+  std::wstring base = path.substr(start, path.find(L'.', start) - start);
+  while (!base.empty() && (base.back() == L' ' || base.back() == L'.')) base.pop_back();
+  for (wchar_t& c : base) c = static_cast<wchar_t>(std::towupper(c));
+  static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$",
+                                            L"CLOCK$"};
+  for (const wchar_t* device : kDevices)
+    if (base == device) return true;
+  return base.size() == 4 && (startsWith(base, L"COM") || startsWith(base, L"LPT")) &&
+         base[3] >= L'0' && base[3] <= L'9';
+}
+
+}  // namespace
+
+bool RegularFile::open(const std::string& path) noexcept {
+  close();
+  missing_ = failed_ = false;
+  try {
+    const std::wstring wide = path.empty() ? std::wstring() : widen(path.c_str(), CP_ACP);
+    if (wide.empty()) {
+      missing_ = true;
+      return false;
+    }
+    if (namesADevice(wide)) return false;
+    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      missing_ = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+      return false;
+    }
+    LARGE_INTEGER size;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart < 0) {
+      CloseHandle(file);
+      return false;
+    }
+    handle_ = reinterpret_cast<intptr_t>(file);
+    size_ = static_cast<uint64_t>(size.QuadPart);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void RegularFile::close() noexcept {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+  size_ = 0;
+}
+
+size_t RegularFile::read(void* buffer, size_t bytes) noexcept {
+  size_t done = 0;
+  while (handle_ != -1 && done < bytes) {
+    const DWORD chunk = bytes - done > 0x10000000u ? 0x10000000u : static_cast<DWORD>(bytes - done);
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), static_cast<char*>(buffer) + done, chunk, &got,
+                  nullptr)) {
+      failed_ = true;
+      break;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+bool folderOfFileReachable(const std::string& path) noexcept {
+  try {
+    std::wstring folder = widen(path.c_str(), CP_ACP);
+    const size_t sep = folder.find_last_of(L"\\/");
+    if (sep == std::wstring::npos) {
+      // "d:logo.png" lives on drive d:, a bare name in the current folder.
+      if (folder.size() < 2 || folder[1] != L':') return true;
+      folder.resize(2);
+      folder += L'\\';
+    } else {
+      folder.resize(sep + 1);
+      // "C:\" keeps its separator; "\\server\share\" and other folders drop it.
+      if (!(folder.size() == 3 && folder[1] == L':') && folder.size() > 1) folder.pop_back();
+    }
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  } catch (...) {
+    return true;  // out of memory: the old rule
+  }
+}
+
+static bool writeAll(HANDLE file, const std::string& contents) {
+  const char* p = contents.data();
+  size_t left = contents.size();
+  while (left > 0) {
+    const DWORD chunk = left > 0x10000000u ? 0x10000000u : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!WriteFile(file, p, chunk, &written, nullptr) || written == 0) return false;
+    p += written;
+    left -= written;
+  }
+  return true;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept {
+  try {
+    if (path.empty()) return false;
+    // A folder in the way, or a file the user made read-only, stays as it
+    // is (the rename would refuse on Windows anyway; this keeps it so under
+    // any account and emulation).
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+      return false;
+    // Beside the target, so the final step is a rename within one volume.
+    const std::string tmp = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    const HANDLE file = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = writeAll(file, contents) && FlushFileBuffers(file);
+    if (!CloseHandle(file)) ok = false;
+    if (ok) {
+      // ReplaceFile keeps the old file's attributes and security; it refuses
+      // when there is no old file yet, and then a plain rename does the job.
+      ok = ReplaceFileA(path.c_str(), tmp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) ||
+           MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    if (!ok) DeleteFileA(tmp.c_str());
+    return ok;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace platform
+}  // namespace om

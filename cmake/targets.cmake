@@ -30,11 +30,19 @@ function(om_link_platform target)
   if(WIN32)
     target_link_libraries(${target} PUBLIC gdi32 user32 comdlg32 comctl32 shell32 advapi32 ole32)
   else()
+    find_package(Threads REQUIRED)
+    target_link_libraries(${target} PUBLIC Threads::Threads ${CMAKE_DL_LIBS})
+  endif()
+endfunction()
+
+# The picture decoders: GDI+ is loaded at run time on Windows; POSIX links
+# Debian's format libraries.
+function(om_link_codecs target)
+  if(NOT WIN32)
     find_package(PNG REQUIRED)
     find_package(JPEG REQUIRED)
     find_package(GIF REQUIRED)
-    find_package(Threads REQUIRED)
-    target_link_libraries(${target} PUBLIC PNG::PNG JPEG::JPEG GIF::GIF Threads::Threads ${CMAKE_DL_LIBS})
+    target_link_libraries(${target} PUBLIC PNG::PNG JPEG::JPEG GIF::GIF)
   endif()
 endfunction()
 

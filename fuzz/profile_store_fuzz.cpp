@@ -18,11 +18,7 @@ using om::ProfileStore;
 using om::StoredSettings;
 
 bool sameRecord(const ChannelRecord& a, const ChannelRecord& b) {
-  return a.id == b.id && a.LogoFileName == b.LogoFileName && a.LogoPosX == b.LogoPosX &&
-         a.LogoPosY == b.LogoPosY && a.LogoSizeX == b.LogoSizeX && a.LogoSizeY == b.LogoSizeY &&
-         a.LogoOpacity == b.LogoOpacity && a.ShowLogo == b.ShowLogo &&
-         a.ColorKeyEnable == b.ColorKeyEnable && a.LeftTopPixelColor == b.LeftTopPixelColor &&
-         a.ColorKey == b.ColorKey;
+  return a.id == b.id && om::sameSettings(a, b);
 }
 
 std::vector<const ChannelRecord*> savedRecords(const StoredSettings& settings) {

@@ -243,9 +243,12 @@ void ProfileStore::readRow(size_t section, const SettingsKey& row) {
     case kValueColor:
       *static_cast<uint32_t*>(row.target) = bits;
       break;
-    case kValueInt32:
-      *static_cast<int32_t*>(row.target) = static_cast<int32_t>(bits);
+    case kValueInt32: {
+      int32_t value = static_cast<int32_t>(bits);
+      if (row.optional) value = std::min(std::max(value, row.minValue), row.maxValue);
+      *static_cast<int32_t*>(row.target) = value;
       break;
+    }
     case kValueString:
       if (found)
         *static_cast<std::string*>(row.target) = std::move(text);
@@ -297,14 +300,19 @@ void ProfileStore::writeUnsigned(const std::string& key, uint32_t value) {
 void ProfileStore::writeKeyTable(const SettingsKey* rows, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     const SettingsKey& row = rows[i];
+    const uint32_t def = static_cast<uint32_t>(static_cast<uint64_t>(row.defaultValue));
     switch (row.type) {
       case kValueUInt32:
-      case kValueColor:
-        writeUnsigned(row.name, *static_cast<const uint32_t*>(row.target));
+      case kValueColor: {
+        const uint32_t value = *static_cast<const uint32_t*>(row.target);
+        if (!row.optional || value != def) writeUnsigned(row.name, value);
         break;
-      case kValueInt32:
-        writeInt(row.name, *static_cast<const int32_t*>(row.target));
+      }
+      case kValueInt32: {
+        const int32_t value = *static_cast<const int32_t*>(row.target);
+        if (!row.optional || value != static_cast<int32_t>(def)) writeInt(row.name, value);
         break;
+      }
       case kValueString:
         writeValue(row.name, *static_cast<const std::string*>(row.target));
         break;

@@ -32,6 +32,12 @@ struct SettingsKey {
   void* target;
   int64_t defaultValue;     // numeric rows: the low bits of the field's width
   const char* defaultText;  // string rows
+  // Keys added to a file format that had none of them: written only when
+  // they differ from their default, so older files stay as they were, and
+  // clamped to minValue..maxValue when read (signed rows).
+  bool optional = false;
+  int32_t minValue = 0;
+  int32_t maxValue = 0;
 };
 
 // Leading white space, one sign, digits up to the first other character;

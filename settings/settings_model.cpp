@@ -11,22 +11,41 @@ const std::string kDefaultSection = "DEFAULT";
 
 }  // namespace
 
-SettingsKeyTable::SettingsKeyTable(LogoSettings& io)
-    : rows{} {
+SettingsKeyTable::SettingsKeyTable(LogoSettings& io) : rows{} {
   static const LogoSettings d;
-  const SettingsKey table[kSettingsKeyCount] = {
-      {kValueString, "LogoFileName", &io.LogoFileName, 0, d.LogoFileName.c_str()},
-      {kValueInt32, "LogoPosX", &io.LogoPosX, d.LogoPosX, nullptr},
-      {kValueInt32, "LogoPosY", &io.LogoPosY, d.LogoPosY, nullptr},
-      {kValueInt32, "LogoSizeX", &io.LogoSizeX, d.LogoSizeX, nullptr},
-      {kValueInt32, "LogoSizeY", &io.LogoSizeY, d.LogoSizeY, nullptr},
-      {kValueInt32, "LogoOpacity", &io.LogoOpacity, d.LogoOpacity, nullptr},
-      {kValueUInt32, "ShowLogo", &io.ShowLogo, d.ShowLogo, nullptr},
-      {kValueUInt32, "ColorKeyEnable", &io.ColorKeyEnable, d.ColorKeyEnable, nullptr},
-      {kValueUInt32, "LeftTopPixelColor", &io.LeftTopPixelColor, d.LeftTopPixelColor, nullptr},
-      {kValueColor, "ColorKey", &io.ColorKey, d.ColorKey, nullptr},
-  };
-  for (size_t i = 0; i < kSettingsKeyCount; ++i) rows[i] = table[i];
+  for (size_t i = 0; i < kSettingsKeyCount; ++i) {
+    const SettingRow& row = kSettingRows[i];
+    SettingsKey& key = rows[i];
+    key.type = row.type;
+    key.name = row.key;
+    key.optional = row.optional;
+    key.minValue = row.min;
+    key.maxValue = row.max;
+    if (row.text) {
+      key.target = &(io.*row.text);
+      key.defaultText = (d.*row.text).c_str();
+    } else if (row.number) {
+      key.target = &(io.*row.number);
+      key.defaultValue = d.*row.number;
+    } else {
+      key.target = &(io.*row.bits);
+      key.defaultValue = d.*row.bits;
+    }
+  }
+}
+
+bool sameSettings(const LogoSettings& a, const LogoSettings& b) {
+  for (const SettingRow& row : kSettingRows) {
+    if (row.text ? a.*row.text != b.*row.text
+                 : row.number ? a.*row.number != b.*row.number : a.*row.bits != b.*row.bits)
+      return false;
+  }
+  return true;
+}
+
+std::string settingText(const LogoSettings& record, const SettingRow& row) {
+  if (row.text) return record.*row.text;
+  return row.number ? std::to_string(record.*row.number) : std::to_string(record.*row.bits);
 }
 
 namespace {

@@ -24,6 +24,19 @@ struct LogoSettings {
   uint32_t ColorKeyEnable = 0;
   uint32_t LeftTopPixelColor = 1;
   uint32_t ColorKey = 0;        // 0x00BBGGRR
+  // Keys beyond the first ten are written only when they differ from these.
+  int32_t KeyTolerance = 0;     // percent of the largest colour distance
+  int32_t KeySoftness = 0;      // percent: the soft edge beyond the tolerance
+  int32_t VideoColors = 0;      // VideoColorsChoice
+};
+
+// How packed 4:2:2 frames take the logo's colours.
+enum VideoColorsChoice : int32_t {
+  kVideoColorsFullBt601 = 0,
+  kVideoColorsAutomatic = 1,  // TV range; BT.709 from 1280 wide or above 576 high
+  kVideoColorsTvBt601 = 2,
+  kVideoColorsTvBt709 = 3,
+  kVideoColorsFullBt709 = 4,
 };
 
 struct ChannelRecord : LogoSettings {
@@ -37,13 +50,66 @@ using ChannelTable = std::vector<ChannelRecord>;
 // The dialog position of a dialog that was never placed.
 constexpr int32_t kDialogNeverPlaced = -100;
 
-// The ten keys of a record, in the order they are read and written, bound
-// to the fields of `io`; their defaults are LogoSettings' own.
-constexpr size_t kSettingsKeyCount = 10;
+// One INI key of a record: its name, its field and how it is written. Its
+// default is the field's initialiser in LogoSettings. A new setting is one
+// row here and its field there.
+struct SettingRow {
+  const char* key;
+  SettingsValueType type;
+  // The field, by type: text (kValueString), number (kValueInt32) or bits
+  // (the unsigned codes).
+  std::string LogoSettings::*text;
+  int32_t LogoSettings::*number;
+  uint32_t LogoSettings::*bits;
+  // Keys beyond the first ten: clamped to min..max when read, and written
+  // only when they differ from their default.
+  bool optional;
+  int32_t min, max;
+};
+
+constexpr SettingRow textSetting(const char* key, std::string LogoSettings::*field) {
+  return {key, kValueString, field, nullptr, nullptr, false, 0, 0};
+}
+constexpr SettingRow numberSetting(const char* key, int32_t LogoSettings::*field) {
+  return {key, kValueInt32, nullptr, field, nullptr, false, 0, 0};
+}
+constexpr SettingRow bitsSetting(const char* key, uint32_t LogoSettings::*field,
+                                 SettingsValueType type = kValueUInt32) {
+  return {key, type, nullptr, nullptr, field, false, 0, 0};
+}
+constexpr SettingRow optionalSetting(const char* key, int32_t LogoSettings::*field, int32_t min,
+                                     int32_t max) {
+  return {key, kValueInt32, nullptr, field, nullptr, true, min, max};
+}
+
+// Every key of a record, in the order they are read and written.
+inline constexpr SettingRow kSettingRows[] = {
+    textSetting("LogoFileName", &LogoSettings::LogoFileName),
+    numberSetting("LogoPosX", &LogoSettings::LogoPosX),
+    numberSetting("LogoPosY", &LogoSettings::LogoPosY),
+    numberSetting("LogoSizeX", &LogoSettings::LogoSizeX),
+    numberSetting("LogoSizeY", &LogoSettings::LogoSizeY),
+    numberSetting("LogoOpacity", &LogoSettings::LogoOpacity),
+    bitsSetting("ShowLogo", &LogoSettings::ShowLogo),
+    bitsSetting("ColorKeyEnable", &LogoSettings::ColorKeyEnable),
+    bitsSetting("LeftTopPixelColor", &LogoSettings::LeftTopPixelColor),
+    bitsSetting("ColorKey", &LogoSettings::ColorKey, kValueColor),
+    optionalSetting("KeyTolerance", &LogoSettings::KeyTolerance, 0, 100),
+    optionalSetting("KeySoftness", &LogoSettings::KeySoftness, 0, 100),
+    optionalSetting("VideoColors", &LogoSettings::VideoColors, 0, 4),
+};
+constexpr size_t kSettingsKeyCount = sizeof kSettingRows / sizeof kSettingRows[0];
+
+// The rows bound to the fields of `io`, as the store reads and writes them.
 struct SettingsKeyTable {
   explicit SettingsKeyTable(LogoSettings& io);
   SettingsKey rows[kSettingsKeyCount];
 };
+
+// Whether two records hold the same value in every key.
+bool sameSettings(const LogoSettings& a, const LogoSettings& b);
+// The value of one key as the settings file writes it.
+std::string settingText(const LogoSettings& record, const SettingRow& row);
 
 // Everything the settings file holds.
 struct StoredSettings {

@@ -100,16 +100,8 @@ ChannelRecord record(int64_t id, const std::string& name, int32_t posX, uint32_t
 
 void expectSameRecord(const ChannelRecord& a, const ChannelRecord& b) {
   EXPECT_EQ(a.id, b.id);
-  EXPECT_EQ(a.LogoFileName, b.LogoFileName);
-  EXPECT_EQ(a.LogoPosX, b.LogoPosX);
-  EXPECT_EQ(a.LogoPosY, b.LogoPosY);
-  EXPECT_EQ(a.LogoSizeX, b.LogoSizeX);
-  EXPECT_EQ(a.LogoSizeY, b.LogoSizeY);
-  EXPECT_EQ(a.LogoOpacity, b.LogoOpacity);
-  EXPECT_EQ(a.ShowLogo, b.ShowLogo);
-  EXPECT_EQ(a.ColorKeyEnable, b.ColorKeyEnable);
-  EXPECT_EQ(a.LeftTopPixelColor, b.LeftTopPixelColor);
-  EXPECT_EQ(a.ColorKey, b.ColorKey);
+  for (const SettingRow& row : kSettingRows)
+    EXPECT_EQ(settingText(a, row), settingText(b, row)) << row.key;
 }
 
 std::vector<int64_t> ids(const ChannelTable& table) {

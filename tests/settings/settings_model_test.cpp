@@ -2,6 +2,7 @@
 // initial size of a new picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -13,20 +14,21 @@
 namespace om {
 namespace {
 
-const char* const kKeys[10] = {"LogoFileName",   "LogoPosX",          "LogoPosY", "LogoSizeX",
-                               "LogoSizeY",      "LogoOpacity",       "ShowLogo",
-                               "ColorKeyEnable", "LeftTopPixelColor", "ColorKey"};
-
 // A section as a hand-edited file may hold it, and what saving it must
-// write back: the ten keys in their order, its own values or the defaults.
+// write back: every key in table order, its own value or the default, the
+// optional keys clamped and only when they differ from their default.
 struct ModelSection {
   std::string header;  // as it stands in the file
   std::vector<std::string> lines;
-  std::string values[10] = {"", "0", "0", "0", "0", "60", "1", "0", "1", "0"};
+  LogoSettings values;
 
   std::string saved(const std::string& name) const {
+    static const LogoSettings defaults;
     std::string out = "[" + name + "]\n";
-    for (int i = 0; i < 10; ++i) out += std::string(kKeys[i]) + "=" + values[i] + "\n";
+    for (const SettingRow& row : kSettingRows) {
+      const std::string text = settingText(values, row);
+      if (!row.optional || text != settingText(defaults, row)) out += std::string(row.key) + "=" + text + "\n";
+    }
     return out;
   }
 };
@@ -35,20 +37,26 @@ ModelSection randomSection(std::mt19937& rng, const std::string& name) {
   static const char* const pads[] = {"", "", " ", "\t", "  "};
   ModelSection s;
   s.header = std::string(pads[rng() % 5]) + "[" + pads[rng() % 5] + name + pads[rng() % 5] + "]";
-  for (int k = 0; k < 10; ++k) {
+  for (const SettingRow& row : kSettingRows) {
     if (rng() % 3 == 0) continue;
-    std::string value;
-    if (k == 0) {
-      value = rng() % 2 ? " C:\\logo " + std::to_string(rng() % 100) + ".png" : "/l/a.gif";
-    } else if (k == 9) {
-      value = std::to_string(rng() % 0x1000000);
-    } else if (k >= 6) {
-      value = std::to_string(rng() % 2);
+    std::string text;
+    if (row.text) {
+      text = rng() % 2 ? " C:\\logo " + std::to_string(rng() % 100) + ".png" : "/l/a.gif";
+      s.values.*row.text = text;
+    } else if (row.optional) {
+      const int32_t v = static_cast<int32_t>(rng() % 700) - 100;  // clamped when read
+      text = std::to_string(v);
+      s.values.*row.number = std::min(std::max(v, row.min), row.max);
+    } else if (row.number) {
+      const int32_t v = static_cast<int32_t>(rng() % 3000) - 1000;
+      text = std::to_string(v);
+      s.values.*row.number = v;
     } else {
-      value = std::to_string(static_cast<int32_t>(rng() % 3000) - 1000);
+      const uint32_t v = row.type == kValueColor ? rng() % 0x1000000 : rng() % 2;
+      text = std::to_string(v);
+      s.values.*row.bits = v;
     }
-    s.values[k] = value;
-    s.lines.push_back(std::string(kKeys[k]) + "=" + value);
+    s.lines.push_back(std::string(row.key) + "=" + text);
   }
   if (rng() % 4 == 0) s.lines.push_back("; a comment");
   if (rng() % 4 == 0) s.lines.push_back("");
@@ -69,7 +77,8 @@ std::string loadAndSave(const std::string& text) {
 }
 
 // Hand-edited files: DEFAULT anywhere or nowhere, channel sections above
-// COMMON or without one, blanks inside the brackets, the same channel twice.
+// COMMON or without one, blanks inside the brackets, the same channel twice,
+// optional keys out of their range.
 // Saving writes DEFAULT first when there was one, then COMMON, then every
 // channel section in file order with its own keys; saving that again
 // changes nothing.

@@ -53,10 +53,10 @@ struct Scene {
       : size(s),
         source(randomPicture(s.sw, s.sh)),
         destination(static_cast<size_t>(s.dw) * s.dh * 4) {}
-  bool run(ResamplerCache& cache, DestinationLayout layout) {
+  bool run(ResamplerCache& cache, DestinationLayout layout, const YccCoefficients& ycc) {
     return resampleImage(cache, source.data(), size.sw, size.sh, Rect{0, 0, size.sw, size.sh},
                          SourceMode::Plain, destination.data(), size.dw, size.dh,
-                         Rect{0, 0, size.dw, size.dh}, layout, 0);
+                         Rect{0, 0, size.dw, size.dh}, layout, 0, ycc);
   }
 };
 
@@ -79,12 +79,13 @@ std::string caseName(int index, DestinationLayout layout) {
 double pixels(int index) { return static_cast<double>(kSizes[index].dw) * kSizes[index].dh; }
 
 void resampleCase(benchmark::State& state, const std::string& path, int index,
-                  DestinationLayout layout) {
+                  DestinationLayout layout, const YccCoefficients& ycc = kYccFullBt601,
+                  const std::string& label = {}) {
   Scene& sc = scene(index);
   ResamplerCache cache;
-  sc.run(cache, layout);  // tables built outside the timing
-  const double ns = bench::timeLoop(state, pixels(index), [&] { sc.run(cache, layout); });
-  bench::record("resample", caseName(index, layout), path, ns);
+  sc.run(cache, layout, ycc);  // tables built outside the timing
+  const double ns = bench::timeLoop(state, pixels(index), [&] { sc.run(cache, layout, ycc); });
+  bench::record("resample", label.empty() ? caseName(index, layout) : label, path, ns);
 }
 
 // The exact formula floors every tap's product on its own, so each tap of
@@ -190,6 +191,14 @@ const bool registered = [] {
                             [=](benchmark::State& s, const std::string& p) {
                               resampleCase(s, p, i, layout);
                             });
+    }
+    if (i == 0) {
+      // A TV-range set, whose offset term is the only extra work of the
+      // store; enlarging, where the store is the largest share of the work.
+      const std::string tv = caseName(i, DestinationLayout::Ycc32TopDown) + "_tv709";
+      bench::registerLevels("resample", tv, [=](benchmark::State& s, const std::string& p) {
+        resampleCase(s, p, i, DestinationLayout::Ycc32TopDown, kYccTvBt709, tv);
+      });
     }
     const std::string bgra = caseName(i, DestinationLayout::Bgra32BottomUp);
     bench::registerPeer("resample", bgra, "multiply_floor",

@@ -205,7 +205,8 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
                          const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
                          const Rect& sourceRect, SourceMode mode, uint8_t* destination,
                          int32_t allocatedWidth, int32_t allocatedHeight,
-                         const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor) {
+                         const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor,
+                         const YccCoefficients& ycc) {
   if (!source || !destination || sourceWidth <= 0 || sourceHeight <= 0) return false;
   // Table offsets are 32-bit byte offsets into the picture.
   if (static_cast<uint64_t>(sourceWidth) * static_cast<uint64_t>(sourceHeight) * 4u > INT32_MAX)
@@ -298,7 +299,7 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
         kernels.vertical(rows, weightsKept, kept, width, rowBuffer, keyed, keyPixel);
     }
     kernels.horizontal(row, offsets, weights, cache.plan.taps, clip.width(), destinationRow,
-                       layout);
+                       layout, ycc);
     destinationRow += destinationStep;
     verticalEntry += 8 + 8 * static_cast<ptrdiff_t>(load32(verticalEntry + 4));
   }
@@ -373,10 +374,11 @@ bool BuildFilterTable(int32_t sourceSize, int32_t destinationSize, int32_t first
 bool resampleImage(ResamplerCache& cache, const uint32_t* source, int32_t sourceWidth,
                    int32_t sourceHeight, const Rect& sourceRect, SourceMode mode,
                    uint8_t* destination, int32_t allocatedWidth, int32_t allocatedHeight,
-                   const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor) {
+                   const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor,
+                   const YccCoefficients& ycc) {
   return resampleWithKernels(resamplerKernelsFor(activeSimdLevel()), cache, source, sourceWidth,
                              sourceHeight, sourceRect, mode, destination, allocatedWidth,
-                             allocatedHeight, destinationRect, layout, keyColor);
+                             allocatedHeight, destinationRect, layout, keyColor, ycc);
 }
 
 }  // namespace om

@@ -14,8 +14,33 @@ enum class SourceMode { Plain, Keyed };
 
 enum class DestinationLayout {
   Bgra32BottomUp,  // B G R A, row 0 at the end of the allocation
-  Ycc32TopDown,    // Y Cb Cr A (full-range BT.601), row 0 first
+  Ycc32TopDown,    // Y Cb Cr A (coefficients per call, YccCoefficients), row 0 first
 };
+
+// The store to Y Cb Cr: rows in B, G, R order, scaled by 32768; each chroma
+// row sums to 0. With a = A + (A >> 7) (0..256, 256 when opaque):
+//   Y  = clamp(floor((y . BGR + offset * a) / 32768))
+//   Cb = clamp(floor(cb . BGR / 32768) + 128), Cr likewise
+// The offset term lifts an opaque pixel's Y by offset / 128 (2048: TV
+// range's 16) and shrinks with coverage, so a transparent pixel keeps Y 0
+// and leaves the frame untouched. Any int16 values are safe: every sum stays
+// within 4 * 32768 * 256.
+struct YccCoefficients {
+  int16_t y[3];
+  int16_t cb[3];
+  int16_t cr[3];
+  int16_t offset;
+};
+
+// Integer literals, so every build stores the same bytes.
+inline constexpr YccCoefficients kYccFullBt601{
+    {3735, 19235, 9798}, {16384, -10855, -5529}, {-2664, -13720, 16384}, 0};
+inline constexpr YccCoefficients kYccTvBt601{
+    {3208, 16519, 8415}, {14392, -9535, -4857}, {-2340, -12052, 14392}, 2048};
+inline constexpr YccCoefficients kYccTvBt709{
+    {2032, 20127, 5983}, {14392, -11094, -3298}, {-1320, -13072, 14392}, 2048};
+inline constexpr YccCoefficients kYccFullBt709{
+    {2366, 23436, 6966}, {16384, -12630, -3754}, {-1502, -14882, 16384}, 0};
 
 // One cached filter table and the five values it was built for.
 //
@@ -82,11 +107,12 @@ bool BuildFilterTable(int32_t sourceSize, int32_t destinationSize, int32_t first
 // clipped to the allocation. Keyed mode reads pixels whose B, G, R equal the
 // key colour (0x00BBGGRR) as all zero. True when the clipped rectangle was
 // written; false when nothing was written (empty source or clip rectangle,
-// or a table or buffer could not be allocated). The pixel passes are those
-// of activeSimdLevel().
+// or a table or buffer could not be allocated). `ycc` is used by the
+// Ycc32TopDown layout only. The pixel passes are those of activeSimdLevel().
 bool resampleImage(ResamplerCache& cache, const uint32_t* source, int32_t sourceWidth,
                    int32_t sourceHeight, const Rect& sourceRect, SourceMode mode,
                    uint8_t* destination, int32_t allocatedWidth, int32_t allocatedHeight,
-                   const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor);
+                   const Rect& destinationRect, DestinationLayout layout, uint32_t keyColor,
+                   const YccCoefficients& ycc = kYccFullBt601);
 
 }  // namespace om

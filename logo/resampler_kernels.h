@@ -39,10 +39,11 @@ using VerticalConvertedKernel = void (*)(const int16_t* const* rows, const int16
 // The horizontal pass for `count` destination pixels that share a tap
 // count: pixel i filters `taps` row pixels from row column offsets[i] with
 // the weights at weights + 4 * taps * i (each repeated per channel), then
-// is stored in `layout` to out + 4 * i.
+// is stored in `layout` to out + 4 * i, through `ycc` when Ycc32TopDown.
 using HorizontalKernel = void (*)(const int16_t* row, const int32_t* offsets,
                                   const int16_t* weights, int32_t taps, int32_t count,
-                                  uint8_t* out, DestinationLayout layout);
+                                  uint8_t* out, DestinationLayout layout,
+                                  const YccCoefficients& ycc);
 
 struct ResamplerKernels {
   ConvertKernel convert;
@@ -64,7 +65,8 @@ const ResamplerKernels& resamplerKernelsFor(SimdLevel level) noexcept;
                                        int32_t taps, int32_t width, int16_t* out);            \
   void resampleHorizontal_##isa(const int16_t* row, const int32_t* offsets,                   \
                                 const int16_t* weights, int32_t taps, int32_t count,          \
-                                uint8_t* out, DestinationLayout layout);
+                                uint8_t* out, DestinationLayout layout,                       \
+                                const YccCoefficients& ycc);
 OM_RESAMPLER_KERNELS(c)
 OM_RESAMPLER_KERNELS(sse2)
 OM_RESAMPLER_KERNELS(avx2)

@@ -29,20 +29,23 @@ int32_t tapTerm(int32_t scaled, int32_t q) { return floorDiv(scaled * q, 65536);
 
 int16_t rowValue(int32_t sum) { return static_cast<int16_t>(clampByte(floorDiv(sum, 32)) * 128); }
 
-void storePixel(const int32_t bgra[4], DestinationLayout layout, uint8_t* out) {
-  const int32_t b = bgra[0], g = bgra[1], r = bgra[2];
+void storePixel(const int32_t bgra[4], DestinationLayout layout, const YccCoefficients& ycc,
+                uint8_t* out) {
+  const int32_t b = bgra[0], g = bgra[1], r = bgra[2], alpha = bgra[3];
   if (layout == DestinationLayout::Bgra32BottomUp) {
     out[0] = clampByte(b);
     out[1] = clampByte(g);
     out[2] = clampByte(r);
   } else {
-    // Full-range BT.601 with coefficients scaled by 32768; sums stay within
-    // +-32768 * 255.
-    out[0] = clampByte(floorDiv(3735 * b + 19235 * g + 9798 * r, 32768));
-    out[1] = clampByte(floorDiv(16384 * b - 10855 * g - 5529 * r, 32768) + 128);
-    out[2] = clampByte(floorDiv(-2664 * b - 13720 * g + 16384 * r, 32768) + 128);
+    // b, g, r, alpha are 0..255 and a 0..256: each sum stays within
+    // 4 * 32768 * 256.
+    const int32_t a = alpha + (alpha >> 7);
+    out[0] =
+        clampByte(floorDiv(ycc.y[0] * b + ycc.y[1] * g + ycc.y[2] * r + ycc.offset * a, 32768));
+    out[1] = clampByte(floorDiv(ycc.cb[0] * b + ycc.cb[1] * g + ycc.cb[2] * r, 32768) + 128);
+    out[2] = clampByte(floorDiv(ycc.cr[0] * b + ycc.cr[1] * g + ycc.cr[2] * r, 32768) + 128);
   }
-  out[3] = clampByte(bgra[3]);
+  out[3] = clampByte(alpha);
 }
 
 }  // namespace
@@ -86,7 +89,8 @@ void resampleVerticalConverted_c(const int16_t* const* rows, const int16_t* weig
 }
 
 void resampleHorizontal_c(const int16_t* row, const int32_t* offsets, const int16_t* weights,
-                          int32_t taps, int32_t count, uint8_t* out, DestinationLayout layout) {
+                          int32_t taps, int32_t count, uint8_t* out, DestinationLayout layout,
+                          const YccCoefficients& ycc) {
   for (int32_t i = 0; i < count; ++i) {
     const int16_t* w = weights + 4 * static_cast<ptrdiff_t>(taps) * i;
     int32_t sum[4] = {0, 0, 0, 0};
@@ -96,7 +100,7 @@ void resampleHorizontal_c(const int16_t* row, const int32_t* offsets, const int1
     }
     int32_t bgra[4];
     for (int32_t c = 0; c < 4; ++c) bgra[c] = clampByte(floorDiv(sum[c], 32));
-    storePixel(bgra, layout, out + 4 * i);
+    storePixel(bgra, layout, ycc, out + 4 * i);
   }
 }
 

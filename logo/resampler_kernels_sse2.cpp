@@ -77,8 +77,9 @@ void resampleVerticalConverted_sse2(const int16_t* const* rows, const int16_t* w
 }
 
 void resampleHorizontal_sse2(const int16_t* row, const int32_t* offsets, const int16_t* weights,
-                             int32_t taps, int32_t count, uint8_t* out, DestinationLayout layout) {
-  horizontalAnyLayout(row, offsets, weights, taps, count, out, layout);
+                             int32_t taps, int32_t count, uint8_t* out, DestinationLayout layout,
+                             const YccCoefficients& ycc) {
+  horizontalAnyLayout(row, offsets, weights, taps, count, out, layout, ycc);
 }
 
 }  // namespace om

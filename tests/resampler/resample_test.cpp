@@ -2,11 +2,17 @@
 // the table cache and running out of memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "common/alloc_hook.h"
+#include "common/cpu.h"
 #include "logo/resampler.h"
+#include "tests/support/kernel_check.h"
 
 namespace om {
 namespace {
@@ -40,8 +46,13 @@ struct Target {
   }
 };
 
+// Without `ycc`, through resampleImage's default.
 bool resample(ResamplerCache& cache, const Picture& p, Target& t, const Rect& dst,
-              DestinationLayout layout, SourceMode mode = SourceMode::Plain, uint32_t key = 0) {
+              DestinationLayout layout, SourceMode mode = SourceMode::Plain, uint32_t key = 0,
+              const YccCoefficients* ycc = nullptr) {
+  if (ycc)
+    return resampleImage(cache, p.pixels.data(), p.width, p.height, p.rect(), mode,
+                         t.bytes.data(), t.width, t.height, dst, layout, key, *ycc);
   return resampleImage(cache, p.pixels.data(), p.width, p.height, p.rect(), mode, t.bytes.data(),
                        t.width, t.height, dst, layout, key);
 }
@@ -64,24 +75,101 @@ TEST(Resample, EqualSizesCopyExactly) {
   EXPECT_EQ(std::memcmp(t.bytes.data(), p.pixels.data(), t.bytes.size()), 0);
 }
 
-TEST(Resample, ConvertsToFullRangeYcc) {
+// Exact values: the default's results as they always were, TV range's
+// black and white, and a pixel of weight 0 (all zero, premultiplied), which
+// must keep Y 0 in every set so that the blend leaves the frame untouched.
+TEST(Resample, ConvertsToYccExactlyAtTheExtremes) {
+  const uint32_t white = bgra(255, 255, 255, 255), black = bgra(0, 0, 0, 255), none = 0;
   struct Case {
+    const YccCoefficients* set;  // nullptr: the default
     uint32_t pixel;
     int y, cb, cr;
   } cases[] = {
-      {bgra(255, 255, 255, 255), 255, 128, 128},
-      {bgra(0, 0, 0, 255), 0, 128, 128},
-      {bgra(0, 0, 255, 200), 76, 84, 255},  // Cb: floor(-43.03) = -44
+      {nullptr, white, 255, 128, 128},
+      {nullptr, black, 0, 128, 128},
+      {nullptr, bgra(0, 0, 255, 200), 76, 84, 255},  // Cb: floor(-43.03) = -44
+      {&kYccTvBt601, white, 235, 128, 128},
+      {&kYccTvBt601, black, 16, 128, 128},
+      {&kYccTvBt709, white, 235, 128, 128},
+      {&kYccTvBt709, black, 16, 128, 128},
+      {&kYccFullBt709, white, 255, 128, 128},
+      {&kYccFullBt601, none, 0, 128, 128},
+      {&kYccTvBt601, none, 0, 128, 128},
+      {&kYccTvBt709, none, 0, 128, 128},
+      {&kYccFullBt709, none, 0, 128, 128},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << std::hex << c.pixel);
+    SCOPED_TRACE(testing::Message() << std::hex << c.pixel << (c.set ? "" : " default"));
     Picture p(3, 3, c.pixel);
     ResamplerCache cache;
     Target t(3, 3);
-    ASSERT_TRUE(resample(cache, p, t, p.rect(), DestinationLayout::Ycc32TopDown));
+    ASSERT_TRUE(resample(cache, p, t, p.rect(), DestinationLayout::Ycc32TopDown,
+                         SourceMode::Plain, 0, c.set));
     for (int32_t y = 0; y < 3; ++y)
       for (int32_t x = 0; x < 3; ++x)
         expectPixel(t.at(x, y, DestinationLayout::Ycc32TopDown), c.y, c.cb, c.cr, c.pixel >> 24);
+  }
+}
+
+// Coefficient rows (B, G, R, times 32768) and offset as the colour
+// standards give them, kept apart from the library's own tables.
+struct Rows {
+  int y[3], cb[3], cr[3], offset;
+};
+
+std::array<int, 4> yccByFormula(const Rows& c, int b, int g, int r, int alpha) {
+  const int a = alpha + (alpha >> 7);
+  auto dot = [&](const int* k) { return k[0] * b + k[1] * g + k[2] * r; };
+  auto clamp = [](double v) { return static_cast<int>(std::min(255.0, std::max(0.0, v))); };
+  return {clamp(std::floor((dot(c.y) + c.offset * a) / 32768.0)),
+          clamp(std::floor(dot(c.cb) / 32768.0) + 128),
+          clamp(std::floor(dot(c.cr) / 32768.0) + 128), alpha};
+}
+
+// An equal-size copy hands each pixel to the store unchanged: every set, on
+// every level, against the formula on random pixels with 0 and 255 common.
+// The default must give full-range BT.601 exactly as before.
+TEST(Resample, ConvertsToYccByTheFormulaOfEachSet) {
+  const Rows fullBt601{{3735, 19235, 9798}, {16384, -10855, -5529}, {-2664, -13720, 16384}, 0};
+  const struct {
+    const YccCoefficients* set;  // nullptr: the default
+    Rows rows;
+  } sets[] = {
+      {nullptr, fullBt601},
+      {&kYccFullBt601, fullBt601},
+      {&kYccTvBt601, {{3208, 16519, 8415}, {14392, -9535, -4857}, {-2340, -12052, 14392}, 2048}},
+      {&kYccTvBt709, {{2032, 20127, 5983}, {14392, -11094, -3298}, {-1320, -13072, 14392}, 2048}},
+      {&kYccFullBt709, {{2366, 23436, 6966}, {16384, -12630, -3754}, {-1502, -14882, 16384}, 0}},
+  };
+  std::mt19937 rng = test::seededRng(0x0CC5);
+  auto channel = [&] {
+    const int32_t pick = test::uniform(rng, 0, 5);
+    return pick == 0 ? 0u : pick == 1 ? 255u : static_cast<uint32_t>(test::uniform(rng, 0, 255));
+  };
+  Picture p(67, 61);  // an odd width, so the vector paths' tails run too
+  for (uint32_t& px : p.pixels) px = bgra(channel(), channel(), channel(), channel());
+  std::vector<SimdLevel> levels = test::vectorLevels();
+  levels.insert(levels.begin(), SimdLevel::Scalar);
+  for (SimdLevel level : levels) {
+    const SimdLevelCap cap(level);
+    for (size_t s = 0; s < std::size(sets); ++s) {
+      SCOPED_TRACE(testing::Message() << simdLevelName(level) << ", set " << s);
+      ResamplerCache cache;
+      Target t(p.width, p.height);
+      ASSERT_TRUE(resample(cache, p, t, p.rect(), DestinationLayout::Ycc32TopDown,
+                           SourceMode::Plain, 0, sets[s].set));
+      for (int32_t y = 0; y < p.height; ++y)
+        for (int32_t x = 0; x < p.width; ++x) {
+          const uint32_t px = p.at(x, y);
+          const std::array<int, 4> want =
+              yccByFormula(sets[s].rows, px & 0xFF, (px >> 8) & 0xFF, (px >> 16) & 0xFF, px >> 24);
+          const uint8_t* got = t.at(x, y, DestinationLayout::Ycc32TopDown);
+          ASSERT_TRUE(std::equal(want.begin(), want.end(), got))
+              << "pixel " << std::hex << px << std::dec << ": " << int{got[0]} << ","
+              << int{got[1]} << "," << int{got[2]} << "," << int{got[3]} << " instead of "
+              << want[0] << "," << want[1] << "," << want[2] << "," << want[3];
+        }
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -40,6 +41,9 @@ std::vector<uint32_t> randomPicture(std::mt19937& rng, int32_t w, int32_t h, uin
   }
   return px;
 }
+
+const YccCoefficients* const kYccSets[] = {&kYccFullBt601, &kYccTvBt601, &kYccTvBt709,
+                                           &kYccFullBt709};
 
 // Whole resampler, including the table cache: one cache per level, reused
 // across geometries so cache replacement is exercised too.
@@ -77,26 +81,27 @@ TEST(ResamplerSimd, MatchesScalarOnRandomGeometry) {
     const SourceMode mode = uniform(rng, 0, 1) ? SourceMode::Keyed : SourceMode::Plain;
     const DestinationLayout layout =
         uniform(rng, 0, 1) ? DestinationLayout::Ycc32TopDown : DestinationLayout::Bgra32BottomUp;
+    const int32_t set = uniform(rng, 0, 3);
     SCOPED_TRACE(testing::Message()
                  << "iteration " << iteration << ": " << sw << "x" << sh << " rect " << src.left
                  << "," << src.top << "," << src.right << "," << src.bottom << " -> " << dw << "x"
                  << dh << " at " << dst.left << "," << dst.top << " in " << aw << "x" << ah
                  << (mode == SourceMode::Keyed ? " keyed" : " plain")
-                 << (layout == DestinationLayout::Ycc32TopDown ? " ycc" : " bgra"));
+                 << (layout == DestinationLayout::Ycc32TopDown ? " ycc set " : " bgra") << set);
 
     FencedBytes expected(static_cast<size_t>(aw) * ah * 4);
     bool wrote;
     {
       const SimdLevelCap cap(SimdLevel::Scalar);
       wrote = resampleImage(scalarCache, picture.data(), sw, sh, src, mode, expected.data(), aw, ah,
-                            dst, layout, keyColor);
+                            dst, layout, keyColor, *kYccSets[set]);
     }
     for (size_t l = 0; l < levels.size(); ++l) {
       SCOPED_TRACE(simdLevelName(levels[l]));
       FencedBytes got(expected.size());
       const SimdLevelCap cap(levels[l]);
       EXPECT_EQ(resampleImage(caches[l], picture.data(), sw, sh, src, mode, got.data(), aw, ah, dst,
-                              layout, keyColor),
+                              layout, keyColor, *kYccSets[set]),
                 wrote);
       ASSERT_TRUE(sameBytes(got, expected));
     }
@@ -104,7 +109,9 @@ TEST(ResamplerSimd, MatchesScalarOnRandomGeometry) {
 }
 
 // The kernels alone with arbitrary int16 values and weights, beyond anything
-// a table produces, so every product and every 16-bit wrap is covered.
+// a table produces, so every product and every 16-bit wrap is covered; the
+// store with each coefficient set and with arbitrary int16 coefficients,
+// which reach every clamp.
 // Outputs are fenced; inputs sized exactly, so a sanitizer build also
 // catches reads past them.
 TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
@@ -164,9 +171,18 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
     const std::vector<int16_t> row = randomValues(static_cast<size_t>(width) * 4);
     const DestinationLayout layout =
         uniform(rng, 0, 1) ? DestinationLayout::Ycc32TopDown : DestinationLayout::Bgra32BottomUp;
+    const int32_t set = uniform(rng, 0, 4);
+    YccCoefficients ycc = set < 4 ? *kYccSets[set] : YccCoefficients{};
+    if (set == 4) {
+      std::vector<int16_t> any = randomValues(10);
+      std::copy(any.begin(), any.begin() + 3, ycc.y);
+      std::copy(any.begin() + 3, any.begin() + 6, ycc.cb);
+      std::copy(any.begin() + 6, any.begin() + 9, ycc.cr);
+      ycc.offset = any[9];
+    }
     FencedBytes stored(static_cast<size_t>(count) * 4);
     reference.horizontal(row.data(), offsets.data(), runWeights.data(), runTaps, count,
-                         stored.data(), layout);
+                         stored.data(), layout, ycc);
 
     for (SimdLevel level : levels) {
       SCOPED_TRACE(simdLevelName(level));
@@ -182,14 +198,16 @@ TEST(ResamplerSimd, KernelsMatchScalarForAnyWeights) {
       ASSERT_TRUE(checkConverted(k)) << "converted rows, taps " << taps;
       FencedBytes gotStored(stored.size());
       k.horizontal(row.data(), offsets.data(), runWeights.data(), runTaps, count, gotStored.data(),
-                   layout);
-      ASSERT_TRUE(sameBytes(gotStored, stored)) << "run of " << runTaps << " taps";
+                   layout, ycc);
+      ASSERT_TRUE(sameBytes(gotStored, stored))
+          << "run of " << runTaps << " taps, coefficient set " << set;
     }
   }
 }
 
-// Every seventh byte triple through the colour conversion (all values of each
-// channel occur): pixels with a single full-weight tap reach the store unchanged.
+// Every seventh byte triple through the colour conversion of each set (all
+// values of each channel occur): pixels with a single full-weight tap reach
+// the store unchanged.
 TEST(ResamplerSimd, ColourConversionMatchesScalarForEveryColour) {
   const std::vector<SimdLevel> levels = vectorLevels();
   if (levels.empty()) GTEST_SKIP() << "no SIMD path on this processor";
@@ -207,13 +225,17 @@ TEST(ResamplerSimd, ColourConversionMatchesScalarForEveryColour) {
                                static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c * 7)};
       for (int ch = 0; ch < 4; ++ch) row[4 * i + ch] = static_cast<int16_t>(bgra[ch] * 128);
     }
-    resamplerKernelsFor(SimdLevel::Scalar)
-        .horizontal(row.data(), offsets.data(), weights.data(), 1, width, expected.data(),
-                    DestinationLayout::Ycc32TopDown);
-    for (SimdLevel level : levels) {
-      resamplerKernelsFor(level).horizontal(row.data(), offsets.data(), weights.data(), 1, width,
-                                            got.data(), DestinationLayout::Ycc32TopDown);
-      ASSERT_EQ(got, expected) << simdLevelName(level) << " from colour " << base;
+    for (size_t set = 0; set < std::size(kYccSets); ++set) {
+      resamplerKernelsFor(SimdLevel::Scalar)
+          .horizontal(row.data(), offsets.data(), weights.data(), 1, width, expected.data(),
+                      DestinationLayout::Ycc32TopDown, *kYccSets[set]);
+      for (SimdLevel level : levels) {
+        resamplerKernelsFor(level).horizontal(row.data(), offsets.data(), weights.data(), 1, width,
+                                              got.data(), DestinationLayout::Ycc32TopDown,
+                                              *kYccSets[set]);
+        ASSERT_EQ(got, expected) << simdLevelName(level) << " from colour " << base << ", set "
+                                 << set;
+      }
     }
   }
 }

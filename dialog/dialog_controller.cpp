@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "common/muldiv.h"
 #include "common/notify.h"
 #include "dialog/dialog_ids.h"
 #include "dialog/dialog_model.h"
-#include "dialog/dialog_texts.h"
 #include "dialog/dialog_view.h"
 #include "dialog/preview_pane.h"
+#include "dialog/setting_controls.h"
 #include "dialog/settings_dialog.h"
 #include "settings/settings_model.h"
 
@@ -47,18 +48,6 @@ DialogPosition placeDialog(int32_t storedX, int32_t storedY, const Rect& dialogR
   const int64_t y = d.top + (static_cast<int64_t>(h.top) + h.bottom) / 2 -
                     (static_cast<int64_t>(d.top) + d.bottom) / 2;
   return {std::max(saturate(x), 0), std::max(saturate(y), 0)};
-}
-
-bool parseOpacityText(const std::string& text, int32_t& value) {
-  if (text.empty()) return false;
-  int32_t v = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-    if (v > kOpacityMax) return false;  // also stops long pasted numbers early
-  }
-  value = v;
-  return true;
 }
 
 DialogController::~DialogController() {}
@@ -130,24 +119,29 @@ void DialogController::onNotify(int32_t code) noexcept {
 }
 
 void DialogController::refreshAll() {
-  bool privateSettings = false, showLogo = false, keyEnable = false, leftTop = false;
-  int32_t opacity = 0;
+  bool privateSettings = false;
+  // Every setting's value, read in one hold and shown after it.
+  std::vector<int32_t> values(kSettingControlCount);
   {
     FrameHold hold(model_->frameLock());
     const ChannelRecord* r = recordInUse();
     if (!r) return;
     privateSettings = model_->privateSettings() != 0;
-    showLogo = r->ShowLogo != 0;
-    keyEnable = r->ColorKeyEnable != 0;
-    leftTop = r->LeftTopPixelColor != 0;
-    opacity = r->LogoOpacity;
+    for (size_t i = 0; i < kSettingControlCount; ++i) {
+      const SettingControl& c = kSettingControls[i];
+      values[i] = c.flag ? static_cast<int32_t>(r->*c.flag != 0) : r->*c.number;
+    }
   }
   view_->setCheck(kIdPrivateSettings, privateSettings);
-  view_->setCheck(kIdShowLogo, showLogo);
-  view_->setCheck(kIdColorKeyEnable, keyEnable);
-  view_->setCheck(kIdLeftTopPixel, leftTop);
-  // The up-down takes a 16-bit position.
-  view_->setSpinPosition(static_cast<int16_t>(opacity & 0xFFFF));
+  for (size_t i = 0; i < kSettingControlCount && view_; ++i) {
+    const SettingControl& c = kSettingControls[i];
+    switch (c.kind) {
+      case ControlKind::CheckBox: view_->setCheck(c.id, values[i] != 0); break;
+      // The up-down takes a 16-bit position.
+      case ControlKind::Number: view_->setSpinPosition(c.spinId, static_cast<int16_t>(values[i] & 0xFFFF)); break;
+      case ControlKind::Choice: view_->setChoice(c.id, values[i]); break;
+    }
+  }
   if (!view_) return;
   refreshChannelName();
   refreshFileName();
@@ -188,6 +182,7 @@ void DialogController::refreshPreview() {
 
 void DialogController::refreshEnabling() {
   bool loaded = false, keyEnable = false, leftTop = false;
+  std::vector<bool> enabled(kSettingControlCount);
   {
     FrameHold hold(model_->frameLock());
     const ChannelRecord* r = recordInUse();
@@ -196,15 +191,21 @@ void DialogController::refreshEnabling() {
       keyEnable = r->ColorKeyEnable != 0;
       leftTop = r->LeftTopPixelColor != 0;
     }
+    for (size_t i = 0; i < kSettingControlCount; ++i) {
+      const SettingControl& c = kSettingControls[i];
+      enabled[i] = r && (loaded || !c.needsPicture) && (!c.enabledBy || r->*c.enabledBy != 0);
+    }
   }
   static const int32_t kNeedPicture[] = {
-      kIdMoveLeft,     kIdMoveRight,     kIdMoveUp,         kIdMoveDown,     kIdSmaller,
-      kIdLarger,       kIdTopLeft,       kIdBottomLeft,     kIdTopRight,     kIdBottomRight,
-      kIdHiddenGlyph,  kIdRemoveLogo,    kIdColorKeyEnable, kIdShowLogo,     kIdOpacityEdit,
-      kIdOpacitySpin,  kIdOpacityLabel,
+      kIdMoveLeft, kIdMoveRight,  kIdMoveUp,     kIdMoveDown,     kIdSmaller,     kIdLarger,
+      kIdTopLeft,  kIdBottomLeft, kIdTopRight,   kIdBottomRight,  kIdHiddenGlyph, kIdRemoveLogo,
   };
   for (const int32_t id : kNeedPicture) view_->setEnabled(id, loaded);
-  view_->setEnabled(kIdLeftTopPixel, loaded && keyEnable);
+  for (size_t i = 0; i < kSettingControlCount; ++i) {
+    const SettingControl& c = kSettingControls[i];
+    for (const int32_t id : {c.id, c.spinId, c.labelId})
+      if (id != 0) view_->setEnabled(id, enabled[i]);
+  }
   view_->setEnabled(kIdColorSwatch, loaded && keyEnable && !leftTop);
 }
 
@@ -217,10 +218,8 @@ void DialogController::onCommand(int32_t controlId) noexcept {
       case kIdChooseLogo: choosePicture(); break;
       case kIdRemoveLogo: removePicture(); break;
       case kIdColorSwatch: chooseKeyColor(); break;
-      case kIdColorKeyEnable:
-      case kIdLeftTopPixel: setFlagAndRebuild(controlId); break;
-      case kIdShowLogo: setShowLogo(); break;
       case kIdPrivateSettings: setPrivateSettings(); break;
+      case kIdMore: toggleMorePage(); break;
       case kIdTopLeft:
       case kIdTopRight:
       case kIdBottomLeft:
@@ -228,7 +227,12 @@ void DialogController::onCommand(int32_t controlId) noexcept {
       case kIdAbout: view_->showAbout(); break;
       case kIdOk: view_->destroyWindow(); break;
       case kIdCancel: view_->postClose(); break;
-      default: break;  // the framework's IDOK and IDCANCEL among them: no closing
+      default:
+        // A check box or list of a setting; the framework's IDOK and
+        // IDCANCEL find no row: no closing.
+        if (const SettingControl* c = settingControlFor(controlId))
+          if (c->kind != ControlKind::Number) changeSetting(*c);
+        break;
     }
   });
 }
@@ -285,23 +289,28 @@ void DialogController::chooseKeyColor() {
   model_->rebuildOverlay();
 }
 
-void DialogController::setFlagAndRebuild(int32_t controlId) {
-  const uint32_t checked = view_->isChecked(controlId) ? 1 : 0;
+// A check box or list changed: the record takes its state, and what the
+// row says follows in the same hold.
+void DialogController::changeSetting(const SettingControl& c) {
+  const int32_t value =
+      c.kind == ControlKind::CheckBox ? (view_->isChecked(c.id) ? 1 : 0) : view_->choice(c.id);
+  if (c.kind == ControlKind::Choice && (value < c.min || value > c.max)) return;
   FrameHold hold(model_->frameLock());
   ChannelRecord* r = recordInUse();
   if (!r) return;
-  if (controlId == kIdColorKeyEnable)
-    r->ColorKeyEnable = checked;
+  if (c.flag)
+    r->*c.flag = static_cast<uint32_t>(value);
   else
-    r->LeftTopPixelColor = checked;
-  model_->rebuildOverlay();
-  view_->postNotify(kNotifyEnabling);
+    r->*c.number = value;
+  if (c.effect == ChangeEffect::Rebuild) model_->rebuildOverlay();
+  // A flag other controls depend on (the colour key) re-enables them.
+  if (c.kind == ControlKind::CheckBox && c.effect == ChangeEffect::Rebuild)
+    view_->postNotify(kNotifyEnabling);
 }
 
-void DialogController::setShowLogo() {
-  const uint32_t checked = view_->isChecked(kIdShowLogo) ? 1 : 0;
-  FrameHold hold(model_->frameLock());
-  if (ChannelRecord* r = recordInUse()) r->ShowLogo = checked;
+void DialogController::toggleMorePage() {
+  morePageShown_ = !morePageShown_;
+  view_->showMorePage(morePageShown_);
 }
 
 void DialogController::setPrivateSettings() {
@@ -324,26 +333,35 @@ void DialogController::moveToCorner(int32_t controlId) {
   r->LogoPosY = (controlId == kIdBottomLeft || controlId == kIdBottomRight) ? bottom : 0;
 }
 
-void DialogController::onOpacityTextChanged() noexcept {
+void DialogController::onNumberTextChanged(int32_t editId) noexcept {
   if (!view_) return;
+  const SettingControl* c = settingControlFor(editId);
+  if (!c || c->kind != ControlKind::Number || c->id != editId) return;
   absorb([&] {
     int32_t value = 0;
-    const bool valid = parseOpacityText(view_->text(kIdOpacityEdit), value);
-    if (!valid) {
+    const bool parsed = parseNumberText(view_->text(editId), value);
+    bool valid = parsed && value >= c->min && value <= c->max;
+    if (!valid && c->warnsOutOfRange) {
       view_->showOpacityWarning(texts::kOpacityWarning);
       if (!view_) return;
+    } else if (!parsed) {
+      return;  // emptied to type anew: the value stays until a number is there
+    } else if (!valid) {
+      value = std::min(std::max(value, c->min), c->max);
+      valid = true;
     }
     int32_t stored = 0;
     {
       FrameHold hold(model_->frameLock());
       ChannelRecord* r = recordInUse();
       if (!r) return;
-      if (valid) r->LogoOpacity = value;
-      stored = r->LogoOpacity;
+      const bool changed = valid && r->*c->number != value;
+      if (valid) r->*c->number = value;
+      stored = r->*c->number;
+      if (changed && c->effect == ChangeEffect::Rebuild) model_->rebuildOverlay();
     }
-    // Puts the stored number back into the edit; the blend reads the
-    // opacity on every frame, so nothing is rebuilt.
-    view_->setSpinPosition(static_cast<int16_t>(stored & 0xFFFF));
+    // Puts the stored number back into the edit.
+    view_->setSpinPosition(c->spinId, static_cast<int16_t>(stored & 0xFFFF));
   });
 }
 

@@ -15,6 +15,7 @@
 namespace om {
 
 struct ChannelRecord;
+struct SettingControl;
 class DialogModel;
 class DialogView;
 class SettingsDialog;
@@ -28,9 +29,6 @@ struct DialogPosition {
 // when none was stored (-100, -100) or it lies right of or below the screen.
 DialogPosition placeDialog(int32_t storedX, int32_t storedY, const Rect& dialogRect,
                            const Rect& hostRect, int32_t screenWidth, int32_t screenHeight);
-
-// The opacity edit's text as an unsigned decimal 0..100; false otherwise.
-bool parseOpacityText(const std::string& text, int32_t& value);
 
 struct SwatchLook {
   enum class Fill { Solid, GreyHatch };
@@ -54,8 +52,8 @@ class DialogController {
   void onDestroy() noexcept;
 
   void onNotify(int32_t code) noexcept;         // WM_PLUGIN_NOTIFY
-  void onCommand(int32_t controlId) noexcept;   // BN_CLICKED
-  void onOpacityTextChanged() noexcept;         // EN_CHANGE of the opacity edit
+  void onCommand(int32_t controlId) noexcept;   // BN_CLICKED, CBN_SELCHANGE
+  void onNumberTextChanged(int32_t editId) noexcept;  // EN_CHANGE of a setting's edit
   void onClose() noexcept;                      // WM_CLOSE: restore, then destroy
   void onTimer(int32_t timerId) noexcept;       // WM_TIMER
   // From the mouse hook, for the six press-and-hold buttons: a left press or
@@ -85,9 +83,9 @@ class DialogController {
   void choosePicture();
   void removePicture();
   void chooseKeyColor();
-  void setFlagAndRebuild(int32_t controlId);
-  void setShowLogo();
+  void changeSetting(const SettingControl& control);
   void setPrivateSettings();
+  void toggleMorePage();
   void moveToCorner(int32_t controlId);
   void stepHeldButton();
   void restoreAndClose();
@@ -98,6 +96,7 @@ class DialogController {
   std::unique_ptr<PreviewPane> pane_;
   bool backupValid_ = false;
 
+  bool morePageShown_ = false;
   int32_t flashCount_ = 0;
   int32_t heldButton_ = 0;
   double stepAccumulator_ = 0.0;

@@ -40,9 +40,9 @@ class DialogView {
   virtual void moveWindow(int32_t x, int32_t y) = 0;
 
   // The rest of the opening: glyph font on the nine glyph buttons, the two
-  // icons, the up-down's buddy, range 0..100 and the edit's 3-character
-  // limit, the tooltips, and the thread mouse hook. tearDownControls removes
-  // the hook when the window is destroyed.
+  // icons, each setting's up-down with its buddy, range and the edit's text
+  // limit, the lists' items, the tooltips, and the thread mouse hook.
+  // tearDownControls removes the hook when the window is destroyed.
   virtual void setUpControls() = 0;
   virtual void tearDownControls() = 0;
 
@@ -55,9 +55,14 @@ class DialogView {
   virtual void setText(int32_t controlId, const std::string& text, TextEncoding encoding) = 0;
   virtual std::string text(int32_t controlId) const = 0;
   virtual void setEnabled(int32_t controlId, bool enabled) = 0;
-  // The up-down's position; it writes the number into the opacity edit, and
-  // a changed text comes back as onOpacityTextChanged before this returns.
-  virtual void setSpinPosition(int32_t position) = 0;
+  // An up-down's position; it writes the number into its edit, and a
+  // changed text comes back as onNumberTextChanged before this returns.
+  virtual void setSpinPosition(int32_t spinId, int32_t position) = 0;
+  // A drop-down list's selected item.
+  virtual void setChoice(int32_t controlId, int32_t index) = 0;
+  virtual int32_t choice(int32_t controlId) const = 0;
+  // The page of further settings beside the dialog, shown or hidden.
+  virtual void showMorePage(bool shown) = 0;
   // Invalidate, erase and update the swatch now (it asks swatchLook).
   virtual void repaintSwatch() = 0;
 

@@ -6,6 +6,7 @@
 
 #include "common/aligned_block.h"
 #include "common/muldiv.h"
+#include "logo/soft_key_kernels.h"
 
 namespace om {
 
@@ -85,18 +86,41 @@ void OverlayBuilder::prepareOverlay(FrameCanvas& canvas, const uint32_t* pixels,
   DestinationLayout layout;
   if (!layoutOf(canvas, layout)) return;
   OverlayImage& overlay = canvas.overlay();
-  if (!resampleImage(resampler_, pixels, pictureWidth, pictureHeight, pictureRect, key.mode,
-                     overlay.pixels, overlay.allocatedWidth, overlay.allocatedHeight,
-                     overlay.content, layout, key.color)) {
+  if (!pixels ||
+      !resampleImage(resampler_, pixels, pictureWidth, pictureHeight, pictureRect,
+                     key.resampleMode(), overlay.pixels,
+                     overlay.allocatedWidth, overlay.allocatedHeight, overlay.content, layout,
+                     key.color, *key.ycc)) {
     // The new or reused block holds stale bytes; never let the blend show them.
     overlay.content = Rect{};
   }
 }
 
-OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo) {
+const YccCoefficients& videoColorsCoefficients(int32_t videoColors, int32_t frameWidth,
+                                               int32_t frameHeight) {
+  switch (videoColors) {
+    case kVideoColorsAutomatic:
+      return frameWidth >= 1280 || frameHeight > 576 ? kYccTvBt709 : kYccTvBt601;
+    case kVideoColorsTvBt601: return kYccTvBt601;
+    case kVideoColorsTvBt709: return kYccTvBt709;
+    case kVideoColorsFullBt709: return kYccFullBt709;
+    default: return kYccFullBt601;
+  }
+}
+
+bool OverlayKey::operator==(const OverlayKey& o) const {
+  return mode == o.mode && color == o.color && tolerance == o.tolerance &&
+         softness == o.softness && ycc == o.ycc;
+}
+
+OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo,
+                            const FrameCanvas& canvas) {
   OverlayKey key;
+  key.ycc = &videoColorsCoefficients(record.VideoColors, canvas.width(), canvas.height());
   if (!record.ColorKeyEnable) return key;
   key.mode = SourceMode::Keyed;
+  key.tolerance = record.KeyTolerance;
+  key.softness = record.KeySoftness;
   const LogoFrame& frame = logo.current();
   if (!record.LeftTopPixelColor) {
     key.color = record.ColorKey;
@@ -105,10 +129,38 @@ OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo) {
     // A transparent corner reads 0, 0, 0 once premultiplied; keying that
     // would erase every opaque black pixel too. The picture is already
     // transparent there, so nothing more is keyed.
-    if ((corner >> 24) == 0) return OverlayKey{};
+    if ((corner >> 24) == 0) {
+      key.mode = SourceMode::Plain;
+      key.tolerance = key.softness = 0;
+      return key;
+    }
     key.color = corner & 0x00FFFFFFu;
   }
   return key;
+}
+
+// By the record, not by the current frame's key: with the top-left key a
+// later frame may key softly where this one's transparent corner keys nothing.
+void OverlayBuilder::reserveSoftKeyed(const LogoImage& logo, const LogoSettings& record) {
+  if (!record.ColorKeyEnable || (record.KeyTolerance <= 0 && record.KeySoftness <= 0)) {
+    softKeyed_.release();
+    return;
+  }
+  int64_t largest = 0;
+  for (int i = 0; i < logo.FrameCount(); ++i)
+    largest = std::max<int64_t>(largest, int64_t{logo.frame(i).width} * logo.frame(i).height);
+  if (largest > softKeyed_.capacity()) softKeyed_.reserve(static_cast<int32_t>(largest), 4, 0, 100);
+}
+
+// The pixels the resampler reads: the frame's own, or its soft-keyed copy;
+// null when that copy has no room (its block could not be had).
+const uint32_t* OverlayBuilder::sourcePixels(const LogoFrame& frame, const OverlayKey& key) {
+  if (!key.soft()) return frame.pixels;
+  if (!frame.pixels || int64_t{frame.width} * frame.height > softKeyed_.capacity()) return nullptr;
+  uint32_t* keyed = static_cast<uint32_t*>(softKeyed_.data());
+  applySoftKey(frame.pixels, frame.width, frame.height, key.color, key.tolerance, key.softness,
+               keyed);
+  return keyed;
 }
 
 bool OverlayBuilder::PreparedKey::operator==(const PreparedKey& o) const {
@@ -130,7 +182,7 @@ void OverlayBuilder::update(FrameCanvas& canvas, const LogoImage& logo, LogoSett
   if (logo.FrameCount() == 0) return;
   const LogoFrame& frame = logo.current();
   clampPositionAndSize(record, frame.width, frame.height);
-  const OverlayKey key = chooseOverlayKey(record, logo);
+  const OverlayKey key = chooseOverlayKey(record, logo, canvas);
   const int32_t size[2] = {record.LogoSizeX, record.LogoSizeY};
 
   PreparedKey wanted;
@@ -144,13 +196,15 @@ void OverlayBuilder::update(FrameCanvas& canvas, const LogoImage& logo, LogoSett
   // Whatever changed the overlay drops what was prepared and reserves anew; a
   // step keeps it while the geometry and the picture are the same, and
   // otherwise resamples without reserving (nothing is allocated on a step).
-  if (occasion == Occasion::Rebuild)
+  if (occasion == Occasion::Rebuild) {
     reservePrepared(wanted, canvas);
-  else if (!(wanted == preparedKey_))
+    reserveSoftKeyed(logo, record);
+  } else if (!(wanted == preparedKey_)) {
     preparedReady_ = false;
+  }
   if (!preparedReady_ || !showPrepared(canvas, logo, key, wanted)) {
-    prepareOverlay(canvas, frame.pixels, frame.width, frame.height, frame.validRect, key, size,
-                   1000, 1000, 10, 10);
+    prepareOverlay(canvas, sourcePixels(frame, key), frame.width, frame.height, frame.validRect,
+                   key, size, 1000, 1000, 10, 10);
   }
 }
 
@@ -192,16 +246,17 @@ bool OverlayBuilder::showPrepared(FrameCanvas& canvas, const LogoImage& logo, Ov
   const Rect content{0, 0, geometry.width, geometry.height};
   OverlayKey& stored = preparedKeys_[static_cast<size_t>(index)];
   // With the top-left key, each frame's key is its own corner: compare it too.
-  const bool same = preparedValid_[static_cast<size_t>(index)] && stored.mode == key.mode &&
-                    stored.color == key.color;
+  const bool same = preparedValid_[static_cast<size_t>(index)] && stored == key;
   if (!same) {
     DestinationLayout layout;
     if (!layoutOf(canvas, layout)) return false;
     const LogoFrame& frame = logo.current();
     preparedValid_[static_cast<size_t>(index)] = false;
-    if (!resampleImage(resampler_, frame.pixels, frame.width, frame.height, frame.validRect,
-                       key.mode, pixels, geometry.width, geometry.height, content, layout,
-                       key.color))
+    const uint32_t* source = sourcePixels(frame, key);
+    if (!source ||
+        !resampleImage(resampler_, source, frame.width, frame.height, frame.validRect,
+                       key.resampleMode(), pixels, geometry.width,
+                       geometry.height, content, layout, key.color, *key.ycc))
       return false;
     preparedValid_[static_cast<size_t>(index)] = true;
     stored = key;

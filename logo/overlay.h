@@ -13,15 +13,34 @@
 
 namespace om {
 
-// How one rebuild reads the picture: plain, or with one colour keyed out.
+// How one rebuild reads the picture and stores its colours: plain, or with
+// one colour keyed out, exactly or softly; and for 4:2:2 frames the colour
+// coefficients.
 struct OverlayKey {
   SourceMode mode = SourceMode::Plain;
   uint32_t color = 0;  // 0x00BBGGRR; 0 in plain mode
+  // Percent, keyed mode only: either above 0 weights every pixel by its
+  // distance from the key before the picture is scaled.
+  int32_t tolerance = 0;
+  int32_t softness = 0;
+  const YccCoefficients* ycc = &kYccFullBt601;
+
+  bool soft() const { return mode == SourceMode::Keyed && (tolerance > 0 || softness > 0); }
+  // How the resampler reads its source: a soft-keyed copy is read plain.
+  SourceMode resampleMode() const { return soft() ? SourceMode::Plain : mode; }
+  bool operator==(const OverlayKey& o) const;
 };
 
-// The key of the record's ColorKeyEnable, LeftTopPixelColor and ColorKey
-// against the picture's current frame.
-OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo);
+// The key of the record's ColorKeyEnable, LeftTopPixelColor, ColorKey,
+// KeyTolerance and KeySoftness against the picture's current frame, and the
+// colours of its VideoColors for the canvas's frame size.
+OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo,
+                            const FrameCanvas& canvas);
+
+// The coefficients a VideoColors value stands for on frames of this size:
+// automatic takes TV range, and BT.709 from 1280 wide or above 576 high.
+const YccCoefficients& videoColorsCoefficients(int32_t videoColors, int32_t frameWidth,
+                                               int32_t frameHeight);
 
 // Fills the canvas's overlay. Keeps the resampler's filter tables between
 // rebuilds, so an animation step at an unchanged size only scales; and for
@@ -65,8 +84,13 @@ class OverlayBuilder {
   void reservePrepared(const PreparedKey& wanted, const FrameCanvas& canvas);
   bool showPrepared(FrameCanvas& canvas, const LogoImage& logo, OverlayKey key,
                     const PreparedKey& geometry);
+  void reserveSoftKeyed(const LogoImage& logo, const LogoSettings& record);
+  const uint32_t* sourcePixels(const LogoFrame& frame, const OverlayKey& key);
 
   ResamplerCache resampler_;
+  // The soft-keyed copy of the frame being prepared: reserved at rebuilds
+  // for the picture's largest frame, never on an animation step.
+  ReusableBlock softKeyed_;
   ReusableBlock prepared_;  // frame i's overlay at i * width * height * 4 bytes
   PreparedKey preparedKey_;
   std::vector<bool> preparedValid_;

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the dialog's icons and bitmaps and writes the resource script.
+"""Draws the dialog's icons and bitmaps, and writes the resource script and the
+header of ids and texts from one table.
 
 Run from anywhere; writes next to this file. The outputs are committed, so a
 build needs neither Python nor this script. Texts in the resource script are
 Windows-1251 bytes, as the dialog templates carry them.
 """
 import os
+import re
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -216,7 +218,110 @@ def cp(text):
     return text.encode('cp1251')
 
 
-RC = r'''// Dialog templates 5000 (settings) and 5002 (about), icons and bitmaps.
+# The one source of the dialogs' ids and texts: the resource script and
+# dialog/dialog_resources.h are both written from these tables, so a control
+# is named, numbered and labelled in one place.
+
+RESOURCE_IDS = [
+    ('kSettingsDialogTemplate', 5000),
+    ('kAboutDialogTemplate', 5002),
+    ('kMorePageTemplate', 5003),
+    ('kAboutBitmap', 5004),
+    ('kMoveEmblemBitmap', 5011),
+    ('kSizeEmblemBitmap', 5012),
+    ('kChooseLogoIcon', 5015),
+    ('kRemoveLogoIcon', 5016),
+]
+
+CONTROL_IDS = [
+    ('kIdOk', 5002),
+    ('kIdAbout', 5008),
+    ('kIdFileName', 5068),
+    ('kIdPrivateSettings', 5070),
+    ('kIdMoveLeft', 5082),
+    ('kIdMoveRight', 5083),
+    ('kIdMoveUp', 5084),
+    ('kIdMoveDown', 5085),
+    ('kIdSmaller', 5086),
+    ('kIdLarger', 5087),
+    ('kIdOpacityEdit', 5089),
+    ('kIdOpacitySpin', 5090),
+    ('kIdColorSwatch', 5100),
+    ('kIdCancel', 5103),
+    ('kIdTopLeft', 5107),
+    ('kIdBottomLeft', 5108),
+    ('kIdTopRight', 5109),
+    ('kIdBottomRight', 5110),
+    ('kIdHiddenGlyph', 5111),
+    ('kIdChooseLogo', 5115),
+    ('kIdRemoveLogo', 5116),
+    ('kIdShowLogo', 5120),
+    ('kIdPreview', 5121),
+    ('kIdOpacityLabel', 5130),
+    ('kIdLeftTopPixel', 5137),
+    ('kIdColorKeyEnable', 5138),
+    ('kIdChannelName', 5145),
+    ('kIdFileGroup', 5148),
+    ('kIdChannelGroup', 5149),
+    ('kIdPlacementGroup', 5150),
+    # The button that opens the page of further settings, and that page.
+    ('kIdMore', 5151),
+    ('kIdKeyGroup', 5160),
+    ('kIdToleranceLabel', 5161),
+    ('kIdToleranceEdit', 5162),
+    ('kIdToleranceSpin', 5163),
+    ('kIdSoftnessLabel', 5164),
+    ('kIdSoftnessEdit', 5165),
+    ('kIdSoftnessSpin', 5166),
+    ('kIdVideoColorsLabel', 5167),
+    ('kIdVideoColors', 5168),
+]
+
+# (C++ name, text): the templates' texts, then the ones set at run time.
+TEXTS = [
+    ('kDialogCaption', 'Ostrane_Marquel плагин'),  # also the about box's name line
+    ('kGroupChannel', 'Канал'),
+    ('kGroupLogoFile', 'Файл логотипа'),
+    ('kColorKeyEnable', 'Прозрачный цвет'),
+    ('kLeftTopPixel', 'Левый верхний пиксел'),
+    ('kPrivateSettings', 'Настройка по каналам:'),
+    ('kShowLogo', 'Показать логотип:'),
+    ('kOpacityLabel', 'Прозрачность:'),
+    ('kAboutButton', 'О плагине'),
+    ('kMoreButton', 'Дополнительно...'),
+    ('kOkButton', 'ОК'),  # Cyrillic О and К
+    ('kCancelButton', 'Отмена'),
+    ('kAboutVersion', 'Ver.1.03'),
+    ('kAboutOk', 'OK'),  # Latin letters
+    ('kToleranceLabel', 'Допуск, %:'),
+    ('kSoftnessLabel', 'Мягкость края, %:'),
+    ('kVideoColorsLabel', 'Цвета видео:'),
+    ('kVideoColorsFullBt601', 'Полный диапазон, BT.601'),
+    ('kVideoColorsAutomatic', 'Автоматически (ТВ-диапазон)'),
+    ('kVideoColorsTvBt601', 'ТВ-диапазон, BT.601'),
+    ('kVideoColorsTvBt709', 'ТВ-диапазон, BT.709'),
+    ('kVideoColorsFullBt709', 'Полный диапазон, BT.709'),
+    ('kNoLogo', 'Л о г о т и п   н е   в ы б р а н'),
+    ('kOpacityWarning', 'Значение прозрачности должно быть цифрой от 0 до 100'),
+    ('kTipPreview', 'Логотип'),
+    ('kTipColorKeyEnable', 'Учитывать прозрачный цвет при выводе логотипа'),
+    ('kTipLeftTopPixel', 'Цвет левого верхнего пиксела логотипа'),
+    ('kTipColorSwatch', 'Выбрать прозрачный цвет'),
+    ('kTipChooseLogo', 'Выбрать логотип'),
+    ('kTipRemoveLogo', 'Отключить логотип'),
+]
+
+TOOLTIPS = [
+    ('kIdPreview', 'kTipPreview'),
+    ('kIdColorKeyEnable', 'kTipColorKeyEnable'),
+    ('kIdLeftTopPixel', 'kTipLeftTopPixel'),
+    ('kIdColorSwatch', 'kTipColorSwatch'),
+    ('kIdChooseLogo', 'kTipChooseLogo'),
+    ('kIdRemoveLogo', 'kTipRemoveLogo'),
+]
+
+# @name@ stands for an id or a resource id, @@name@@ for a text.
+RC = r'''// Dialog templates, icons and bitmaps.
 // Written by draw_resources.py; the texts are Windows-1251.
 #pragma code_page(1251)
 #include <windows.h>
@@ -226,89 +331,139 @@ RC = r'''// Dialog templates 5000 (settings) and 5002 (about), icons and bitmaps
 #define IDC_STATIC (-1)
 #endif
 
-5015 ICON "open_folder.ico"
-5016 ICON "red_cross.ico"
-5011 BITMAP "arrow_cross.bmp"
-5012 BITMAP "magnifier.bmp"
-5004 BITMAP "about.bmp"
+@kChooseLogoIcon@ ICON "open_folder.ico"
+@kRemoveLogoIcon@ ICON "red_cross.ico"
+@kMoveEmblemBitmap@ BITMAP "arrow_cross.bmp"
+@kSizeEmblemBitmap@ BITMAP "magnifier.bmp"
+@kAboutBitmap@ BITMAP "about.bmp"
 
-5000 DIALOGEX 0, 0, 285, 150
+@kSettingsDialogTemplate@ DIALOGEX 0, 0, 285, 150
 STYLE DS_MODALFRAME | DS_SETFONT | WS_CAPTION | WS_SYSMENU
 EXSTYLE WS_EX_TOOLWINDOW
-CAPTION "Ostrane_Marquel @plugin@"
+CAPTION "@@kDialogCaption@@"
 FONT 8, "MS Sans Serif"
 BEGIN
-    GROUPBOX        "@channel@", 5149, 3, 3, 68, 31
-    CTEXT           "Static", 5145, 10, 15, 54, 13, SS_CENTER, WS_EX_STATICEDGE
-    GROUPBOX        "@logofile@", 5148, 77, 3, 204, 31
-    EDITTEXT        5068, 84, 15, 149, 13, ES_AUTOHSCROLL | ES_READONLY
-    PUSHBUTTON      "...", 5115, 239, 15, 15, 13, BS_ICON
-    PUSHBUTTON      "...", 5116, 259, 15, 15, 13, BS_ICON
-    GROUPBOX        "", 5150, 3, 35, 278, 65
-    PUSHBUTTON      "h", 5107, 10, 45, 14, 11
-    PUSHBUTTON      "5", 5084, 24, 45, 14, 11
-    PUSHBUTTON      "h", 5109, 38, 45, 14, 11
-    PUSHBUTTON      "3", 5082, 10, 56, 14, 11
-    CONTROL         5011, IDC_STATIC, "Static", SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 24, 56, 14, 11, WS_EX_DLGMODALFRAME
-    PUSHBUTTON      "4", 5083, 38, 56, 14, 11
-    PUSHBUTTON      "h", 5108, 10, 67, 14, 11
-    PUSHBUTTON      "6", 5085, 24, 67, 14, 11
-    PUSHBUTTON      "h", 5110, 38, 67, 14, 11
-    PUSHBUTTON      "-", 5086, 10, 82, 14, 11
-    CONTROL         5012, IDC_STATIC, "Static", SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 24, 82, 14, 11, WS_EX_DLGMODALFRAME
-    PUSHBUTTON      "+", 5087, 38, 82, 14, 11
-    CONTROL         "", 5121, "Static", SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY | WS_BORDER, 59, 45, 101, 49
+    GROUPBOX        "@@kGroupChannel@@", @kIdChannelGroup@, 3, 3, 68, 31
+    CTEXT           "Static", @kIdChannelName@, 10, 15, 54, 13, SS_CENTER, WS_EX_STATICEDGE
+    GROUPBOX        "@@kGroupLogoFile@@", @kIdFileGroup@, 77, 3, 204, 31
+    EDITTEXT        @kIdFileName@, 84, 15, 149, 13, ES_AUTOHSCROLL | ES_READONLY
+    PUSHBUTTON      "...", @kIdChooseLogo@, 239, 15, 15, 13, BS_ICON
+    PUSHBUTTON      "...", @kIdRemoveLogo@, 259, 15, 15, 13, BS_ICON
+    GROUPBOX        "", @kIdPlacementGroup@, 3, 35, 278, 65
+    PUSHBUTTON      "h", @kIdTopLeft@, 10, 45, 14, 11
+    PUSHBUTTON      "5", @kIdMoveUp@, 24, 45, 14, 11
+    PUSHBUTTON      "h", @kIdTopRight@, 38, 45, 14, 11
+    PUSHBUTTON      "3", @kIdMoveLeft@, 10, 56, 14, 11
+    CONTROL         @kMoveEmblemBitmap@, IDC_STATIC, "Static", SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 24, 56, 14, 11, WS_EX_DLGMODALFRAME
+    PUSHBUTTON      "4", @kIdMoveRight@, 38, 56, 14, 11
+    PUSHBUTTON      "h", @kIdBottomLeft@, 10, 67, 14, 11
+    PUSHBUTTON      "6", @kIdMoveDown@, 24, 67, 14, 11
+    PUSHBUTTON      "h", @kIdBottomRight@, 38, 67, 14, 11
+    PUSHBUTTON      "-", @kIdSmaller@, 10, 82, 14, 11
+    CONTROL         @kSizeEmblemBitmap@, IDC_STATIC, "Static", SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 24, 82, 14, 11, WS_EX_DLGMODALFRAME
+    PUSHBUTTON      "+", @kIdLarger@, 38, 82, 14, 11
+    CONTROL         "", @kIdPreview@, "Static", SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY | WS_BORDER, 59, 45, 101, 49
     GROUPBOX        "", IDC_STATIC, 168, 41, 107, 53
-    AUTOCHECKBOX    "@colorkey@", 5138, 175, 49, 75, 10
-    AUTOCHECKBOX    "@lefttop@", 5137, 175, 63, 94, 10
-    PUSHBUTTON      "Color Key", 5100, 175, 76, 92, 13, BS_OWNERDRAW
-    PUSHBUTTON      "h", 5111, 36, 100, 14, 11, NOT WS_VISIBLE | WS_DISABLED
+    AUTOCHECKBOX    "@@kColorKeyEnable@@", @kIdColorKeyEnable@, 175, 49, 75, 10
+    AUTOCHECKBOX    "@@kLeftTopPixel@@", @kIdLeftTopPixel@, 175, 63, 94, 10
+    PUSHBUTTON      "Color Key", @kIdColorSwatch@, 175, 76, 92, 13, BS_OWNERDRAW
+    PUSHBUTTON      "h", @kIdHiddenGlyph@, 36, 100, 14, 11, NOT WS_VISIBLE | WS_DISABLED
     GROUPBOX        "", IDC_STATIC, 3, 102, 278, 26
-    AUTOCHECKBOX    "@perchannel@", 5070, 5, 112, 96, 10, BS_LEFTTEXT | BS_RIGHT
-    AUTOCHECKBOX    "@showlogo@", 5120, 107, 112, 79, 10, BS_LEFTTEXT | BS_RIGHT
-    LTEXT           "@opacity@", 5130, 195, 113, 51, 8
-    EDITTEXT        5089, 248, 111, 28, 12, ES_AUTOHSCROLL | ES_NUMBER
-    CONTROL         "Spin1", 5090, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY, 267, 110, 11, 14
-    PUSHBUTTON      "@about@", 5008, 3, 133, 46, 13
-    PUSHBUTTON      "@ok@", 5002, 187, 133, 41, 13
-    DEFPUSHBUTTON   "@cancel@", 5103, 239, 133, 41, 13
+    AUTOCHECKBOX    "@@kPrivateSettings@@", @kIdPrivateSettings@, 5, 112, 96, 10, BS_LEFTTEXT | BS_RIGHT
+    AUTOCHECKBOX    "@@kShowLogo@@", @kIdShowLogo@, 107, 112, 79, 10, BS_LEFTTEXT | BS_RIGHT
+    LTEXT           "@@kOpacityLabel@@", @kIdOpacityLabel@, 195, 113, 51, 8
+    EDITTEXT        @kIdOpacityEdit@, 248, 111, 28, 12, ES_AUTOHSCROLL | ES_NUMBER
+    CONTROL         "Spin1", @kIdOpacitySpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY, 267, 110, 11, 14
+    PUSHBUTTON      "@@kAboutButton@@", @kIdAbout@, 3, 133, 46, 13
+    PUSHBUTTON      "@@kMoreButton@@", @kIdMore@, 55, 133, 66, 13
+    PUSHBUTTON      "@@kOkButton@@", @kIdOk@, 187, 133, 41, 13
+    DEFPUSHBUTTON   "@@kCancelButton@@", @kIdCancel@, 239, 133, 41, 13
 END
 
-5002 DIALOGEX 0, 0, 150, 108
+@kMorePageTemplate@ DIALOGEX 0, 0, 200, 150
+STYLE DS_CONTROL | DS_SETFONT | WS_CHILD
+FONT 8, "MS Sans Serif"
+BEGIN
+    GROUPBOX        "@@kColorKeyEnable@@", @kIdKeyGroup@, 0, 3, 196, 50
+    LTEXT           "@@kToleranceLabel@@", @kIdToleranceLabel@, 8, 18, 120, 8
+    EDITTEXT        @kIdToleranceEdit@, 146, 16, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
+    CONTROL         "", @kIdToleranceSpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 16, 11, 12
+    LTEXT           "@@kSoftnessLabel@@", @kIdSoftnessLabel@, 8, 35, 120, 8
+    EDITTEXT        @kIdSoftnessEdit@, 146, 33, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
+    CONTROL         "", @kIdSoftnessSpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 33, 11, 12
+    GROUPBOX        "", IDC_STATIC, 0, 55, 196, 30
+    LTEXT           "@@kVideoColorsLabel@@", @kIdVideoColorsLabel@, 8, 68, 52, 8
+    COMBOBOX        @kIdVideoColors@, 62, 66, 128, 80, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP
+END
+
+@kAboutDialogTemplate@ DIALOGEX 0, 0, 150, 108
 STYLE DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION
 EXSTYLE WS_EX_TOOLWINDOW
 CAPTION ""
 FONT 8, "MS Sans Serif"
 BEGIN
     GROUPBOX        "", IDC_STATIC, 3, -2, 144, 106
-    CONTROL         5004, IDC_STATIC, "Static", SS_BITMAP, 63, 12, 21, 20
-    CTEXT           "Ostrane_Marquel @plugin@", IDC_STATIC, 7, 41, 136, 8
-    CTEXT           "Ver.1.03", IDC_STATIC, 7, 54, 136, 10
-    DEFPUSHBUTTON   "OK", IDOK, 54, 87, 44, 13
+    CONTROL         @kAboutBitmap@, IDC_STATIC, "Static", SS_BITMAP, 63, 12, 21, 20
+    CTEXT           "@@kDialogCaption@@", IDC_STATIC, 7, 41, 136, 8
+    CTEXT           "@@kAboutVersion@@", IDC_STATIC, 7, 54, 136, 10
+    DEFPUSHBUTTON   "@@kAboutOk@@", IDOK, 54, 87, 44, 13
 END
 '''
 
-TEXTS = {
-    'plugin': 'плагин',
-    'channel': 'Канал',
-    'logofile': 'Файл логотипа',
-    'colorkey': 'Прозрачный цвет',
-    'lefttop': 'Левый верхний пиксел',
-    'perchannel': 'Настройка по каналам:',
-    'showlogo': 'Показать логотип:',
-    'opacity': 'Прозрачность:',
-    'about': 'О плагине',
-    'ok': 'ОК',  # Cyrillic О and К
-    'cancel': 'Отмена',
-}
+HEADER_TOP = """// Resource and control ids of the settings dialog, its page of further
+// settings and the about box, and their texts as Windows-1251 bytes.
+// Written by dialog/resources/draw_resources.py from its tables; edit those.
+#pragma once
+
+#include <cstdint>
+
+namespace om {
+"""
+
+
+def c_literal(text):
+    out = ''
+    for byte in cp(text):
+        out += chr(byte) if 32 <= byte < 127 and chr(byte) not in '"\\' else '\\x%02X' % byte
+    # A hex escape swallows the hex digits after it: close and reopen the literal.
+    return '"' + re.sub(r'(\\x[0-9A-F]{2})(?=[0-9A-Fa-f])', r'\1" "', out) + '"'
 
 
 def write_rc():
     text = RC
-    for key, value in TEXTS.items():
-        text = text.replace('@%s@' % key, value)
+    for name, value in TEXTS:
+        text = text.replace('@@%s@@' % name, value)
+    for name, number in RESOURCE_IDS + CONTROL_IDS:
+        text = text.replace('@%s@' % name, str(number))
+    assert '@' not in text, 'a name without a row: ' + text[text.index('@'):][:40]
     with open(os.path.join(HERE, 'ostrane_marquel.rc'), 'wb') as f:
         f.write(cp(text).replace(b'\n', b'\r\n'))
+
+
+def write_header():
+    lines = [HEADER_TOP]
+    lines.append('enum DialogResourceId : int32_t {')
+    lines += ['  %s = %d,' % row for row in RESOURCE_IDS]
+    lines.append('};\n')
+    lines.append('enum DialogControlId : int32_t {')
+    lines += ['  %s = %d,' % row for row in CONTROL_IDS]
+    lines.append('};\n')
+    lines.append('namespace texts {\n')
+    for name, value in TEXTS:
+        lines.append('inline constexpr char %s[] = %s;  // %s' % (name, c_literal(value), value))
+    lines.append('')
+    lines.append('// The tooltip of a control, or null when it has none.')
+    lines.append('inline const char* tooltipFor(int32_t controlId) {')
+    lines.append('  switch (controlId) {')
+    for control, tip in TOOLTIPS:
+        lines.append('    case %s: return %s;' % (control, tip))
+    lines.append('    default: return nullptr;')
+    lines.append('  }')
+    lines.append('}\n')
+    lines.append('}  // namespace texts')
+    lines.append('}  // namespace om')
+    with open(os.path.join(HERE, '..', 'dialog_resources.h'), 'w', encoding='utf-8') as f:
+        f.write('\n'.join(lines) + '\n')
 
 
 if __name__ == '__main__':
@@ -318,3 +473,4 @@ if __name__ == '__main__':
     magnifier_bitmap()
     about_bitmap()
     write_rc()
+    write_header()

@@ -14,9 +14,9 @@
 #include "common/notify.h"
 #include "dialog/dialog_ids.h"
 #include "dialog/dialog_model.h"
-#include "dialog/dialog_texts.h"
 #include "dialog/dialog_view.h"
 #include "dialog/preview_pane.h"
+#include "dialog/setting_controls.h"
 #include "dialog/settings_dialog.h"
 #include "platform/entry_guard.h"
 #include "platform/platform.h"
@@ -80,6 +80,7 @@ DialogWindow* g_pending = nullptr;  // being created, before WM_INITDIALOG owns 
 
 LRESULT CALLBACK mouseHookProc(int code, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK aboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM);
+INT_PTR CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 class DialogWindow : public DialogView {
  public:
@@ -128,16 +129,52 @@ class DialogWindow : public DialogView {
       HANDLE icon = LoadImageA(module, MAKEINTRESOURCEA(i.icon), IMAGE_ICON, 0, 0, LR_SHARED);
       if (icon) SendDlgItemMessageW(hwnd_, i.control, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
     }
-    const HWND edit = GetDlgItem(hwnd_, kIdOpacityEdit);
-    // The template's auto-buddy has usually done this already; setting it
-    // again would narrow the edit a second time.
-    if (SendDlgItemMessageW(hwnd_, kIdOpacitySpin, UDM_GETBUDDY, 0, 0) != reinterpret_cast<LRESULT>(edit))
-      SendDlgItemMessageW(hwnd_, kIdOpacitySpin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
-    SendDlgItemMessageW(hwnd_, kIdOpacitySpin, UDM_SETRANGE, 0, MAKELPARAM(kOpacityMax, kOpacityMin));
-    SendMessageW(edit, EM_LIMITTEXT, kOpacityTextLimit, 0);
+    createMorePage();
+    for (size_t i = 0; i < kSettingControlCount; ++i) setUpSettingControl(kSettingControls[i]);
     createTooltips();
     hook_ = SetWindowsHookExW(WH_MOUSE, mouseHookProc, nullptr, GetCurrentThreadId());
     settingUp_ = false;
+  }
+
+  // A setting's up-down (its buddy, range and the edit's text limit) or
+  // list items.
+  void setUpSettingControl(const SettingControl& c) {
+    const HWND edit = control(c.id);
+    if (c.kind == ControlKind::Number) {
+      const HWND spin = control(c.spinId);
+      // The template's auto-buddy has usually done this already; setting it
+      // again would narrow the edit a second time.
+      if (SendMessageW(spin, UDM_GETBUDDY, 0, 0) != reinterpret_cast<LRESULT>(edit))
+        SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+      SendMessageW(spin, UDM_SETRANGE, 0, MAKELPARAM(c.max, c.min));
+      SendMessageW(edit, EM_LIMITTEXT, std::to_string(c.max).size(), 0);
+    } else if (c.kind == ControlKind::Choice) {
+      SendMessageW(edit, CB_RESETCONTENT, 0, 0);
+      for (int32_t item = 0; item <= c.max; ++item)
+        SendMessageW(edit, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(fromCp1251(c.items[item]).c_str()));
+    }
+  }
+
+  // The page of further settings: a child of the dialog beside its own
+  // controls, shown by widening the window.
+  void createMorePage() {
+    page_ = CreateDialogParamW(platform::pluginModule(), MAKEINTRESOURCEW(kMorePageTemplate), hwnd_,
+                               pageProc, reinterpret_cast<LPARAM>(this));
+    if (!page_) return;
+    RECT client = {0, 0, 0, 0}, pageRect = {0, 0, 0, 0};
+    GetClientRect(hwnd_, &client);
+    GetWindowRect(page_, &pageRect);
+    pageWidth_ = pageRect.right - pageRect.left;
+    SetWindowPos(page_, nullptr, client.right, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  void showMorePage(bool shown) override {
+    if (!page_ || shown == (IsWindowVisible(page_) != FALSE)) return;
+    const Rect r = screenRect(hwnd_);
+    const int32_t width = r.width() + (shown ? pageWidth_ : -pageWidth_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, width, r.height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(page_, shown ? SW_SHOWNA : SW_HIDE);
   }
 
   void tearDownControls() override {
@@ -190,36 +227,49 @@ class DialogWindow : public DialogView {
     ReleaseDC(control, dc);
   }
 
-  void setCheck(int32_t id, bool checked) override {
-    CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+  // A control of the dialog or of its page.
+  HWND control(int32_t id) const {
+    HWND found = GetDlgItem(hwnd_, id);
+    if (!found && page_) found = GetDlgItem(page_, id);
+    return found;
   }
-  bool isChecked(int32_t id) const override { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
+
+  void setCheck(int32_t id, bool checked) override {
+    SendMessageW(control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  bool isChecked(int32_t id) const override {
+    return SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
+  void setChoice(int32_t id, int32_t index) override { SendMessageW(control(id), CB_SETCURSEL, index, 0); }
+  int32_t choice(int32_t id) const override {
+    return static_cast<int32_t>(SendMessageW(control(id), CB_GETCURSEL, 0, 0));
+  }
 
   void setText(int32_t id, const std::string& text, TextEncoding encoding) override {
     // The system's own texts are 1251 whatever the ANSI code page is; file
     // names came from the narrow file box, so they are in the ANSI code page.
     if (encoding == TextEncoding::Cp1251)
-      SetDlgItemTextW(hwnd_, id, fromCp1251(text.c_str()).c_str());
+      SetWindowTextW(control(id), fromCp1251(text.c_str()).c_str());
     else
-      SetDlgItemTextA(hwnd_, id, text.c_str());
+      SetWindowTextA(control(id), text.c_str());
   }
 
   std::string text(int32_t id) const override {
-    const HWND control = GetDlgItem(hwnd_, id);
-    const int n = control ? GetWindowTextLengthA(control) : 0;
+    const HWND edit = control(id);
+    const int n = edit ? GetWindowTextLengthA(edit) : 0;
     if (n <= 0) return std::string();
     std::string out(static_cast<size_t>(n) + 1, '\0');
-    const int got = GetWindowTextA(control, &out[0], n + 1);
+    const int got = GetWindowTextA(edit, &out[0], n + 1);
     out.resize(got > 0 ? static_cast<size_t>(got) : 0);
     return out;
   }
 
   void setEnabled(int32_t id, bool enabled) override {
-    if (HWND control = GetDlgItem(hwnd_, id)) EnableWindow(control, enabled ? TRUE : FALSE);
+    if (HWND found = control(id)) EnableWindow(found, enabled ? TRUE : FALSE);
   }
 
-  void setSpinPosition(int32_t position) override {
-    SendDlgItemMessageW(hwnd_, kIdOpacitySpin, UDM_SETPOS, 0, MAKELPARAM(position, 0));
+  void setSpinPosition(int32_t spinId, int32_t position) override {
+    SendMessageW(control(spinId), UDM_SETPOS, 0, MAKELPARAM(position, 0));
   }
 
   void repaintSwatch() override {
@@ -319,6 +369,8 @@ class DialogWindow : public DialogView {
   HWND parent_;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
+  HWND page_ = nullptr;
+  int32_t pageWidth_ = 0;
   HHOOK hook_ = nullptr;
   bool settingUp_ = false;
   int textChangeDepth_ = 0;
@@ -381,6 +433,46 @@ void drawSwatch(DialogWindow& window, const DRAWITEMSTRUCT& item) {
   DrawEdge(item.hDC, &r, EDGE_BUMP, BF_RECT);
 }
 
+// The commands of the dialog's controls and of its page's.
+void handleCommand(HWND dialog, DialogWindow& window, WPARAM wParam) {
+  DialogController& controller = window.dialog().controller();
+  const int32_t id = LOWORD(wParam);
+  const UINT code = HIWORD(wParam);
+  const SettingControl* setting = settingControlFor(id);
+  if (setting && setting->kind == ControlKind::Number) {
+    if (code == EN_CHANGE && window.forwardsTextChanges()) {
+      window.enterTextChange();
+      controller.onNumberTextChanged(id);
+      // The window may be gone (the warning box let a close through).
+      if (GetWindowLongPtrW(dialog, DWLP_USER) == reinterpret_cast<LONG_PTR>(&window))
+        window.leaveTextChange();
+    }
+    return;
+  }
+  if (setting && setting->kind == ControlKind::Choice) {
+    if (code == CBN_SELCHANGE) controller.onCommand(id);
+    return;
+  }
+  // The press-and-hold buttons act through the mouse hook only; IDOK and
+  // IDCANCEL from the dialog manager reach the controller, which ignores them.
+  if (code == BN_CLICKED && !isRepeatButton(id)) controller.onCommand(id);
+}
+
+// The page's controls tell their parent, the page: their commands go where
+// the dialog's own go.
+INT_PTR CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  EntryGuard guard;
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    return TRUE;
+  }
+  DialogWindow* window = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (message == WM_DESTROY) SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+  if (message != WM_COMMAND || !window || g_window != window) return FALSE;
+  handleCommand(window->hwnd(), *window, wParam);
+  return TRUE;
+}
+
 // Every message of the dialog, its timers and its painting come through here
 // from the host's message loop, under whatever FPU state the host keeps.
 INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -401,24 +493,9 @@ INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_PLUGIN_NOTIFY:
       controller.onNotify(static_cast<int32_t>(wParam));
       return TRUE;
-    case WM_COMMAND: {
-      const int32_t id = LOWORD(wParam);
-      const UINT code = HIWORD(wParam);
-      if (id == kIdOpacityEdit && code == EN_CHANGE) {
-        if (window->forwardsTextChanges()) {
-          window->enterTextChange();
-          controller.onOpacityTextChanged();
-          // The window may be gone (the warning box let a close through).
-          if (GetWindowLongPtrW(hwnd, DWLP_USER) == reinterpret_cast<LONG_PTR>(window))
-            window->leaveTextChange();
-        }
-        return TRUE;
-      }
-      // The press-and-hold buttons act through the mouse hook only; IDOK and
-      // IDCANCEL from the dialog manager reach the controller, which ignores them.
-      if (code == BN_CLICKED && !isRepeatButton(id)) controller.onCommand(id);
+    case WM_COMMAND:
+      handleCommand(hwnd, *window, wParam);
       return TRUE;
-    }
     case WM_TIMER:
       controller.onTimer(static_cast<int32_t>(wParam));
       return TRUE;

@@ -2,11 +2,14 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "common/notify.h"
 #include "common/cp1251.h"
 #include "dialog/dialog_controller.h"
-#include "dialog/dialog_texts.h"
+#include "dialog/dialog_resources.h"
+#include "dialog/setting_controls.h"
 #include "fake_dialog_view.h"
 #include "logo/logo_image.h"
 #include "plugin/channel_ops.h"
@@ -128,6 +131,63 @@ TEST_F(DialogTest, WithoutAPictureOnlyTheAlwaysEnabledControlsWork) {
     EXPECT_TRUE(enabled(id)) << id;
 }
 
+// Every control that shows a setting, by its row: enabled with a picture
+// and its flag; a change reaches the record in use, and the overlay when the
+// row says so; numbers out of range warn or are clamped; Cancel puts every
+// value back.
+TEST_F(DialogTest, EverySettingControlFollowsItsRow) {
+  givePicture(40, 30);
+  record().LogoSizeX = record().LogoSizeY = 100;
+  std::vector<int32_t> atOpen;
+  for (const SettingControl& c : kSettingControls)
+    atOpen.push_back(c.flag ? static_cast<int32_t>(record().*c.flag) : record().*c.number);
+  open();
+  for (const bool keyOn : {false, true}) {
+    record().ColorKeyEnable = keyOn;
+    controller().onNotify(kNotifyEnabling);
+    for (const SettingControl& c : kSettingControls)
+      for (const int32_t id : {c.id, c.spinId, c.labelId}) {
+        if (id) {
+          EXPECT_EQ(enabled(id), keyOn || !c.enabledBy) << id;
+        }
+      }
+  }
+  OverlayImage& overlay = state_->canvas.overlay();
+  for (const SettingControl& c : kSettingControls) {
+    overlay.content = Rect{};  // a rebuild sets it again
+    int32_t wanted = c.max;
+    switch (c.kind) {
+      case ControlKind::CheckBox:
+        view_.click(c.id);
+        wanted = view_.controls[c.id].checked;
+        break;
+      case ControlKind::Number:
+        view_.editNumber(c.id, std::to_string(c.max));
+        view_.editNumber(c.id, std::to_string(c.max + 1));
+        EXPECT_EQ(view_.warnings.size(), c.warnsOutOfRange ? 1u : 0u) << c.id;
+        view_.warnings.clear();
+        break;
+      case ControlKind::Choice:
+        view_.select(c.id, c.max);
+        break;
+    }
+    view_.pump();
+    EXPECT_EQ(c.flag ? static_cast<int32_t>(record().*c.flag) : record().*c.number, wanted) << c.id;
+    EXPECT_EQ(!overlay.content.empty(), c.effect == ChangeEffect::Rebuild) << c.id;
+    if (c.flag == &LogoSettings::ColorKeyEnable) view_.click(c.id);  // on again for what follows
+  }
+  view_.click(kIdMore);
+  EXPECT_TRUE(view_.morePageShown);
+  view_.click(kIdMore);
+  EXPECT_FALSE(view_.morePageShown);
+  view_.click(kIdCancel);
+  view_.pump();
+  for (size_t i = 0; i < kSettingControlCount; ++i) {
+    const SettingControl& c = kSettingControls[i];
+    EXPECT_EQ(c.flag ? static_cast<int32_t>(record().*c.flag) : record().*c.number, atOpen[i]) << c.id;
+  }
+}
+
 TEST_F(DialogTest, ColourKeyControlsFollowTheirBoxes) {
   givePicture(8, 4);
   record().ColorKeyEnable = 0;
@@ -186,12 +246,13 @@ TEST_F(DialogTest, OpacityTypingRefusesWhatIsNotZeroToHundred) {
   EXPECT_EQ(view_.warnings.size(), 3u);
 }
 
-TEST(OpacityText, OnlyPlainDecimalsUpToHundred) {
+TEST(NumberText, OnlyPlainDecimals) {
   int32_t v = -1;
-  EXPECT_TRUE(parseOpacityText("007", v));
+  EXPECT_TRUE(parseNumberText("007", v));
   EXPECT_EQ(v, 7);
-  for (const char* bad : {"", "101", "-1", " 5", "5 ", "+5", "99999999999999999999"})
-    EXPECT_FALSE(parseOpacityText(bad, v)) << bad;
+  EXPECT_TRUE(parseNumberText("99999999999999999999", v));
+  EXPECT_EQ(v, INT32_MAX) << "a huge number stays huge, never wraps into range";
+  for (const char* bad : {"", "-1", " 5", "5 ", "+5", "1a"}) EXPECT_FALSE(parseNumberText(bad, v)) << bad;
 }
 
 // ---- press-and-hold buttons -------------------------------------------------

@@ -16,6 +16,7 @@
 #include "dialog/dialog_controller.h"
 #include "dialog/dialog_ids.h"
 #include "dialog/dialog_view.h"
+#include "dialog/setting_controls.h"
 #include "dialog/preview_pane.h"
 #include "tests/support/bmp_file.h"
 
@@ -31,6 +32,7 @@ class FakeDialogView : public DialogView {
     TextEncoding encoding = TextEncoding::Cp1251;
     bool checked = false;
     bool enabled = true;
+    int32_t choice = -1;
   };
 
   // Geometry the placement rule sees.
@@ -93,10 +95,19 @@ class FakeDialogView : public DialogView {
   }
   // Like an up-down with a buddy: the edit's text follows, and a changed
   // text notifies the dialog at once.
-  void setSpinPosition(int32_t position) override {
+  void setSpinPosition(int32_t spinId, int32_t position) override {
     checkUnlocked();
-    editOpacity(std::to_string(position));
+    if (const SettingControl* c = settingControlFor(spinId)) editNumber(c->id, std::to_string(position));
   }
+  void setChoice(int32_t id, int32_t index) override {
+    checkUnlocked();
+    controls[id].choice = index;
+  }
+  int32_t choice(int32_t id) const override {
+    auto it = controls.find(id);
+    return it == controls.end() ? -1 : it->second.choice;
+  }
+  void showMorePage(bool shown) override { morePageShown = shown; }
   void repaintSwatch() override {
     checkUnlocked();
     ++swatchRepaints;
@@ -155,18 +166,24 @@ class FakeDialogView : public DialogView {
 
   // A click: an auto check box toggles itself before telling the dialog.
   void click(int32_t id) {
-    if (id == kIdPrivateSettings || id == kIdShowLogo || id == kIdLeftTopPixel ||
-        id == kIdColorKeyEnable)
+    const SettingControl* c = settingControlFor(id);
+    if (id == kIdPrivateSettings || (c && c->kind == ControlKind::CheckBox))
       controls[id].checked = !controls[id].checked;
     controller_.onCommand(id);
   }
-  // The edit's text changes (typing, deleting, pasting).
-  void editOpacity(const std::string& text) {
-    Control& edit = controls[kIdOpacityEdit];
+  // A list's item picked.
+  void select(int32_t id, int32_t index) {
+    controls[id].choice = index;
+    controller_.onCommand(id);
+  }
+  // An edit's text changes (typing, deleting, pasting).
+  void editNumber(int32_t id, const std::string& text) {
+    Control& edit = controls[id];
     if (edit.text == text) return;
     edit.text = text;
-    controller_.onOpacityTextChanged();
+    controller_.onNumberTextChanged(id);
   }
+  void editOpacity(const std::string& text) { editNumber(kIdOpacityEdit, text); }
   // Delivers posted messages, including those posted while delivering.
   void pump() {
     while (!queue_.empty()) {
@@ -186,6 +203,7 @@ class FakeDialogView : public DialogView {
   bool pending() const { return !queue_.empty(); }
 
   bool destroyed = false;
+  bool morePageShown = false;
   std::map<int32_t, uint32_t> periods;
   std::optional<uint32_t> colorChooserOpenedOn;
   SwatchLook lastSwatch;

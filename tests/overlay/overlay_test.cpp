@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/alloc_hook.h"
+#include "common/muldiv.h"
 #include "tests/support/kernel_check.h"
 #include "tests/win32/frame_check/test_pictures.h"
 
@@ -290,13 +291,18 @@ TEST(PreparedFrames, EveryStepEqualsTheStepThatResamples) {
     }
     return bytes;
   };
-  for (int step = 0; step < 25; ++step) {
+  for (int step = 0; step < 30; ++step) {
     SCOPED_TRACE(step);
     for (OverlayRig* rig : {&prepared, &plain}) {
       if (step == 7) rig->record.LogoSizeX = 250;  // an edit, rebuilt as the dialog does
       if (step == 9) rig->record.ColorKeyEnable = 1;
       if (step == 12) rig->canvas.SetFormat(200, 150, kBgr24BottomUp);
-      if (step == 7 || step == 9 || step == 12) {
+      if (step == 18) rig->canvas.SetFormat(320, 240, kPackedYuv422);
+      if (step == 14) rig->record.KeyTolerance = 30;
+      // Settings a prepared frame depends on, changed between rebuilds.
+      if (step == 20) rig->record.KeySoftness = 20;
+      if (step == 26) rig->record.VideoColors = kVideoColorsTvBt709;
+      if (step == 7 || step == 9 || step == 12 || step == 14 || step == 18) {
         rebuildOverlay(*rig);
       } else {
         rig->logo.NextFrame();
@@ -309,6 +315,44 @@ TEST(PreparedFrames, EveryStepEqualsTheStepThatResamples) {
     EXPECT_NE(prepared.canvas.overlay().pixels, prepared.canvas.overlay().block);
     EXPECT_EQ(plain.canvas.overlay().pixels, plain.canvas.overlay().block);
   }
+}
+
+// VideoColors picks the store's rows on 4:2:2 frames by the frame's size;
+// BGR24 frames ignore it. One-to-one, so the picture's own colours arrive.
+TEST_F(OverlayTest, VideoColorsPickTheRowsByFrameSize) {
+  struct Case {
+    int32_t videoColors, width, height;
+    uint8_t whiteY, blackY, redY;
+  };
+  const Case cases[] = {
+      {kVideoColorsFullBt601, 1920, 1080, 255, 0, 76}, {kVideoColorsAutomatic, 720, 576, 235, 16, 81},
+      {kVideoColorsAutomatic, 1280, 720, 235, 16, 62}, {kVideoColorsAutomatic, 720, 578, 235, 16, 62},
+      {kVideoColorsTvBt601, 1920, 1080, 235, 16, 81},  {kVideoColorsTvBt709, 720, 576, 235, 16, 62},
+      {kVideoColorsFullBt709, 720, 576, 255, 0, 54},
+  };
+  addFrame(4, 2, bgra(255, 255, 255, 255));
+  picturePixel(0, 1, 0) = bgra(0, 0, 0, 255);
+  picturePixel(0, 2, 0) = bgra(0, 0, 255, 255);
+  picturePixel(0, 3, 0) = 0;  // no weight: Y 0 whatever the rows
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.videoColors);
+    state_.canvas.SetFormat(c.width, c.height, kPackedYuv422);
+    ChannelRecord& r = state_.recordInUse();
+    r.VideoColors = c.videoColors;
+    r.LogoSizeX = MulDiv(4, 1000, c.width);
+    r.LogoSizeY = MulDiv(2, 1000, c.height);
+    rebuildOverlay(state_);
+    ASSERT_EQ(state_.canvas.overlay().content.right, 4);
+    EXPECT_EQ(overlayPixel(0, 1)[0], c.whiteY);
+    EXPECT_EQ(overlayPixel(1, 0)[0], c.blackY);
+    EXPECT_EQ(overlayPixel(2, 0)[0], c.redY);
+    EXPECT_EQ(overlayPixel(3, 0)[0], 0);
+    EXPECT_EQ(overlayPixel(0, 1)[1], 128);
+  }
+  useOneToOneFrame(kBgr24BottomUp, 4, 2);
+  state_.recordInUse().VideoColors = kVideoColorsTvBt709;
+  rebuildOverlay(state_);
+  EXPECT_EQ(overlayPixel(0, 1)[0], 255) << "BGR24 takes the picture's own bytes";
 }
 
 class OverlayOutOfMemory : public OverlayTest, public testing::WithParamInterface<int> {};

@@ -1,7 +1,7 @@
 #include "gui_host.h"
 
 #include "common/cp1251.h"
-#include "dialog/dialog_texts.h"
+#include "dialog/dialog_resources.h"
 
 namespace om {
 namespace guitest {

@@ -12,7 +12,6 @@
 #include <memory>
 
 #include "dialog/dialog_ids.h"
-#include "dialog/dialog_texts.h"
 #include "gui_host.h"
 
 namespace om {
@@ -146,11 +145,6 @@ TEST_F(SettingsWindow, PictureFromTheFileBoxThenEditsReachTheFramesAndTheSetting
   EXPECT_NE(host().frame(), plainFrame) << "the chosen logo is stamped on the next frame";
   const std::vector<uint8_t> atOrigin = host().frame();
 
-  if (const char* shots = std::getenv("OM_GUI_SHOTS")) {
-    Sleep(300);
-    EXPECT_TRUE(captureWindow(dialog, std::string(shots) + "\\settings-dialog.bmp"));
-  }
-
   // A click on "4" steps once; a held "4" keeps stepping, faster and faster.
   pressAt(GetDlgItem(dialog, kIdMoveRight), 0);
   pressAt(GetDlgItem(dialog, kIdMoveRight), 700);
@@ -226,6 +220,70 @@ TEST_F(SettingsWindow, CancelRestoresTheTableAndThePositionIsRemembered) {
   EXPECT_EQ(iniValue(ini, "COMMON", "LogoPosY"), "200");
   EXPECT_EQ(iniValue(ini, "COMMON", "DlgWndPosX"), "130");
   EXPECT_EQ(iniValue(ini, "COMMON", "DlgWndPosY"), "90");
+}
+
+// "Дополнительно..." widens the window onto the page of further settings;
+// tolerance and softness follow the colour key; the edits reach the frames
+// and the saved record, and only they are added to it.
+TEST_F(SettingsWindow, MorePageEditsTheFurtherSettingsLive) {
+  const std::string start = "[COMMON]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\nLogoFileName=" + picture_ +
+                            "\r\nLogoPosX=100\r\nLogoPosY=200\r\nLogoSizeX=131\r\nLogoSizeY=87\r\n";
+  CreateDirectoryA((exeFolder() + "Plugins").c_str(), nullptr);
+  ASSERT_TRUE(writeFileBytes(settingsPath(), start.data(), start.size()));
+  host().start();
+  HWND dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(waitFor([&] { return enabled(dialog, kIdMoveRight); }));
+  EXPECT_EQ(controlText(dialog, kIdMore), fromCp1251(texts::kMoreButton));
+
+  RECT narrow, wide;
+  GetWindowRect(dialog, &narrow);
+  HWND page = FindWindowExW(dialog, nullptr, L"#32770", nullptr);
+  ASSERT_NE(page, nullptr);
+  EXPECT_FALSE(IsWindowVisible(page));
+  click(dialog, kIdMore);
+  ASSERT_TRUE(waitFor([&] { return IsWindowVisible(page) != FALSE; }));
+  GetWindowRect(dialog, &wide);
+  EXPECT_GT(wide.right - wide.left, narrow.right - narrow.left);
+  EXPECT_EQ(wide.left, narrow.left);
+  EXPECT_EQ(controlText(page, kIdToleranceLabel), fromCp1251(texts::kToleranceLabel));
+  const HWND colours = GetDlgItem(page, kIdVideoColors);
+  EXPECT_EQ(SendMessageW(colours, CB_GETCOUNT, 0, 0), 5);
+  EXPECT_EQ(SendMessageW(colours, CB_GETCURSEL, 0, 0), 0);
+
+  EXPECT_FALSE(enabled(page, kIdToleranceEdit)) << "needs the colour key on";
+  click(dialog, kIdColorKeyEnable);
+  ASSERT_TRUE(waitFor([&] { return enabled(page, kIdToleranceEdit) && enabled(page, kIdSoftnessSpin); }));
+  const std::vector<uint8_t> exactKey = host().frame();
+  SendMessageW(GetDlgItem(page, kIdToleranceEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"40"));
+  SendMessageW(GetDlgItem(page, kIdSoftnessEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"250"));
+  EXPECT_TRUE(waitFor([&] { return windowText(GetDlgItem(page, kIdSoftnessEdit)) == L"100"; }))
+      << "clamped to its range";
+  SendMessageW(colours, CB_SETCURSEL, 3, 0);
+  PostMessageW(page, WM_COMMAND, MAKEWPARAM(kIdVideoColors, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(colours));
+  EXPECT_TRUE(waitFor([&] {
+    host().processFrame();
+    return host().frame() != exactKey;
+  })) << "the soft key reaches the frames";
+
+  if (const char* shots = std::getenv("OM_GUI_SHOTS")) {
+    Sleep(300);
+    EXPECT_TRUE(captureWindow(dialog, std::string(shots) + "\\settings-dialog.bmp"));
+  }
+  click(dialog, kIdMore);
+  ASSERT_TRUE(waitFor([&] { return !IsWindowVisible(page); }));
+  RECT again;
+  GetWindowRect(dialog, &again);
+  EXPECT_EQ(again.right - again.left, narrow.right - narrow.left);
+  click(dialog, kIdOk);
+  ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+
+  const std::string ini = savedSettings();
+  EXPECT_EQ(iniValue(ini, "COMMON", "KeyTolerance"), "40");
+  EXPECT_EQ(iniValue(ini, "COMMON", "KeySoftness"), "100");
+  EXPECT_EQ(iniValue(ini, "COMMON", "VideoColors"), "3");
+  EXPECT_EQ(ini.find("KeyTolerance"), ini.rfind("KeyTolerance")) << "written once, in COMMON";
 }
 
 std::string fnv1a(const std::vector<uint8_t>& bytes) {

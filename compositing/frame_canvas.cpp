@@ -41,12 +41,14 @@ void FrameCanvas::SetFormat(int32_t width, int32_t height, int32_t code) {
   }
 }
 
-void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacity) const {
-  BlendOverlay(frame, position, 1000, 1000, opacity);
+void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacity,
+                               int32_t visibility) const {
+  BlendOverlay(frame, position, 1000, 1000, opacity, visibility);
 }
 
 void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
-                               int32_t denominatorY, int32_t opacityPercent) const {
+                               int32_t denominatorY, int32_t opacityPercent,
+                               int32_t visibility) const {
   if (frame == nullptr || position == nullptr) return;
   if (code_ != kPackedYuv422 && code_ != kBgr24BottomUp) return;
   if (width_ <= 0 || height_ <= 0) return;
@@ -94,8 +96,9 @@ void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_
   // Settings keep the opacity within 0..100; outside it the result would
   // extrapolate past the logo's own colour.
   const int32_t percent = opacityPercent < 0 ? 0 : (opacityPercent > 100 ? 100 : opacityPercent);
-  const int32_t opacity = MulDiv(percent, 256, 100);  // 0..256
-  if (opacity == 0) return;                          // leaves every byte as it is
+  const int32_t shown = visibility < 0 ? 0 : (visibility > 256 ? 256 : visibility);
+  const int32_t opacity = (MulDiv(percent, 256, 100) * shown) >> 8;  // 0..256
+  if (opacity == 0) return;                                          // leaves every byte as it is
 
   const BlendKernels& kernels = blendKernelsFor(activeSimdLevel());
   const ptrdiff_t overlayStride = static_cast<ptrdiff_t>(overlay.allocatedWidth) * 4;

@@ -41,10 +41,12 @@ class FrameCanvas {
   void SetFormat(int32_t width, int32_t height, int32_t code);
 
   // Stamps the overlay's content rectangle with its top-left corner at
-  // `position` (x, y in thousandths of the frame) and `opacityPercent` 0..100.
-  void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacityPercent) const;
+  // `position` (x, y in thousandths of the frame) and `opacityPercent` 0..100,
+  // scaled by `visibility` / 256 (a fade; 256 leaves it as it is).
+  void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacityPercent,
+                    int32_t visibility = 256) const;
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
-                    int32_t denominatorY, int32_t opacityPercent) const;
+                    int32_t denominatorY, int32_t opacityPercent, int32_t visibility = 256) const;
 
   int32_t layoutCode() const { return code_; }
   int32_t width() const { return width_; }

@@ -302,10 +302,16 @@ void DialogController::changeSetting(const SettingControl& c) {
     r->*c.flag = static_cast<uint32_t>(value);
   else
     r->*c.number = value;
-  if (c.effect == ChangeEffect::Rebuild) model_->rebuildOverlay();
+  applyEffect(c.effect);
   // A flag other controls depend on (the colour key) re-enables them.
   if (c.kind == ControlKind::CheckBox && c.effect == ChangeEffect::Rebuild)
     view_->postNotify(kNotifyEnabling);
+}
+
+// What a changed setting needs besides its value; FrameLock is held.
+void DialogController::applyEffect(ChangeEffect effect) {
+  if (effect == ChangeEffect::Rebuild) model_->rebuildOverlay();
+  if (effect == ChangeEffect::RestartsShow) model_->restartShowTiming();
 }
 
 void DialogController::toggleMorePage() {
@@ -358,7 +364,7 @@ void DialogController::onNumberTextChanged(int32_t editId) noexcept {
       const bool changed = valid && r->*c->number != value;
       if (valid) r->*c->number = value;
       stored = r->*c->number;
-      if (changed && c->effect == ChangeEffect::Rebuild) model_->rebuildOverlay();
+      if (changed) applyEffect(c->effect);
     }
     // Puts the stored number back into the edit.
     view_->setSpinPosition(c->spinId, static_cast<int16_t>(stored & 0xFFFF));

@@ -16,6 +16,7 @@ namespace om {
 
 struct ChannelRecord;
 struct SettingControl;
+enum class ChangeEffect;
 class DialogModel;
 class DialogView;
 class SettingsDialog;
@@ -84,6 +85,7 @@ class DialogController {
   void removePicture();
   void chooseKeyColor();
   void changeSetting(const SettingControl& control);
+  void applyEffect(ChangeEffect effect);
   void setPrivateSettings();
   void toggleMorePage();
   void moveToCorner(int32_t controlId);

@@ -52,6 +52,8 @@ class DialogModel {
   virtual std::unique_ptr<DecodedPicture> decodePicture(const std::string& path) = 0;
   virtual void installPicture(const std::string& path, DecodedPicture& picture) = 0;
   virtual void rebuildOverlay() = 0;
+  // The logo's show timing (fade, cycle) starts again at the next frame.
+  virtual void restartShowTiming() = 0;
 
   // The table copy "Отмена" puts back: taken when the dialog opens. Records
   // the copy lacks stay, so the index in use stays valid.

@@ -21,8 +21,9 @@ enum class ControlKind {
 
 // What a change does besides storing the value.
 enum class ChangeEffect {
-  NextFrame,  // the frame path reads the field on every frame
-  Rebuild,    // the overlay is prepared anew
+  NextFrame,     // the frame path reads the field on every frame
+  Rebuild,       // the overlay is prepared anew
+  RestartsShow,  // the show timing starts again, so the change is seen at once
 };
 
 struct SettingControl {
@@ -51,6 +52,12 @@ constexpr SettingControl checkBoxControl(int32_t id, uint32_t LogoSettings::*fla
                                          uint32_t LogoSettings::*enabledBy = nullptr) {
   return {id, 0, 0, ControlKind::CheckBox, nullptr, flag, 0, 1, true, enabledBy, effect, false,
           nullptr};
+}
+// A check box over a number field that holds 0 or 1.
+constexpr SettingControl checkBoxControl(int32_t id, int32_t LogoSettings::*field,
+                                         ChangeEffect effect, bool needsPicture) {
+  return {id,      0,      0,     ControlKind::CheckBox, field, nullptr, 0, 1, needsPicture,
+          nullptr, effect, false, nullptr};
 }
 
 constexpr SettingControl numberControl(int32_t id, int32_t spinId, int32_t labelId,
@@ -89,6 +96,14 @@ inline constexpr SettingControl kSettingControls[] = {
                   0, 100, ChangeEffect::Rebuild, &LogoSettings::ColorKeyEnable),
     choiceControl(kIdVideoColors, kIdVideoColorsLabel, &LogoSettings::VideoColors,
                   kVideoColorsItems, ChangeEffect::Rebuild),
+    numberControl(kIdFadeEdit, kIdFadeSpin, kIdFadeLabel, &LogoSettings::FadeMs, 0, 10000,
+                  ChangeEffect::RestartsShow),
+    numberControl(kIdEveryEdit, kIdEverySpin, kIdEveryLabel, &LogoSettings::ShowEveryMinutes, 0,
+                  1440, ChangeEffect::RestartsShow),
+    numberControl(kIdForEdit, kIdForSpin, kIdForLabel, &LogoSettings::ShowForSeconds, 1, 3600,
+                  ChangeEffect::RestartsShow),
+    // A name kept for a folder that is not there yet is followed too.
+    checkBoxControl(kIdFollowFile, &LogoSettings::FollowFile, ChangeEffect::NextFrame, false),
 };
 constexpr size_t kSettingControlCount = sizeof kSettingControls / sizeof kSettingControls[0];
 

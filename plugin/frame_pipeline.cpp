@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
+#include "plugin/show_timing.h"
 #include "plugin/tick.h"
 
 namespace om {
@@ -22,7 +23,10 @@ void switchChannel(PluginState& state, int64_t id, const char* name) {
   selectChannelRecord(state);
   reloadLogo(state);
   rebuildOverlay(state);
-  state.nextFrameDue = tickNowMs() + static_cast<uint32_t>(state.logo.CurrentDelay());
+  const uint32_t now = tickNowMs();
+  state.nextFrameDue = now + static_cast<uint32_t>(state.logo.CurrentDelay());
+  state.showStart = now;
+  state.restartShowTiming = false;
   notifyDialog(state, kNotifyEverything);
 }
 
@@ -34,15 +38,26 @@ int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
 
   if (state.logoLoaded) {
     ChannelRecord& record = state.recordInUse();
-    if (record.ShowLogo) {
+    // A timed show reads the tick once, before the blend, and the animation
+    // below goes by the same reading.
+    const bool timed = showIsTimed(record);
+    const uint32_t frameTick = timed ? tickNowMs() : 0;
+    int32_t visibility = kFullyShown;
+    if (timed) {
+      if (state.restartShowTiming) state.showStart = frameTick;
+      state.restartShowTiming = false;
+      visibility = showFactor(record, frameTick - state.showStart);
+      state.showStart = settledShowStart(record, state.showStart, frameTick);
+    }
+    if (record.ShowLogo && visibility > 0) {
       const int32_t position[2] = {record.LogoPosX, record.LogoPosY};
       state.canvas.BlendOverlay(static_cast<uint8_t*>(frame.pixels), position,
-                                record.LogoOpacity);
+                                record.LogoOpacity, visibility);
     }
     // The step comes after the blend, so a new animation frame shows on the
     // next video frame; at most one step per frame, lost time is not caught up.
     if (state.logo.FrameCount() > 1) {
-      const uint32_t now = tickNowMs();
+      const uint32_t now = timed ? frameTick : tickNowMs();
       // Wrap-safe "now is not below nextFrameDue" on the 32-bit tick.
       if (static_cast<int32_t>(now - state.nextFrameDue) >= 0) {
         state.logo.NextFrame();

@@ -68,6 +68,8 @@ void PluginDialogModel::installPicture(const std::string& path, DecodedPicture& 
 
 void PluginDialogModel::rebuildOverlay() { om::rebuildOverlay(state_); }
 
+void PluginDialogModel::restartShowTiming() { state_.restartShowTiming = true; }
+
 void PluginDialogModel::backUpTable() {
   ChannelTable copy = state_.channelTable;
   state_.channelTableBackup.swap(copy);

@@ -24,6 +24,7 @@ class PluginDialogModel final : public DialogModel {
   std::unique_ptr<DecodedPicture> decodePicture(const std::string& path) override;
   void installPicture(const std::string& path, DecodedPicture& picture) override;
   void rebuildOverlay() override;
+  void restartShowTiming() override;
   void backUpTable() override;
   void restoreTable() override;
   void drawPreview(PreviewPane& pane) override;

@@ -20,8 +20,8 @@ namespace om {
 
 struct PluginState {
   // Guarded by frameLock: the table and the record in use, currentIndex,
-  // currentChannelId/Name, logo, logoLoaded, nextFrameDue, the overlay and
-  // its builder, the canvas's format, and the preview scaler.
+  // currentChannelId/Name, logo, logoLoaded, nextFrameDue, the show timing,
+  // the overlay and its builder, the canvas's format, and the preview scaler.
   platform::Lock frameLock;
 
   int32_t hostValue = 0;
@@ -46,6 +46,10 @@ struct PluginState {
   LogoImage logo;
   int32_t logoLoaded = 0;
   uint32_t nextFrameDue = 0;
+  // The tick the logo's show timing counts from: the channel switch, or the
+  // first frame after the dialog changed the timing.
+  uint32_t showStart = 0;
+  bool restartShowTiming = false;
 
   FrameCanvas canvas;
   OverlayBuilder overlayBuilder;

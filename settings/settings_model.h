@@ -28,6 +28,10 @@ struct LogoSettings {
   int32_t KeyTolerance = 0;     // percent of the largest colour distance
   int32_t KeySoftness = 0;      // percent: the soft edge beyond the tolerance
   int32_t VideoColors = 0;      // VideoColorsChoice
+  int32_t FadeMs = 0;           // the logo fades in and out over this long
+  int32_t ShowEveryMinutes = 0; // 0: always shown; else it appears once a cycle this long
+  int32_t ShowForSeconds = 15;  // each appearance lasts this long
+  int32_t FollowFile = 1;       // the picture is reloaded when its file changes
 };
 
 // How packed 4:2:2 frames take the logo's colours.
@@ -97,6 +101,10 @@ inline constexpr SettingRow kSettingRows[] = {
     optionalSetting("KeyTolerance", &LogoSettings::KeyTolerance, 0, 100),
     optionalSetting("KeySoftness", &LogoSettings::KeySoftness, 0, 100),
     optionalSetting("VideoColors", &LogoSettings::VideoColors, 0, 4),
+    optionalSetting("FadeMs", &LogoSettings::FadeMs, 0, 10000),
+    optionalSetting("ShowEveryMinutes", &LogoSettings::ShowEveryMinutes, 0, 1440),
+    optionalSetting("ShowForSeconds", &LogoSettings::ShowForSeconds, 1, 3600),
+    optionalSetting("FollowFile", &LogoSettings::FollowFile, 0, 1),
 };
 constexpr size_t kSettingsKeyCount = sizeof kSettingRows / sizeof kSettingRows[0];
 

@@ -275,6 +275,16 @@ CONTROL_IDS = [
     ('kIdSoftnessSpin', 5166),
     ('kIdVideoColorsLabel', 5167),
     ('kIdVideoColors', 5168),
+    ('kIdFadeLabel', 5171),
+    ('kIdFadeEdit', 5172),
+    ('kIdFadeSpin', 5173),
+    ('kIdEveryLabel', 5174),
+    ('kIdEveryEdit', 5175),
+    ('kIdEverySpin', 5176),
+    ('kIdForLabel', 5177),
+    ('kIdForEdit', 5178),
+    ('kIdForSpin', 5179),
+    ('kIdFollowFile', 5180),
 ]
 
 # (C++ name, text): the templates' texts, then the ones set at run time.
@@ -301,6 +311,10 @@ TEXTS = [
     ('kVideoColorsTvBt601', 'ТВ-диапазон, BT.601'),
     ('kVideoColorsTvBt709', 'ТВ-диапазон, BT.709'),
     ('kVideoColorsFullBt709', 'Полный диапазон, BT.709'),
+    ('kFadeLabel', 'Появление и исчезание, мс:'),
+    ('kEveryLabel', 'Показывать каждые, мин (0 — всегда):'),
+    ('kForLabel', 'в течение, с:'),
+    ('kFollowFile', 'Обновлять при изменении файла'),
     ('kNoLogo', 'Л о г о т и п   н е   в ы б р а н'),
     ('kOpacityWarning', 'Значение прозрачности должно быть цифрой от 0 до 100'),
     ('kTipPreview', 'Логотип'),
@@ -394,6 +408,17 @@ BEGIN
     GROUPBOX        "", IDC_STATIC, 0, 55, 196, 30
     LTEXT           "@@kVideoColorsLabel@@", @kIdVideoColorsLabel@, 8, 68, 52, 8
     COMBOBOX        @kIdVideoColors@, 62, 66, 128, 80, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP
+    GROUPBOX        "", IDC_STATIC, 0, 87, 196, 59
+    LTEXT           "@@kFadeLabel@@", @kIdFadeLabel@, 8, 97, 136, 8
+    EDITTEXT        @kIdFadeEdit@, 146, 95, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
+    CONTROL         "", @kIdFadeSpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 95, 11, 12
+    LTEXT           "@@kEveryLabel@@", @kIdEveryLabel@, 8, 112, 136, 8
+    EDITTEXT        @kIdEveryEdit@, 146, 110, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
+    CONTROL         "", @kIdEverySpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 110, 11, 12
+    RTEXT           "@@kForLabel@@", @kIdForLabel@, 8, 127, 136, 8
+    EDITTEXT        @kIdForEdit@, 146, 125, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
+    CONTROL         "", @kIdForSpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 125, 11, 12
+    AUTOCHECKBOX    "@@kFollowFile@@", @kIdFollowFile@, 8, 137, 180, 10
 END
 
 @kAboutDialogTemplate@ DIALOGEX 0, 0, 150, 108

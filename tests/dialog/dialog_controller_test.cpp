@@ -132,9 +132,9 @@ TEST_F(DialogTest, WithoutAPictureOnlyTheAlwaysEnabledControlsWork) {
 }
 
 // Every control that shows a setting, by its row: enabled with a picture
-// and its flag; a change reaches the record in use, and the overlay when the
-// row says so; numbers out of range warn or are clamped; Cancel puts every
-// value back.
+// and its flag; a change reaches the record in use, and the overlay or the
+// show timing when the row says so; numbers out of range warn or are
+// clamped; Cancel puts every value back.
 TEST_F(DialogTest, EverySettingControlFollowsItsRow) {
   givePicture(40, 30);
   record().LogoSizeX = record().LogoSizeY = 100;
@@ -155,6 +155,7 @@ TEST_F(DialogTest, EverySettingControlFollowsItsRow) {
   OverlayImage& overlay = state_->canvas.overlay();
   for (const SettingControl& c : kSettingControls) {
     overlay.content = Rect{};  // a rebuild sets it again
+    state_->restartShowTiming = false;
     int32_t wanted = c.max;
     switch (c.kind) {
       case ControlKind::CheckBox:
@@ -174,6 +175,7 @@ TEST_F(DialogTest, EverySettingControlFollowsItsRow) {
     view_.pump();
     EXPECT_EQ(c.flag ? static_cast<int32_t>(record().*c.flag) : record().*c.number, wanted) << c.id;
     EXPECT_EQ(!overlay.content.empty(), c.effect == ChangeEffect::Rebuild) << c.id;
+    EXPECT_EQ(state_->restartShowTiming, c.effect == ChangeEffect::RestartsShow) << c.id;
     if (c.flag == &LogoSettings::ColorKeyEnable) view_.click(c.id);  // on again for what follows
   }
   view_.click(kIdMore);
@@ -495,6 +497,7 @@ class WatchedModel final : public DialogModel {
   void reloadLogo() override { inner_.reloadLogo(); }
   void installPicture(const std::string& path, DecodedPicture& p) override { inner_.installPicture(path, p); }
   void rebuildOverlay() override { inner_.rebuildOverlay(); }
+  void restartShowTiming() override { inner_.restartShowTiming(); }
   void backUpTable() override { inner_.backUpTable(); }
   void restoreTable() override { inner_.restoreTable(); }
   void drawPreview(PreviewPane& pane) override { inner_.drawPreview(pane); }

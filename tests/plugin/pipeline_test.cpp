@@ -2,12 +2,14 @@
 // clock in video time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "plugin/channel_ops.h"
 #include "plugin/frame_pipeline.h"
 #include "plugin/plugin_state.h"
+#include "plugin/show_timing.h"
 #include "plugin/tick.h"
 
 namespace om {
@@ -15,6 +17,11 @@ namespace {
 
 uint32_t g_nowMs = 0;
 uint32_t TULVANE_CDECL fakeTick() { return g_nowMs; }
+uint32_t reads = 0;
+uint32_t TULVANE_CDECL countingTick() {
+  ++reads;
+  return g_nowMs;
+}
 
 class PipelineTest : public ::testing::Test {
  protected:
@@ -128,6 +135,48 @@ TEST_F(PipelineTest, NoLogoLeavesFrameUnchanged) {
   const std::vector<uint8_t> before = frame_;
   EXPECT_EQ(feed(9), 1);
   EXPECT_EQ(frame_, before);
+}
+
+// A fading, intermittent logo: the blend's opacity scaled by the factor,
+// nothing drawn while hidden, the animation stepping on, one tick read a
+// frame; and a dialog edit of the timing starts it again.
+TEST_F(PipelineTest, ShowTimingScalesTheOpacityOnOneTickRead) {
+  setTickSource(&countingTick);
+  giveAnimatedLogo(3, 2, 100000);
+  uint32_t* p = state_.logo.currentForWriting().pixels;
+  std::fill(p, p + 16, 0xFFFFFFFFu);
+  ChannelRecord& r = state_.recordInUse();
+  r.LogoSizeX = r.LogoSizeY = 500;
+  r.LogoOpacity = 100;
+  r.FadeMs = 1000;
+  r.ShowEveryMinutes = 1;
+  r.ShowForSeconds = 10;
+  rebuildOverlay(state_);
+  auto framesAt = [&](uint32_t tick, int32_t visibility) {
+    std::vector<uint8_t> expected(frame_.size(), 0x55);
+    const int32_t position[2] = {r.LogoPosX, r.LogoPosY};
+    state_.canvas.BlendOverlay(expected.data(), position, 100, visibility);
+    frame_.assign(frame_.size(), 0x55);
+    g_nowMs = tick;
+    reads = 0;
+    feed(3);
+    EXPECT_EQ(reads, 1u) << tick;
+    return frame_ == expected;
+  };
+  state_.showStart = 0;
+  EXPECT_TRUE(framesAt(0, 0));
+  EXPECT_TRUE(framesAt(250, 64));
+  EXPECT_TRUE(framesAt(5000, 256));
+  EXPECT_TRUE(framesAt(9500, 128));
+  EXPECT_TRUE(framesAt(30000, 0));
+  EXPECT_EQ(frame_, std::vector<uint8_t>(frame_.size(), 0x55)) << "hidden: the frame untouched";
+  EXPECT_TRUE(framesAt(60500, 128)) << "the next cycle";
+  state_.restartShowTiming = true;  // as a dialog edit asks
+  EXPECT_TRUE(framesAt(61000, 0));
+  EXPECT_TRUE(framesAt(61500, 128));
+  g_nowMs = 200000;
+  feed(3);
+  EXPECT_EQ(state_.logo.currentFrame(), 1) << "the animation steps while hidden";
 }
 
 TEST_F(PipelineTest, ShowLogoOffKeepsSteppingWithoutDrawing) {

@@ -25,6 +25,7 @@ void LogoImage::clear() {
   frames_.clear();
   budgetUsed_ = 0;
   currentFrame_ = 0;
+  sourceStamp_ = platform::FileStamp();
 }
 
 bool LogoImage::takeSpareBitmap(LogoFrame& frame) {
@@ -62,6 +63,7 @@ void LogoImage::swap(LogoImage& other) noexcept {
   std::swap(currentFrame_, other.currentFrame_);
   std::swap(budgetUsed_, other.budgetUsed_);
   std::swap(generation_, other.generation_);
+  std::swap(sourceStamp_, other.sourceStamp_);
 }
 
 const LogoFrame& LogoImage::current() const {

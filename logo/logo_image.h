@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/rect.h"
+#include "platform/files.h"
 
 namespace om {
 
@@ -78,6 +79,11 @@ class LogoImage {
   // Exchanges the pictures, so one can be decoded aside and put in place.
   void swap(LogoImage& other) noexcept;
 
+  // The file the picture was decoded from, as it was then: what a later
+  // look at the file compares with to see it rewritten.
+  const platform::FileStamp& sourceStamp() const { return sourceStamp_; }
+  void setSourceStamp(const platform::FileStamp& stamp) { sourceStamp_ = stamp; }
+
  private:
   void releaseFrame(LogoFrame& frame);
   void touch();
@@ -92,6 +98,7 @@ class LogoImage {
   std::vector<LogoFrame> spares_;  // only during LoadFromFile
   uint64_t budgetUsed_ = 0;  // frameBudgetBytes of every frame holding a bitmap
   uint64_t generation_ = 0;
+  platform::FileStamp sourceStamp_;
 };
 
 }  // namespace om

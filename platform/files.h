@@ -11,6 +11,25 @@
 namespace om {
 namespace platform {
 
+// What a file is now: its length, its last write and its identity (the
+// inode, or the volume and file index), so a rewrite of the same length and
+// a delete-and-replace both show as a change.
+struct FileStamp {
+  uint64_t size = 0;
+  uint64_t modified = 0;
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileStamp& o) const {
+    return size == o.size && modified == o.modified && volume == o.volume && index == o.index;
+  }
+  bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+
+// The stamp of the regular file at `path`; false when there is none (missing,
+// unreachable, or no regular file). Opens nothing for reading, so the
+// program writing the file is never in its way.
+bool fileStampOf(const std::string& path, FileStamp& stamp) noexcept;
+
 class RegularFile {
  public:
   RegularFile() noexcept = default;
@@ -26,8 +45,9 @@ class RegularFile {
   bool open(const std::string& path) noexcept;
   void close() noexcept;
   bool missing() const noexcept { return missing_; }
-  // The length when opened.
-  uint64_t size() const noexcept { return size_; }
+  // The length when opened, and the whole stamp then.
+  uint64_t size() const noexcept { return stamp_.size; }
+  const FileStamp& stamp() const noexcept { return stamp_; }
   // Up to `bytes` from the current position; fewer only at the end of the
   // file or on a read error (failed() then says so).
   size_t read(void* buffer, size_t bytes) noexcept;
@@ -35,7 +55,7 @@ class RegularFile {
 
  private:
   intptr_t handle_ = -1;
-  uint64_t size_ = 0;
+  FileStamp stamp_;
   bool missing_ = false;
   bool failed_ = false;
 };

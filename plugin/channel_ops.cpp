@@ -2,6 +2,7 @@
 
 #include "dialog/preview_pane.h"
 #include "platform/files.h"
+#include "platform/platform.h"
 #include "plugin/plugin_state.h"
 #include "settings/settings_model.h"
 
@@ -65,6 +66,10 @@ void rebuildOverlay(PluginState& state) {
 void rebuildSteppedOverlay(PluginState& state) {
   if (!state.logoLoaded) return;
   state.overlayBuilder.step(state.canvas, state.logo, state.recordInUse());
+}
+
+void notifyDialog(PluginState& state, int code) {
+  if (state.dialog.hasWindow()) platform::postDialogNotify(state.dialog.window(), code);
 }
 
 void drawPreview(PluginState& state, PreviewPane& pane) {

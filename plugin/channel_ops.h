@@ -36,6 +36,9 @@ void rebuildOverlay(PluginState& state);
 // The same after an animation step: a frame prepared before is shown again.
 void rebuildSteppedOverlay(PluginState& state);
 
+// Posts WM_PLUGIN_NOTIFY `code` to the dialog while its window exists.
+void notifyDialog(PluginState& state, int code);
+
 // Clears the pane and, while a picture is loaded, scales its current frame
 // into the letterbox.
 void drawPreview(PluginState& state, PreviewPane& pane);

@@ -31,6 +31,7 @@ void TULVANE_CDECL PluginInit(HostInitInfo* info) {
     locateSettingsFile(state.store);
     loadSettings(state);
     state.initialized = true;
+    state.follower.start();
   } catch (...) {
   }
 }
@@ -89,6 +90,8 @@ void TULVANE_CDECL PluginShutdown() {
   EntryGuard guard;
   try {
     PluginState& state = pluginState();
+    // No picture is put in place behind the save, nor after the last call.
+    state.follower.stop();
     state.dialog.destroyWindow();
     // Saving without a loaded table would overwrite the user's file with defaults.
     if (state.initialized) saveSettings(state);

@@ -11,10 +11,6 @@
 
 namespace om {
 
-static void notifyDialog(PluginState& state, int code) {
-  if (state.dialog.hasWindow()) platform::postDialogNotify(state.dialog.window(), code);
-}
-
 void switchChannel(PluginState& state, int64_t id, const char* name) {
   state.currentChannelId = id;
   // The name lives inline in the host's record; never read past its bound.
@@ -27,6 +23,7 @@ void switchChannel(PluginState& state, int64_t id, const char* name) {
   state.nextFrameDue = now + static_cast<uint32_t>(state.logo.CurrentDelay());
   state.showStart = now;
   state.restartShowTiming = false;
+  state.restartAnimationClock = false;
   notifyDialog(state, kNotifyEverything);
 }
 
@@ -58,8 +55,11 @@ int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
     // next video frame; at most one step per frame, lost time is not caught up.
     if (state.logo.FrameCount() > 1) {
       const uint32_t now = timed ? frameTick : tickNowMs();
-      // Wrap-safe "now is not below nextFrameDue" on the 32-bit tick.
-      if (static_cast<int32_t>(now - state.nextFrameDue) >= 0) {
+      if (state.restartAnimationClock) {
+        state.nextFrameDue = now + static_cast<uint32_t>(state.logo.CurrentDelay());
+        state.restartAnimationClock = false;
+      } else if (static_cast<int32_t>(now - state.nextFrameDue) >= 0) {
+        // Wrap-safe "now is not below nextFrameDue" on the 32-bit tick.
         state.logo.NextFrame();
         if (record.ShowLogo) rebuildSteppedOverlay(state);
         notifyDialog(state, kNotifyPreview);

@@ -11,6 +11,7 @@
 #include "logo/logo_image.h"
 #include "logo/overlay.h"
 #include "platform/platform.h"
+#include "plugin/file_follower.h"
 #include "plugin/host_api.h"
 #include "plugin/plugin_dialog_model.h"
 #include "settings/profile_store.h"
@@ -50,6 +51,9 @@ struct PluginState {
   // first frame after the dialog changed the timing.
   uint32_t showStart = 0;
   bool restartShowTiming = false;
+  // A picture put in place away from a channel switch: the next frame
+  // starts its animation clock.
+  bool restartAnimationClock = false;
 
   FrameCanvas canvas;
   OverlayBuilder overlayBuilder;
@@ -57,6 +61,8 @@ struct PluginState {
   ProfileStore store;
   SettingsDialog dialog;
   PluginDialogModel dialogModel{*this};
+  // Last: its thread is stopped before anything it reads is destroyed.
+  FileFollower follower{*this};
 
   ChannelRecord& recordInUse() { return channelTable[static_cast<size_t>(currentIndex)]; }
 

@@ -27,9 +27,10 @@ constexpr uint64_t kMaxFileBytes = kPictureMemoryBudget;
 // Reads the whole file into one buffer sized from the file's length. A file
 // that is no known picture stops at its first bytes, so naming a huge file
 // by mistake costs little.
-bool readPictureFile(const char* path, std::vector<uint8_t>& bytes) {
+bool readPictureFile(const char* path, std::vector<uint8_t>& bytes, platform::FileStamp& stamp) {
   platform::RegularFile file;
   if (!file.open(path)) return false;
+  stamp = file.stamp();
   uint8_t head[16];
   const size_t headSize = file.read(head, sizeof head);
   const uint64_t size = file.size();
@@ -100,8 +101,11 @@ bool CodecScope::loadPicture(const char* path, bool animated, LogoImage& image) 
   if (!available_ || !path) return false;
   try {
     std::vector<uint8_t> bytes;
-    if (!readPictureFile(path, bytes)) return false;
-    return decodePicture(bytes.data(), bytes.size(), animated, image);
+    platform::FileStamp stamp;
+    if (!readPictureFile(path, bytes, stamp)) return false;
+    if (!decodePicture(bytes.data(), bytes.size(), animated, image)) return false;
+    image.setSourceStamp(stamp);
+    return true;
   } catch (...) {  // out of memory in a working buffer: no picture
     return false;
   }
@@ -131,9 +135,12 @@ bool loadBitmapFallback(const char* path, LogoImage& image) {
   if (!path) return false;
   try {
     std::vector<uint8_t> bytes;
-    if (!readPictureFile(path, bytes)) return false;
+    platform::FileStamp stamp;
+    if (!readPictureFile(path, bytes, stamp)) return false;
     if (sniffPictureFormat(bytes.data(), bytes.size()) != PictureFormat::kBmp) return false;
-    return decodeBmp(bytes.data(), bytes.size(), BmpAlpha::kOpaque, image);
+    if (!decodeBmp(bytes.data(), bytes.size(), BmpAlpha::kOpaque, image)) return false;
+    image.setSourceStamp(stamp);
+    return true;
   } catch (...) {
     return false;
   }

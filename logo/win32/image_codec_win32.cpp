@@ -53,6 +53,7 @@ class FileStream {
   bool load(const char* path) {
     platform::RegularFile file;
     if (!file.open(path) || file.size() == 0 || file.size() > kPictureMemoryBudget) return false;
+    stamp_ = file.stamp();
     const SIZE_T size = static_cast<SIZE_T>(file.size());
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
     if (!memory) return false;
@@ -68,9 +69,11 @@ class FileStream {
     return false;
   }
   IStream* get() const { return stream_; }
+  const platform::FileStamp& stamp() const { return stamp_; }
 
  private:
   IStream* stream_ = nullptr;
+  platform::FileStamp stamp_;
 };
 
 void imageSize(const gdiplus::Api& gp, gdiplus::Image* image, UINT& width, UINT& height) {
@@ -203,8 +206,11 @@ bool CodecScope::loadPicture(const char* path, bool animated, LogoImage& image) 
     UINT width = 0, height = 0;
     imageSize(*gp, picture.get(), width, height);
     if (width == 0 || height == 0) return false;
-    return animated ? loadAnimation(*gp, picture.get(), width, height, image)
-                    : loadStill(*gp, picture.get(), image);
+    if (!(animated ? loadAnimation(*gp, picture.get(), width, height, image)
+                   : loadStill(*gp, picture.get(), image)))
+      return false;
+    image.setSourceStamp(stream.stamp());
+    return true;
   } catch (...) {
     return false;
   }
@@ -244,9 +250,11 @@ std::string CodecScope::decoderFilter() {
 
 bool loadBitmapFallback(const char* path, LogoImage& image) {
   if (!path || !*path) return false;
+  platform::FileStamp stamp;
   {
     platform::RegularFile file;  // no devices, pipes or folders
     if (!file.open(path)) return false;
+    stamp = file.stamp();
   }
   // A DIB section keeps the file's colours exact whatever the display depth.
   const HBITMAP loaded = static_cast<HBITMAP>(
@@ -273,6 +281,7 @@ bool loadBitmapFallback(const char* path, LogoImage& image) {
     }
   }
   DeleteObject(loaded);
+  if (ok) image.setSourceStamp(stamp);
   return ok;
 }
 

@@ -10,6 +10,28 @@
 namespace om {
 namespace platform {
 
+namespace {
+
+FileStamp stampOf(const struct stat& st) {
+  FileStamp stamp;
+  stamp.size = static_cast<uint64_t>(st.st_size);
+  stamp.modified = static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
+                   static_cast<uint64_t>(st.st_mtim.tv_nsec);
+  stamp.volume = static_cast<uint64_t>(st.st_dev);
+  stamp.index = static_cast<uint64_t>(st.st_ino);
+  return stamp;
+}
+
+}  // namespace
+
+bool fileStampOf(const std::string& path, FileStamp& stamp) noexcept {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0)
+    return false;
+  stamp = stampOf(st);
+  return true;
+}
+
 bool RegularFile::open(const std::string& path) noexcept {
   close();
   missing_ = failed_ = false;
@@ -30,14 +52,14 @@ bool RegularFile::open(const std::string& path) noexcept {
     return false;
   }
   handle_ = fd;
-  size_ = static_cast<uint64_t>(st.st_size);
+  stamp_ = stampOf(st);
   return true;
 }
 
 void RegularFile::close() noexcept {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
   handle_ = -1;
-  size_ = 0;
+  stamp_ = FileStamp();
 }
 
 size_t RegularFile::read(void* buffer, size_t bytes) noexcept {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "platform/platform.h"
 
@@ -32,6 +33,119 @@ void Lock::enter() noexcept {
 void Lock::leave() noexcept {
   owner_.store(0, std::memory_order_relaxed);
   pthread_mutex_unlock(mutex(storage_));
+}
+
+static_assert(sizeof(pthread_t) <= sizeof(uintptr_t), "a thread id fits the handle");
+
+namespace {
+struct ThreadStart {
+  void (*body)(void*);
+  void* arg;
+};
+void* threadMain(void* start) {
+  const ThreadStart s = *static_cast<ThreadStart*>(start);
+  delete static_cast<ThreadStart*>(start);
+  s.body(s.arg);
+  return nullptr;
+}
+}  // namespace
+
+Thread::~Thread() {
+  if (started_) pthread_detach(static_cast<pthread_t>(handle_));
+}
+
+bool Thread::start(void (*body)(void*), void* arg) noexcept {
+  if (started_) return false;
+  ThreadStart* s = new (std::nothrow) ThreadStart{body, arg};
+  if (!s) return false;
+  pthread_t thread;
+  if (pthread_create(&thread, nullptr, threadMain, s) != 0) {
+    delete s;
+    return false;
+  }
+  handle_ = static_cast<uintptr_t>(thread);
+  started_ = true;
+  return true;
+}
+
+void Thread::join() noexcept {
+  if (!started_) return;
+  pthread_join(static_cast<pthread_t>(handle_), nullptr);
+  started_ = false;
+}
+
+namespace {
+struct SignalState {
+  pthread_mutex_t mutex;
+  pthread_cond_t cond;
+  bool set;
+};
+static_assert(sizeof(SignalState) <= 128, "the signal fits its storage");
+SignalState& signalState(unsigned char* storage) { return *reinterpret_cast<SignalState*>(storage); }
+}  // namespace
+
+Signal::Signal() noexcept {
+  SignalState& s = signalState(storage_);
+  pthread_mutex_init(&s.mutex, nullptr);
+  pthread_condattr_t attr;
+  pthread_condattr_init(&attr);
+  // Waits measure monotonic time: a clock set back must not stretch them.
+  pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
+  pthread_cond_init(&s.cond, &attr);
+  pthread_condattr_destroy(&attr);
+  s.set = false;
+}
+
+Signal::~Signal() {
+  SignalState& s = signalState(storage_);
+  pthread_cond_destroy(&s.cond);
+  pthread_mutex_destroy(&s.mutex);
+}
+
+void Signal::set() noexcept {
+  SignalState& s = signalState(storage_);
+  pthread_mutex_lock(&s.mutex);
+  s.set = true;
+  pthread_cond_broadcast(&s.cond);
+  pthread_mutex_unlock(&s.mutex);
+}
+
+void Signal::clear() noexcept {
+  SignalState& s = signalState(storage_);
+  pthread_mutex_lock(&s.mutex);
+  s.set = false;
+  pthread_mutex_unlock(&s.mutex);
+}
+
+bool Signal::wait(uint32_t ms) noexcept {
+  SignalState& s = signalState(storage_);
+  timespec until;
+  clock_gettime(CLOCK_MONOTONIC, &until);
+  until.tv_sec += ms / 1000;
+  until.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+  if (until.tv_nsec >= 1000000000L) {
+    until.tv_sec += 1;
+    until.tv_nsec -= 1000000000L;
+  }
+  pthread_mutex_lock(&s.mutex);
+  while (!s.set && pthread_cond_timedwait(&s.cond, &s.mutex, &until) != ETIMEDOUT) {
+  }
+  const bool set = s.set;
+  pthread_mutex_unlock(&s.mutex);
+  return set;
+}
+
+static void moduleAnchorForHold() {}
+
+void* holdThisModule() noexcept {
+  Dl_info info;
+  if (!dladdr(reinterpret_cast<void*>(&moduleAnchorForHold), &info) || !info.dli_fname) return nullptr;
+  // Only a module already loaded is held; the program itself needs no hold.
+  return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+}
+
+void releaseModule(void* hold) noexcept {
+  if (hold) dlclose(hold);
 }
 
 uint32_t osTickMs() noexcept {

@@ -43,7 +43,53 @@ bool namesADevice(std::wstring path) {
          base[3] >= L'0' && base[3] <= L'9';
 }
 
+// Opens `path` as a disk file, shared with everyone, for `access` (0: only
+// its attributes). INVALID_HANDLE_VALUE for a device name or anything else.
+HANDLE openDiskFile(const std::wstring& wide, DWORD access, bool& missing) {
+  missing = false;
+  if (wide.empty() || namesADevice(wide)) return INVALID_HANDLE_VALUE;
+  const HANDLE file = CreateFileW(wide.c_str(), access,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return file;
+  }
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+bool stampOfHandle(HANDLE file, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  stamp.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  stamp.modified = (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                   info.ftLastWriteTime.dwLowDateTime;
+  stamp.volume = info.dwVolumeSerialNumber;
+  stamp.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
 }  // namespace
+
+bool fileStampOf(const std::string& path, FileStamp& stamp) noexcept {
+  try {
+    bool missing = false;
+    const HANDLE file = openDiskFile(path.empty() ? std::wstring() : widen(path.c_str(), CP_ACP), 0, missing);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = stampOfHandle(file, stamp);
+    CloseHandle(file);
+    return ok;
+  } catch (...) {
+    return false;
+  }
+}
 
 bool RegularFile::open(const std::string& path) noexcept {
   close();
@@ -54,22 +100,13 @@ bool RegularFile::open(const std::string& path) noexcept {
       missing_ = true;
       return false;
     }
-    if (namesADevice(wide)) return false;
-    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      const DWORD error = GetLastError();
-      missing_ = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-      return false;
-    }
-    LARGE_INTEGER size;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart < 0) {
+    const HANDLE file = openDiskFile(wide, GENERIC_READ, missing_);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    if (!stampOfHandle(file, stamp_)) {
       CloseHandle(file);
       return false;
     }
     handle_ = reinterpret_cast<intptr_t>(file);
-    size_ = static_cast<uint64_t>(size.QuadPart);
     return true;
   } catch (...) {
     return false;
@@ -79,7 +116,7 @@ bool RegularFile::open(const std::string& path) noexcept {
 void RegularFile::close() noexcept {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
   handle_ = -1;
-  size_ = 0;
+  stamp_ = FileStamp();
 }
 
 size_t RegularFile::read(void* buffer, size_t bytes) noexcept {

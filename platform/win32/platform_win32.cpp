@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "common/notify.h"
@@ -32,6 +33,75 @@ void Lock::enter() noexcept {
 void Lock::leave() noexcept {
   owner_.store(0, std::memory_order_relaxed);
   LeaveCriticalSection(section(storage_));
+}
+
+namespace {
+struct ThreadStart {
+  void (*body)(void*);
+  void* arg;
+};
+DWORD WINAPI threadMain(void* start) {
+  const ThreadStart s = *static_cast<ThreadStart*>(start);
+  delete static_cast<ThreadStart*>(start);
+  s.body(s.arg);
+  return 0;
+}
+}  // namespace
+
+Thread::~Thread() {
+  if (started_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool Thread::start(void (*body)(void*), void* arg) noexcept {
+  if (started_) return false;
+  ThreadStart* s = new (std::nothrow) ThreadStart{body, arg};
+  if (!s) return false;
+  const HANDLE thread = CreateThread(nullptr, 0, threadMain, s, 0, nullptr);
+  if (!thread) {
+    delete s;
+    return false;
+  }
+  handle_ = reinterpret_cast<uintptr_t>(thread);
+  started_ = true;
+  return true;
+}
+
+void Thread::join() noexcept {
+  if (!started_) return;
+  WaitForSingleObject(reinterpret_cast<HANDLE>(handle_), INFINITE);
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  started_ = false;
+}
+
+static HANDLE& signalEvent(unsigned char* storage) { return *reinterpret_cast<HANDLE*>(storage); }
+
+Signal::Signal() noexcept { signalEvent(storage_) = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+Signal::~Signal() {
+  if (signalEvent(storage_)) CloseHandle(signalEvent(storage_));
+}
+void Signal::set() noexcept { SetEvent(signalEvent(storage_)); }
+void Signal::clear() noexcept { ResetEvent(signalEvent(storage_)); }
+bool Signal::wait(uint32_t ms) noexcept {
+  const HANDLE event = signalEvent(storage_);
+  if (!event) {  // no event could be had: wait out the time
+    Sleep(ms);
+    return false;
+  }
+  return WaitForSingleObject(event, ms) == WAIT_OBJECT_0;
+}
+
+void* holdThisModule() noexcept {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCWSTR>(&holdThisModule), &module))
+    return nullptr;
+  // The program itself is never unloaded: nothing to hold.
+  if (module == GetModuleHandleW(nullptr)) return nullptr;
+  return module;
+}
+
+void releaseModule(void* hold) noexcept {
+  if (hold) FreeLibrary(static_cast<HMODULE>(hold));
 }
 
 uint32_t osTickMs() noexcept { return static_cast<uint32_t>(GetTickCount()); }

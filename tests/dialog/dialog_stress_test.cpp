@@ -1,5 +1,6 @@
 // The video thread stamps frames as fast as it can while the UI thread runs
-// every dialog handler. Run under ThreadSanitizer (build with
+// every dialog handler and the file follower reloads pictures another
+// thread keeps rewriting. Run under ThreadSanitizer (build with
 // -DOM_SANITIZE=thread) to check for races; OM_DIALOG_STRESS_SECONDS sets how
 // long it runs (default 2.5 s).
 #include <gtest/gtest.h>
@@ -71,7 +72,9 @@ void checkState(PluginState& s, const std::map<std::string, PictureFile>& files,
     fail("overlay size does not match the record");
 }
 
-TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
+// `uiReloads`: the dialog picks, removes and restores pictures and the video
+// switches channels; without it the pictures change only by the follower.
+void runStress(bool uiReloads) {
   const std::string dir = ::testing::TempDir();
   std::map<std::string, PictureFile> files;
   const int32_t sizes[][2] = {{40, 30}, {64, 16}, {17, 23}};
@@ -102,6 +105,9 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
   s.initialized = true;
   const int32_t width = 320, height = 240;
   s.canvas.SetFormat(width, height, 1);
+  // The file follower looks often, and its files keep changing.
+  s.follower.setPollPeriodForTesting(1);
+  s.follower.start();
 
   const uint32_t seed = std::random_device{}();
   std::printf("dialog stress seed %u, %.1f s\n", seed, stressSeconds());
@@ -122,8 +128,8 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
     uint64_t n = 0;
     while (!stop.load(std::memory_order_relaxed)) {
       // A new channel every 40 frames, among three, so records get appended
-      // while the dialog is open.
-      channel.id = 5 + static_cast<int64_t>((n / 40) % 3);
+      // while the dialog is open; one channel when the follower is to reload.
+      channel.id = 5 + (uiReloads ? static_cast<int64_t>((n / 40) % 3) : 0);
       std::snprintf(channel.name, sizeof channel.name, "K%d", static_cast<int>(channel.id));
       runFramePipeline(s, frame);
       if (n % 97 == 0) {  // as PluginSetFormat does, under the same lock
@@ -140,6 +146,22 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
       // The lock is not fair: let the UI thread in between frames, as the
       // host's frame pacing would.
       std::this_thread::yield();
+    }
+  });
+
+  // Another program saving the pictures: the same sizes, new pixels, now in
+  // place, now as a new file renamed over the old one.
+  std::thread writer([&] {
+    uint32_t n = 0;
+    while (!stop.load(std::memory_order_relaxed)) {
+      for (const auto& entry : files) {
+        const PictureFile& f = entry.second;
+        const std::string target = ++n % 2 ? f.path : f.path + ".new";
+        testing_support::writeBmp24(target, f.width, f.height,
+                                    [n](int x, int y) { return static_cast<uint32_t>((x + y + n) * 0x030201); });
+        if (target != f.path) std::rename(target.c_str(), f.path.c_str());
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
   });
 
@@ -181,7 +203,11 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
     ++opened;
     view.pump();
     for (int step = 0; step < 200 && !view.destroyed && Clock::now() < deadline; ++step) {
-      switch (pick(14)) {
+      int action = pick(14);
+      // Without UI reloads those actions refresh instead, and the dialog
+      // closes with OK only.
+      if (!uiReloads && (action <= 2 || action == 12)) action = 10;
+      switch (action) {
         case 0:
           if (pick(5) == 0)
             view.fileAnswers.push_back(std::nullopt);
@@ -232,8 +258,8 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
       std::this_thread::yield();
     }
     if (!view.destroyed) {
-      view.click(kIdCancel);
-      ++cancelled;
+      view.click(uiReloads ? kIdCancel : kIdOk);
+      cancelled += uiReloads;
       view.pump();
     }
     lockViolations += view.lockViolations;
@@ -243,7 +269,10 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
   stop.store(true);
   video.join();
   watchdog.join();
+  writer.join();
+  s.follower.stop();
 
+  std::printf("%u pictures reloaded by the follower\n", s.follower.reloads());
   std::printf("%llu frames (%llu with a picture), %llu UI actions, %llu openings, %llu cancels\n",
               static_cast<unsigned long long>(frames.load()),
               static_cast<unsigned long long>(framesWithPicture),
@@ -253,7 +282,17 @@ TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) {
   EXPECT_GT(actions.load(), 0u);
   EXPECT_EQ(lockViolations, 0);
   for (const std::string& f : failures) ADD_FAILURE() << f << " (seed " << seed << ")";
+  if (!uiReloads && files.begin()->second.width > 0) {
+    LogoImage probe;
+    if (probe.LoadFromFile(files.begin()->first.c_str())) {
+      EXPECT_GT(s.follower.reloads(), 0u) << "the follower never put a picture in place";
+    }
+  }
 }
+
+TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) { runStress(true); }
+
+TEST(DialogStress, FollowerPutsPicturesInPlaceWhileVideoAndUiRun) { runStress(false); }
 
 }  // namespace
 }  // namespace om

@@ -2,11 +2,20 @@
 // its exports, including the calls a careless host makes out of order.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "plugin/host_api.h"
+#include "tests/support/bmp_file.h"
 
 namespace {
 
@@ -113,6 +122,117 @@ TEST(Exports, SkipRules) {
   EXPECT_EQ(d->processFrame(&info), 1);
   EXPECT_EQ(frame, before) << "unknown layout: untouched";
   d->shutdown();
+}
+
+// A host with its settings in a folder of its own, showing one channel
+// whose logo fills the middle of a small BGR24 frame.
+class FollowingHost {
+ public:
+  explicit FollowingHost(const std::string& picture) {
+    dir_ = std::filesystem::temp_directory_path() / ("om-follow-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_ / "Tulvane" / "Plugins");
+    std::ofstream(dir_ / "Tulvane" / "Plugins" / "Ostrane_Marquel.ini")
+        << "[COMMON]\nLogoFileName=" << picture
+        << "\nLogoPosX=250\nLogoPosY=250\nLogoSizeX=500\nLogoSizeY=500\nLogoOpacity=100\n";
+    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    setenv("TULVANE_STORE_IN_USERS_FOLDER", "1", 1);
+  }
+  ~FollowingHost() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  std::string settings() const {
+    std::ifstream in(dir_ / "Tulvane" / "Plugins" / "Ostrane_Marquel.ini");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::filesystem::path dir_;
+};
+
+// The colour a frame shows in the logo's middle, 0x00RRGGBB, each channel
+// taken as on (0xFF) or off: the scaler's rounding leaves solid colours a
+// little short of full.
+uint32_t middleOf(PluginDescriptor* d, ChannelInfo& channel) {
+  std::vector<uint8_t> frame(40 * 40 * 3, 0);
+  FrameInfo info{};
+  info.pixels = frame.data();
+  info.channel = &channel;
+  d->processFrame(&info);
+  const uint8_t* p = &frame[(20 * 40 + 20) * 3];
+  auto on = [](uint8_t v) { return v >= 128 ? 0xFFu : 0u; };
+  return (on(p[2]) << 16) | (on(p[1]) << 8) | on(p[0]);
+}
+
+// The picture follows its file: rewritten in place at its size, at another
+// size, deleted and replaced, then cut short. Every frame shows the old
+// picture or the new one, never none; a new one shows within 3 s of the
+// write; the cut file keeps the picture and its name.
+TEST(Exports, PictureFollowsItsFile) {
+  const std::string picture =
+      (std::filesystem::temp_directory_path() / ("om-follow-" + std::to_string(getpid()) + ".bmp")).string();
+  auto write = [&](int w, int h, uint32_t colour) {
+    ASSERT_TRUE(om::test::writeBmp24(picture, w, h, [=](int, int) { return colour; }));
+  };
+  write(40, 30, 0xFF0000);
+  FollowingHost host(picture);
+  LoadedPlugin plugin;
+  ASSERT_TRUE(plugin.ok());
+  PluginDescriptor* d = plugin.pr();
+  HostInitInfo init{0, nullptr};
+  d->init(&init);
+  VideoFormatInfo format{40, 40, 0, 1, 0};
+  d->setFormat(&format);
+  ChannelInfo channel{};
+  channel.id = 1;
+  ASSERT_EQ(middleOf(d, channel), 0xFF0000u);
+
+  using Clock = std::chrono::steady_clock;
+  uint32_t shown = 0xFF0000;
+  // Frames every 20 ms until `colour` shows (or 5 s pass), each the old or the new.
+  auto waitFor = [&](uint32_t colour) {
+    const auto written = Clock::now();
+    while (Clock::now() - written < std::chrono::seconds(5)) {
+      const uint32_t now = middleOf(d, channel);
+      if (now == colour) return std::chrono::duration<double>(Clock::now() - written).count();
+      EXPECT_EQ(now, shown) << "a frame showed neither the old picture nor the new one";
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 99.0;
+  };
+  write(40, 30, 0x00FF00);
+  EXPECT_LT(waitFor(0x00FF00), 3.0) << "rewritten at the same size";
+  shown = 0x00FF00;
+  write(64, 20, 0x0000FF);
+  EXPECT_LT(waitFor(0x0000FF), 3.0) << "rewritten at another size";
+  shown = 0x0000FF;
+  std::remove(picture.c_str());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // gone for a while
+  write(40, 30, 0xFFFF00);
+  EXPECT_LT(waitFor(0xFFFF00), 3.0) << "deleted and replaced";
+  shown = 0xFFFF00;
+  std::ofstream(picture, std::ios::binary | std::ios::trunc) << "BM\x36\x10";  // cut short
+  EXPECT_EQ(waitFor(0xFFFFFE), 99.0) << "the cut file never replaces the picture";
+  d->shutdown();
+  EXPECT_NE(host.settings().find("LogoFileName=" + picture + "\n"), std::string::npos)
+      << "the name survives";
+  std::remove(picture.c_str());
+}
+
+// A host that unloads the plug-in without PluginShutdown: the follower's
+// thread keeps the module loaded, so no running code is unmapped.
+TEST(Exports, UnloadWithoutShutdownKeepsTheModule) {
+  FollowingHost host("");
+  {
+    LoadedPlugin plugin;
+    ASSERT_TRUE(plugin.ok());
+    HostInitInfo init{0, nullptr};
+    plugin.pr()->init(&init);
+  }
+  void* still = dlopen(OM_PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD);
+  EXPECT_NE(still, nullptr) << "unloaded while its thread runs";
+  if (still) dlclose(still);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // a poll or so, no crash
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -110,6 +111,37 @@ TEST(HostChild, Run) {
 
   FILE* out = std::fopen(report, "wb");
   ASSERT_NE(out, nullptr);
+  if (const char* follow = std::getenv("OM_HOST_FOLLOW")) {
+    // The logo in the frame's middle: red, then the file is rewritten green
+    // at another size while frames go on, as another program saving it.
+    std::vector<uint8_t> frame(static_cast<size_t>(width) * height * 3);
+    ChannelInfo channel{};
+    channel.id = 1;
+    FrameInfo info{};
+    info.pixels = frame.data();
+    info.channel = &channel;
+    auto middle = [&] {
+      std::fill(frame.begin(), frame.end(), 0);
+      d->processFrame(&info);
+      const uint8_t* p = &frame[(static_cast<size_t>(height / 2) * width + width / 2) * 3];
+      return (p[2] >= 128 ? 0xFF0000u : 0u) | (p[1] >= 128 ? 0x00FF00u : 0u) | (p[0] >= 128 ? 0xFFu : 0u);
+    };
+    const uint32_t first = middle();
+    ASSERT_TRUE(testpic::writeFile(follow, testpic::makeBmp(30, 20, std::vector<testpic::Rgba>(30 * 20, testpic::Rgba{0, 255, 0, 255}))));
+    const DWORD written = GetTickCount();
+    int neither = 0;
+    uint32_t now = first;
+    while (now != 0x00FF00 && GetTickCount() - written < 6000) {
+      Sleep(20);
+      now = middle();
+      if (now != first && now != 0x00FF00) ++neither;
+    }
+    std::fprintf(out, "first=%06x followed=%d ms=%lu neither=%d\n", first, now == 0x00FF00,
+                 static_cast<unsigned long>(GetTickCount() - written), neither);
+    std::fclose(out);
+    d->shutdown();
+    return;
+  }
   const char* list = std::getenv("OM_HOST_CHANNELS");
   std::vector<uint8_t> frame(static_cast<size_t>(width) * height * 3);
   for (const char* p = list ? list : ""; *p;) {
@@ -145,12 +177,15 @@ class HostRun : public ::testing::Test {
     ASSERT_TRUE(CopyFileA(wintest::pluginDllPath().c_str(), host_.file("Ostrane_Marquel.dll").c_str(), FALSE));
   }
 
-  ChildReport run(const std::string& arguments, const std::string& channels = "1") {
+  ChildReport run(const std::string& arguments, const std::string& channels = "1",
+                  const std::string& follow = "") {
     const std::string reportPath = host_.file("report.txt");
     DeleteFileA(reportPath.c_str());
     const std::string logPath = host_.file("child.log");
+    std::vector<std::string> environment = {"OM_HOST_CHILD=" + reportPath, "OM_HOST_CHANNELS=" + channels};
+    if (!follow.empty()) environment.push_back("OM_HOST_FOLLOW=" + follow);
     const int code = wintest::runProcess("\"" + hostExe_ + "\" --gtest_filter=HostChild.Run " + arguments,
-                                         {"OM_HOST_CHILD=" + reportPath, "OM_HOST_CHANNELS=" + channels}, logPath);
+                                         environment, logPath);
     EXPECT_EQ(code, 0) << "child host failed:\n" << wintest::readFileBytes(logPath);
     ChildReport report;
     const std::string text = wintest::readFileBytes(reportPath);
@@ -229,6 +264,30 @@ TEST_F(HostRun, StampsBmpPngAndGifLogos) {
   const std::string saved = wintest::readFileBytes(settingsIn(host_.path()));
   EXPECT_NE(saved.find("LogoFileName=" + host_.file("logo.gif")), std::string::npos)
       << "a picture that loaded keeps its name:\n" << saved;
+}
+
+// The DLL follows a rewritten picture file: the new picture shows within
+// 3 s, and no frame in between shows neither picture.
+TEST_F(HostRun, PictureFollowsItsFile) {
+  using namespace testpic;
+  const std::string logo = host_.file("logo.bmp");
+  ASSERT_TRUE(writeFile(logo, makeBmp(24, 16, std::vector<Rgba>(24 * 16, Rgba{255, 0, 0, 255}))));
+  CreateDirectoryA(host_.file("Plugins").c_str(), nullptr);
+  const std::string ini = "[COMMON]\r\nLogoFileName=" + logo +
+                          "\r\nLogoPosX=250\r\nLogoPosY=250\r\nLogoSizeX=500\r\nLogoSizeY=500\r\nLogoOpacity=100\r\n";
+  ASSERT_TRUE(wintest::writeFileBytes(settingsIn(host_.path()), ini.data(), ini.size()));
+  const ChildReport report = run("", "1", logo);
+  ASSERT_EQ(report.lines.size(), 1u);
+  std::printf("  child: %s\n", report.lines[0].c_str());
+  unsigned first = 0, ms = 0;
+  int followed = 0, neither = -1;
+  ASSERT_EQ(std::sscanf(report.lines[0].c_str(), "first=%x followed=%d ms=%u neither=%d", &first, &followed,
+                        &ms, &neither),
+            4);
+  EXPECT_EQ(first, 0xFF0000u);
+  EXPECT_EQ(followed, 1);
+  EXPECT_LT(ms, 3000u);
+  EXPECT_EQ(neither, 0);
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ FileFollower::~FileFollower() {
   // Destructors run at exit() or dlclose(), outside any loader lock.
   thread_.join();
 #endif
-  releaseModuleHold();
+  // A hold still taken means the process is exiting with the module in
+  // use: letting go of it here would unmap the code running this.
 }
 
 void FileFollower::start() noexcept {

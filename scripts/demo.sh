@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds the plug-in and the host stand-in, then renders the
-# embedded default video through the plug-in with two channels and their
-# logos. Output folder: $1, default out/demo.
+# embedded default video, in TV range, through the plug-in with three
+# channels and their logos. Output folder: $1, default out/demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="${1:-out/demo}"

@@ -1,6 +1,8 @@
 // om_host run as a program, the way people and scripts use it.
 #include <gtest/gtest.h>
+#include <png.h>
 
+#include <array>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -81,6 +83,18 @@ std::string makeLogo(const ScratchDir& dir) {
   EXPECT_TRUE(omhost::writePngRgb(path, reinterpret_cast<const uint8_t*>(rgb.data()), w, h,
                                   error)) << error;
   return path;
+}
+
+// One pixel of a PNG as R G B; -1s when it does not read.
+std::array<int, 3> pngPixel(const std::string& path, int x, int y) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {-1, -1, -1};
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {-1, -1, -1};
+  const uint8_t* p = &rgb[(static_cast<size_t>(y) * image.width + static_cast<size_t>(x)) * 3];
+  return {p[0], p[1], p[2]};
 }
 
 std::string y4mStream(const std::string& header, size_t frameBytes, int frames, uint32_t seed) {
@@ -247,6 +261,36 @@ TEST(HostProgram, Y4m420AndMonoAreWidenedTo422) {
   }
 }
 
+TEST(HostProgram, Y4mRangeTagDecidesHowFramesBecomeRgbAndIsKept) {
+  // Grey at Y 235: TV range white, or a light grey in full range.
+  ScratchDir dir;
+  const std::string frame = std::string(4 * 2, '\xEB') + std::string(2 * 2 * 2, '\x80');
+  const struct {
+    std::string tag, option;
+    char rgb;
+    std::string outTag;
+  } cases[] = {
+      {" XCOLORRANGE=LIMITED", "", '\xFF', " XCOLORRANGE=LIMITED"},
+      {" XCOLORRANGE=FULL", "", '\xEB', " XCOLORRANGE=FULL"},
+      {" XCOLORRANGE=FULL", " --tv-range", '\xEB', " XCOLORRANGE=FULL"},  // the tag wins
+      {"", "", '\xEB', ""},
+      {"", " --tv-range", '\xFF', " XCOLORRANGE=LIMITED"},
+  };
+  for (const auto& c : cases) {
+    const std::string header = "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C422";
+    writeFile(dir / "in.y4m", header + c.tag + "\nFRAME\n" + frame);
+    const HostRun run = runHost(dir, "--input " + quoted(dir / "in.y4m") + c.option +
+                                     " --layout bgr24-bottom-up --cpu-class 1 --output " +
+                                     quoted(dir / "out.bgr") + " --y4m " + quoted(dir / "out.y4m") +
+                                     " --settings-dir " + quoted(dir / "cfg"));
+    ASSERT_EQ(run.code, 0) << c.tag << c.option << run.err;
+    EXPECT_EQ(readFile(dir / "out.bgr"), std::string(4 * 2 * 3, c.rgb)) << c.tag << c.option;
+    // Back to YCbCr by the same range: the stream comes out as it went in.
+    EXPECT_EQ(readFile(dir / "out.y4m"), header + c.outTag + "\nFRAME\n" + frame)
+        << c.tag << c.option;
+  }
+}
+
 TEST(HostProgram, ShortInputIsReportedAndItsWholeFramesKept) {
   ScratchDir dir;
   writeFile(dir / "in.raw", hosttest::randomBytes(16 * 8 * 2 * 5 / 2, 3));  // 2.5 frames
@@ -317,25 +361,27 @@ TEST(HostProgram, DemoWritesVideoPicturesAndSettings) {
   const std::string out = dir / "demo";
   const HostRun run = runHost(dir, "--demo " + quoted(out) + " --samples " + quoted(dir / "samples"));
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.err.find("logo_animated.gif is missing"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("1 channel switches"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("logo_noisy.jpg is missing"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("2 channel switches"), std::string::npos) << run.err;
   const std::string y4m = readFile(out + "/demo.y4m");
   const size_t headerEnd = y4m.find('\n') + 1;
-  EXPECT_EQ(y4m.substr(0, headerEnd), "YUV4MPEG2 W720 H576 F25:1 Ip A0:0 C422 XCOLORRANGE=FULL\n");
+  EXPECT_EQ(y4m.substr(0, headerEnd), "YUV4MPEG2 W720 H576 F25:1 Ip A0:0 C422 XCOLORRANGE=LIMITED\n");
   EXPECT_EQ(y4m.size(), headerEnd + 150u * (6 + 720 * 576 * 2));
-  for (const char* shot : {"10", "40", "70", "90", "120", "149"}) {
+  for (const char* shot : {"10", "40", "60", "90", "110", "149"}) {
     const std::string name = out + "/snapshots/frame_000" + (std::string(shot).size() == 2 ? "0" : "") + shot + ".png";
     EXPECT_EQ(readFile(name).substr(1, 3), "PNG") << name;
     EXPECT_NE(run.out.find(name), std::string::npos) << run.out;
   }
+  // Snapshots expand TV range: the 75 % bar, Y 180 in the video, is 191 again.
+  EXPECT_EQ(pngPixel(out + "/snapshots/frame_000010.png", 5, 5), (std::array<int, 3>{191, 191, 191}));
   EXPECT_EQ(readFile(out + "/contact_sheet.png").substr(1, 3), "PNG");
   EXPECT_NE(run.out.find("contact_sheet.png"), std::string::npos);
-  // Both channels are saved, and the common record is not saved a second time.
+  // Every channel is saved, and the common record is not saved a second time.
   const std::string ini = readFile(out + "/settings/Tulvane/Plugins/Ostrane_Marquel.ini");
-  EXPECT_NE(ini.find("[1]"), std::string::npos) << ini;
-  EXPECT_NE(ini.find("[2]"), std::string::npos) << ini;
+  for (const char* section : {"[1]", "[2]", "[3]"})
+    EXPECT_NE(ini.find(section), std::string::npos) << ini;
   EXPECT_EQ(ini.find("[0]"), std::string::npos) << ini;
-  EXPECT_NE(run.err.find("channelExists asked about: 0 1 2"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("channelExists asked about: 0 1 2 3"), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST(CommandLine, ReadsOptionsAndRejectsBadValues) {
   std::string error;
   ASSERT_TRUE(parse({"--input", "-", "--size", "1280x720", "--layout", "rgb24", "--fps",
                      "30000/1001", "--frames", "10", "--snapshot", "9,3,3", "--simd", "sse2",
-                     "--cpu-class", "1", "--existing-channels", "none", "--checksum"},
+                     "--cpu-class", "1", "--existing-channels", "none", "--checksum", "--tv-range"},
                     o, error))
       << error;
   EXPECT_EQ(o.input.width, 1280);
@@ -58,11 +58,13 @@ TEST(CommandLine, ReadsOptionsAndRejectsBadValues) {
   EXPECT_EQ(o.input.fpsNum, 30000);
   EXPECT_EQ(o.input.fpsDen, 1001);
   EXPECT_EQ(o.snapshots, (std::vector<int64_t>{3, 9}));
+  EXPECT_EQ(o.input.range, ColorRange::Tv);
   EXPECT_FALSE(o.everyChannelExists);
   EXPECT_TRUE(o.existingChannels.empty());
 
   HostOptions decimal;
   ASSERT_TRUE(parse({"--fps", "29.97"}, decimal, error));
+  EXPECT_EQ(decimal.input.range, ColorRange::Full);
   EXPECT_EQ(decimal.input.fpsNum, 29970);
   EXPECT_EQ(decimal.input.fpsDen, 1000);
 

@@ -19,31 +19,39 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
   return v;
 }
 
-TEST(ColourConversion, KnownColoursAndRoundTrip) {
-  uint8_t rgb[3], yuv[3];
-  yuvToRgb(255, 128, 128, rgb);
-  EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 3 * 255);
-  yuvToRgb(0, 128, 128, rgb);
-  EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 0);
-  rgbToYuv(255, 0, 0, yuv);  // full-range BT.601 red: 76, 85, 255
-  EXPECT_EQ(yuv[0], 76);
-  EXPECT_EQ(yuv[1], 85);
-  EXPECT_EQ(yuv[2], 255);
-  rgbToYuv(0, 0, 255, yuv);  // blue: 29, 255, 107
-  EXPECT_EQ(yuv[0], 29);
-  EXPECT_EQ(yuv[1], 255);
-  EXPECT_EQ(yuv[2], 107);
+TEST(ColourConversion, KnownColoursAndRoundTripInBothRanges) {
+  // White, black, red and blue: BT.601 Y Cb Cr in full range, then TV range.
+  const struct {
+    ColorRange range;
+    uint8_t white, black, red[3], blue[3];
+  } ranges[] = {{ColorRange::Full, 255, 0, {76, 85, 255}, {29, 255, 107}},
+                {ColorRange::Tv, 235, 16, {81, 90, 240}, {41, 240, 110}}};
+  for (const auto& c : ranges) {
+    SCOPED_TRACE(c.range == ColorRange::Tv ? "TV range" : "full range");
+    uint8_t rgb[3], yuv[3];
+    yuvToRgb(c.white, 128, 128, rgb, c.range);
+    EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 3 * 255);
+    yuvToRgb(c.black, 128, 128, rgb, c.range);
+    EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 0);
+    rgbToYuv(255, 255, 255, yuv, c.range);
+    EXPECT_EQ(yuv[0], c.white);
+    EXPECT_EQ(yuv[1], 128);
+    rgbToYuv(255, 0, 0, yuv, c.range);
+    EXPECT_EQ(std::vector<uint8_t>(yuv, yuv + 3), std::vector<uint8_t>(c.red, c.red + 3));
+    rgbToYuv(0, 0, 255, yuv, c.range);
+    EXPECT_EQ(std::vector<uint8_t>(yuv, yuv + 3), std::vector<uint8_t>(c.blue, c.blue + 3));
 
-  // Every 7th RGB triple survives the trip through YCbCr within 2 levels.
-  for (int r = 0; r < 256; r += 7)
-    for (int g = 0; g < 256; g += 7)
-      for (int b = 0; b < 256; b += 7) {
-        rgbToYuv(r, g, b, yuv);
-        yuvToRgb(yuv[0], yuv[1], yuv[2], rgb);
-        ASSERT_LE(std::abs(rgb[0] - r), 2) << r << " " << g << " " << b;
-        ASSERT_LE(std::abs(rgb[1] - g), 2) << r << " " << g << " " << b;
-        ASSERT_LE(std::abs(rgb[2] - b), 2) << r << " " << g << " " << b;
-      }
+    // Every 7th RGB triple survives the trip through YCbCr within 2 levels.
+    for (int r = 0; r < 256; r += 7)
+      for (int g = 0; g < 256; g += 7)
+        for (int b = 0; b < 256; b += 7) {
+          rgbToYuv(r, g, b, yuv, c.range);
+          yuvToRgb(yuv[0], yuv[1], yuv[2], rgb, c.range);
+          ASSERT_LE(std::abs(rgb[0] - r), 2) << r << " " << g << " " << b;
+          ASSERT_LE(std::abs(rgb[1] - g), 2) << r << " " << g << " " << b;
+          ASSERT_LE(std::abs(rgb[2] - b), 2) << r << " " << g << " " << b;
+        }
+  }
 }
 
 TEST(RawLayouts, TwentyFourBitLayoutsBecomeBottomUpBgrAndBackExactly) {
@@ -73,7 +81,7 @@ TEST(RawLayouts, PlanarOutputFromEitherPluginLayout) {
   std::vector<uint8_t> packed(16);
   for (size_t i = 0; i < packed.size(); ++i) packed[i] = static_cast<uint8_t>(10 + i);
   std::vector<uint8_t> planes(w * h * 2);
-  pluginBufferToPlanar422(0, packed.data(), w, h, planes.data());
+  pluginBufferToPlanar422(0, packed.data(), w, h, planes.data(), ColorRange::Full);
   EXPECT_EQ(planes, (std::vector<uint8_t>{10, 12, 14, 16, 18, 20, 22, 24,   // Y
                                           11, 15, 19, 23,                   // Cb
                                           13, 17, 21, 25}));                // Cr
@@ -84,7 +92,7 @@ TEST(RawLayouts, PlanarOutputFromEitherPluginLayout) {
   std::vector<uint8_t> bgr(ow * oh * 3, 0);
   for (int i = 0; i < ow * 3; ++i) bgr[ow * 3 + i] = 200;  // memory row 1 = picture row 0
   std::vector<uint8_t> out(ow * oh + 2 * 2 * oh);
-  pluginBufferToPlanar422(1, bgr.data(), ow, oh, out.data());
+  pluginBufferToPlanar422(1, bgr.data(), ow, oh, out.data(), ColorRange::Full);
   EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 6),
             (std::vector<uint8_t>{200, 200, 200, 0, 0, 0}));
   for (size_t i = 6; i < out.size(); ++i) EXPECT_EQ(out[i], 128) << i;
@@ -98,15 +106,15 @@ TEST(RawLayouts, GreyPackedFrameKeepsItsLevelsThroughRgb) {
     packed[2 * i + 1] = 128;                       // Cb / Cr
   }
   std::vector<uint8_t> rgb(w * h * 3), bgr(w * h * 3);
-  pluginBufferToRgb(0, packed.data(), w, h, rgb.data());
-  packed422ToBgrBottomUp(packed.data(), w, h, bgr.data());
+  pluginBufferToRgb(0, packed.data(), w, h, rgb.data(), ColorRange::Full);
+  packed422ToBgrBottomUp(packed.data(), w, h, bgr.data(), ColorRange::Full);
   for (int i = 0; i < w * h; ++i) {
     EXPECT_EQ(rgb[3 * i], 30 * i);
     EXPECT_EQ(rgb[3 * i + 2], 30 * i);
   }
   EXPECT_EQ(bgr[0], 120);  // bottom memory row = picture row 1, first pixel Y=120
   std::vector<uint8_t> again(packed.size());
-  rgbToPluginBuffer(0, rgb.data(), w, h, again.data());
+  rgbToPluginBuffer(0, rgb.data(), w, h, again.data(), ColorRange::Full);
   EXPECT_EQ(again, packed);
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
+
+#include "tools/host/frame_io.h"
 
 namespace {
 
@@ -40,6 +43,45 @@ TEST(Y4mHeader, RefusesWhatItCannotReadSafely) {
     error.clear();
     EXPECT_FALSE(parseY4mHeader(bad, h, error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
+  }
+}
+
+TEST(Y4mColourRange, TagIsReadAndTheTestPictureKeepsToItsRange) {
+  Y4mHeader h;
+  ColorRange range = ColorRange::Full;
+  h.extensions = {"XYSCSS=422"};
+  EXPECT_FALSE(y4mColorRange(h, range));
+  h.extensions.push_back("XCOLORRANGE=LIMITED");
+  ASSERT_TRUE(y4mColorRange(h, range));
+  EXPECT_EQ(range, ColorRange::Tv);
+
+  for (const ColorRange asked : {ColorRange::Full, ColorRange::Tv}) {
+    const bool tv = asked == ColorRange::Tv;
+    SCOPED_TRACE(tv ? "TV range" : "full range");
+    InputRequest request;
+    request.range = asked;
+    std::string error;
+    const auto source = openSource(request, error);
+    ASSERT_TRUE(source) << error;
+    EXPECT_EQ(source->format().range, asked);
+    ASSERT_TRUE(y4mColorRange(source->format().y4m, range));
+    EXPECT_EQ(range, asked);
+
+    std::vector<uint8_t> frame(pluginFrameBytes(0, 720, 576));
+    std::string warning;
+    ASSERT_TRUE(source->next(frame.data(), warning));
+    EXPECT_EQ(frame[0], tv ? 180 : 191);  // the 75 % white bar
+    uint8_t lowY = 255, highY = 0, lowC = 255, highC = 0;
+    for (size_t i = 0; i < frame.size(); i += 2) {
+      lowY = std::min(lowY, frame[i]);
+      highY = std::max(highY, frame[i]);
+      lowC = std::min(lowC, frame[i + 1]);
+      highC = std::max(highC, frame[i + 1]);
+    }
+    EXPECT_EQ(lowY, tv ? 16 : 0);  // the black bar
+    EXPECT_LE(highY, tv ? 235 : 255);
+    EXPECT_GE(lowC, tv ? 16 : 0);
+    EXPECT_LE(highC, tv ? 240 : 255);
   }
 }
 

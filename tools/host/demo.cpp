@@ -4,8 +4,11 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "common/muldiv.h"
+#include "settings/profile_store.h"
+#include "settings/settings_model.h"
 #include "tools/host/host_platform.h"
 #include "tools/host/host_run.h"
 
@@ -13,6 +16,13 @@ namespace omhost {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Channel 3's key, in percent of the largest colour distance. In the sample
+// the green and its compression noise lie within 14 % of its corner pixel,
+// the logo's own pixels (the grey edges of its black text too) about 30 %
+// or more away: the mixed pixels of the edges between fade out.
+constexpr int32_t kNoisyKeyTolerance = 20;
+constexpr int32_t kNoisyKeySoftness = 10;
 
 struct Placement {
   int32_t posX, posY, sizeX, sizeY, opacity;
@@ -27,17 +37,42 @@ int32_t widthForHeight(const std::string& picture, int32_t sizeY, int32_t fallba
   return sizeX > 0 && sizeX <= 450 ? sizeX : fallback;
 }
 
-void appendKeys(std::string& out, const std::string& file, const Placement& p) {
-  out += "LogoFileName=" + file + "\n";
-  out += "LogoPosX=" + std::to_string(p.posX) + "\n";
-  out += "LogoPosY=" + std::to_string(p.posY) + "\n";
-  out += "LogoSizeX=" + std::to_string(p.sizeX) + "\n";
-  out += "LogoSizeY=" + std::to_string(p.sizeY) + "\n";
-  out += "LogoOpacity=" + std::to_string(p.opacity) + "\n";
-  out += "ShowLogo=1\n";
-  out += "ColorKeyEnable=0\n";
-  out += "LeftTopPixelColor=1\n";
-  out += "ColorKey=0\n";
+om::ChannelRecord channelRecord(int64_t id, const std::string& file, const Placement& p) {
+  om::ChannelRecord r;
+  r.id = id;
+  r.LogoFileName = file;
+  r.LogoPosX = p.posX;
+  r.LogoPosY = p.posY;
+  r.LogoSizeX = p.sizeX;
+  r.LogoSizeY = p.sizeY;
+  r.LogoOpacity = p.opacity;
+  return r;
+}
+
+uint32_t bigEndian16(const unsigned char* p) { return (uint32_t{p[0]} << 8) | p[1]; }
+uint32_t bigEndian32(const unsigned char* p) { return (bigEndian16(p) << 16) | bigEndian16(p + 2); }
+
+// The first frame header (SOFn) among the segments after the start marker.
+bool jpegSize(const unsigned char* p, size_t n, int& width, int& height) {
+  size_t i = 2;
+  while (i + 9 <= n && p[i] == 0xFF) {
+    const unsigned char marker = p[i + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++i;
+      continue;
+    }
+    // C4 (Huffman tables), C8 (reserved) and CC (arithmetic coding) share
+    // the frame headers' range.
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      height = static_cast<int>(bigEndian16(p + i + 5));
+      width = static_cast<int>(bigEndian16(p + i + 7));
+      return width > 0 && height > 0;
+    }
+    const size_t length = bigEndian16(p + i + 2);
+    if (length < 2) return false;
+    i += 2 + length;
+  }
+  return false;
 }
 
 }  // namespace
@@ -45,44 +80,61 @@ void appendKeys(std::string& out, const std::string& file, const Placement& p) {
 bool readPictureSize(const std::string& path, int& width, int& height) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
-  unsigned char head[24];
-  const size_t n = std::fread(head, 1, sizeof head, f);
+  // A JPEG's frame header follows its tables: a few hundred bytes in, or
+  // further behind metadata.
+  std::vector<unsigned char> head(64 * 1024);
+  const size_t n = std::fread(head.data(), 1, head.size(), f);
   std::fclose(f);
-  if (n >= 24 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0 &&
-      std::memcmp(head + 12, "IHDR", 4) == 0) {
-    const uint32_t w = (uint32_t{head[16]} << 24) | (uint32_t{head[17]} << 16) |
-                       (uint32_t{head[18]} << 8) | head[19];
-    const uint32_t h = (uint32_t{head[20]} << 24) | (uint32_t{head[21]} << 16) |
-                       (uint32_t{head[22]} << 8) | head[23];
+  const unsigned char* p = head.data();
+  if (n >= 24 && std::memcmp(p, "\x89PNG\r\n\x1a\n", 8) == 0 && std::memcmp(p + 12, "IHDR", 4) == 0) {
+    const uint32_t w = bigEndian32(p + 16), h = bigEndian32(p + 20);
     if (w == 0 || h == 0 || w > 65535 || h > 65535) return false;
     width = static_cast<int>(w);
     height = static_cast<int>(h);
     return true;
   }
-  if (n >= 10 && (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0)) {
-    width = head[6] | (head[7] << 8);
-    height = head[8] | (head[9] << 8);
+  if (n >= 10 && (std::memcmp(p, "GIF87a", 6) == 0 || std::memcmp(p, "GIF89a", 6) == 0)) {
+    width = p[6] | (p[7] << 8);
+    height = p[8] | (p[9] << 8);
     return width > 0 && height > 0;
   }
+  if (n >= 4 && p[0] == 0xFF && p[1] == 0xD8) return jpegSize(p, n, width, height);
   return false;
 }
 
-std::string demoSettingsText(const std::string& animatedLogo, const std::string& alphaLogo) {
-  // Channel 1: top right, see-through; channel 2: bottom left, solid.
+std::string demoSettingsText(const DemoLogos& logos) {
+  // Channel 1: top right, see-through; channel 2: bottom left, solid;
+  // channel 3: top left, solid.
   Placement first{0, 40, 0, 150, 70};
-  first.sizeX = widthForHeight(animatedLogo, first.sizeY, 200);
+  first.sizeX = widthForHeight(logos.animated, first.sizeY, 200);
   first.posX = 1000 - first.sizeX - 30;
   Placement second{30, 0, 0, 180, 100};
-  second.sizeX = widthForHeight(alphaLogo, second.sizeY, 240);
+  second.sizeX = widthForHeight(logos.badge, second.sizeY, 240);
   second.posY = 1000 - second.sizeY - 40;
+  Placement third{30, 40, 0, 220, 100};
+  third.sizeX = widthForHeight(logos.noisy, third.sizeY, 330);
 
-  std::string out = "[COMMON]\nDlgWndPosX=-100\nDlgWndPosY=-100\nPrivateSettings=1\n";
-  appendKeys(out, "", Placement{0, 0, 0, 0, 60});
-  out += "[1]\n";
-  appendKeys(out, animatedLogo, first);
-  out += "[2]\n";
-  appendKeys(out, alphaLogo, second);
-  return out;
+  om::ChannelRecord badge = channelRecord(2, logos.badge, second);
+  om::ChannelRecord noisy = channelRecord(3, logos.noisy, third);
+  // Their white and black become the video's own white and black.
+  badge.VideoColors = noisy.VideoColors = om::kVideoColorsAutomatic;
+  noisy.ColorKeyEnable = 1;
+  noisy.LeftTopPixelColor = 1;  // the key is the picture's own green
+  noisy.KeyTolerance = kNoisyKeyTolerance;
+  noisy.KeySoftness = kNoisyKeySoftness;
+
+  om::StoredSettings settings;
+  settings.privateSettings = 1;
+  // Record 0, COMMON, keeps every default.
+  settings.channelTable.push_back(channelRecord(1, logos.animated, first));
+  settings.channelTable.push_back(badge);
+  settings.channelTable.push_back(noisy);
+
+  om::ProfileStore store;
+  store.lineEnd = "\n";
+  store.openInMemory(om::ProfileStore::Mode::Writing);
+  om::writeSettingsToStore(store, settings, om::ChannelKnownFn());
+  return store.text();
 }
 
 int runDemo(HostOptions options) {
@@ -111,16 +163,18 @@ int runDemo(HostOptions options) {
 #endif
   if (samples.empty()) samples = "samples";
   const fs::path samplesDir = fs::absolute(fs::path(samples), ec);
-  const std::string animated = (samplesDir / "logo_animated.gif").string();
-  const std::string alpha = (samplesDir / "logo_alpha.png").string();
-  for (const std::string* logo : {&animated, &alpha}) {
+  DemoLogos logos;
+  logos.animated = (samplesDir / "logo_animated.gif").string();
+  logos.badge = (samplesDir / "logo_alpha.png").string();
+  logos.noisy = (samplesDir / "logo_noisy.jpg").string();
+  for (const std::string* logo : {&logos.animated, &logos.badge, &logos.noisy}) {
     if (!fs::is_regular_file(*logo, ec))
       std::fprintf(stderr, "om_host: %s is missing; its channel shows no logo\n", logo->c_str());
   }
 
   const std::string iniPath = (pluginsDir / "Ostrane_Marquel.ini").string();
   FILE* ini = std::fopen(iniPath.c_str(), "wb");
-  const std::string text = demoSettingsText(animated, alpha);
+  const std::string text = demoSettingsText(logos);
   const bool iniOk = ini && std::fwrite(text.data(), 1, text.size(), ini) == text.size();
   if (ini && std::fclose(ini) != 0) ini = nullptr;
   if (!ini || !iniOk) {
@@ -133,16 +187,19 @@ int runDemo(HostOptions options) {
 #endif
   if (options.channels.empty()) {
     std::string error;
-    parseChannelSchedule("1:Первый@0,2:Второй@75", options.channels, error);
+    parseChannelSchedule("1:Первый@0,2:Второй@50,3:Третий@100", options.channels, error);
   }
   if (options.frames < 0) options.frames = 150;
+  // As broadcast video is; a Y4M input's own tag still decides for it.
+  options.input.range = ColorRange::Tv;
   if (options.y4mOutput.empty() && options.rawOutput.empty())
     options.y4mOutput = (outDir / "demo.y4m").string();
 #ifdef _WIN32
   const bool pictures = false;  // no PNG library in the Windows build: video only
 #else
   const bool pictures = true;
-  if (options.snapshots.empty()) options.snapshots = {10, 40, 70, 90, 120, 149};
+  // Two frames of each channel.
+  if (options.snapshots.empty()) options.snapshots = {10, 40, 60, 90, 110, 149};
   if (options.snapshotDir.empty()) options.snapshotDir = (outDir / "snapshots").string();
   if (options.contactSheet.empty())
     options.contactSheet = (outDir / "contact_sheet.png").string();

@@ -1,5 +1,6 @@
-// The demo run: a two-channel settings file, 150 frames of the test
-// picture with a channel switch half way, and pictures to look at.
+// The demo run: a three-channel settings file, 150 frames of the test
+// picture in TV range with a channel switch every 50 frames, and pictures
+// to look at.
 #pragma once
 
 #include <string>
@@ -8,10 +9,17 @@
 
 namespace omhost {
 
-// The settings file for the demo, given the two logo files (absolute paths).
-std::string demoSettingsText(const std::string& animatedLogo, const std::string& alphaLogo);
+// The demo's logo files, absolute paths.
+struct DemoLogos {
+  std::string animated;  // channel 1: an animated GIF, see-through, default colours
+  std::string badge;     // channel 2: a PNG with real white and black
+  std::string noisy;     // channel 3: a JPEG on flat green, keyed softly
+};
 
-// Pixel size of a PNG or GIF from its header; false if neither or unreadable.
+// The settings file for the demo, written by the plug-in's own settings code.
+std::string demoSettingsText(const DemoLogos& logos);
+
+// Pixel size of a PNG, GIF or JPEG from its header; false if none or unreadable.
 bool readPictureSize(const std::string& path, int& width, int& height);
 
 // Returns the process exit code.

@@ -116,7 +116,7 @@ class PatternSource : public FrameSource {
   }
   bool next(uint8_t* buffer, std::string&) override {
     rgbToPluginBuffer(format_.code, pattern_.render(index_++), format_.width, format_.height,
-                      buffer);
+                      buffer, format_.range);
     return true;  // endless; the run's frame count stops it
   }
 
@@ -180,7 +180,8 @@ class Y4mSource : public FrameSource {
       y4mToPacked422(format_.y4m, planes_.data(), buffer);
     } else {
       y4mToPacked422(format_.y4m, planes_.data(), packed_.data());
-      packed422ToBgrBottomUp(packed_.data(), format_.width, format_.height, buffer);
+      packed422ToBgrBottomUp(packed_.data(), format_.width, format_.height, buffer,
+                             format_.range);
     }
     return true;
   }
@@ -205,6 +206,13 @@ bool checkSize(int width, int height, int32_t code, std::string& error) {
   return true;
 }
 
+// Untagged video takes the range asked for; a Y4M written from it names TV
+// range, and leaves full range untagged as it always was.
+void takeRequestedRange(StreamFormat& format, ColorRange requested) {
+  format.range = requested;
+  if (requested == ColorRange::Tv) format.y4m.extensions.push_back("XCOLORRANGE=LIMITED");
+}
+
 }  // namespace
 
 std::unique_ptr<FrameSource> openSource(const InputRequest& request, std::string& error) {
@@ -223,7 +231,8 @@ std::unique_ptr<FrameSource> openSource(const InputRequest& request, std::string
     format.y4m.fpsDen = format.fpsDen;
     format.y4m.aspectNum = 0;
     format.y4m.aspectDen = 0;
-    format.y4m.extensions.push_back("XCOLORRANGE=FULL");
+    takeRequestedRange(format, request.range);
+    if (format.range == ColorRange::Full) format.y4m.extensions.push_back("XCOLORRANGE=FULL");
     return std::unique_ptr<FrameSource>(new PatternSource(format));
   }
 
@@ -238,6 +247,7 @@ std::unique_ptr<FrameSource> openSource(const InputRequest& request, std::string
       return nullptr;
     }
     if (!parseY4mHeader(line, format.y4m, error)) return nullptr;
+    if (!y4mColorRange(format.y4m, format.range)) takeRequestedRange(format, request.range);
     format.width = format.y4m.width;
     format.height = format.y4m.height;
     if (request.haveSize && (request.width != format.width || request.height != format.height)) {
@@ -269,6 +279,7 @@ std::unique_ptr<FrameSource> openSource(const InputRequest& request, std::string
   format.y4m.height = format.height;
   format.y4m.fpsNum = format.fpsNum;
   format.y4m.fpsDen = format.fpsDen;
+  takeRequestedRange(format, request.range);
   return std::unique_ptr<FrameSource>(new RawSource(std::move(reader), request.layout, format));
 }
 
@@ -307,7 +318,8 @@ class Y4mSink : public FrameSink {
     return writer_.write(header.data(), header.size());
   }
   bool write(const uint8_t* buffer) override {
-    pluginBufferToPlanar422(format_.code, buffer, format_.width, format_.height, planes_.data());
+    pluginBufferToPlanar422(format_.code, buffer, format_.width, format_.height, planes_.data(),
+                            format_.range);
     static const char kMarker[] = "FRAME\n";
     return writer_.write(kMarker, sizeof kMarker - 1) &&
            writer_.write(planes_.data(), planes_.size());

@@ -66,6 +66,7 @@ struct StreamFormat {
   int fpsNum = 25;
   int fpsDen = 1;
   int32_t code = 0;  // the plug-in's PixelFormatCode
+  ColorRange range = ColorRange::Full;  // of the YCbCr that comes in and goes out
   Y4mHeader y4m;     // for the output header: carries the input's tags
 };
 
@@ -97,6 +98,9 @@ struct InputRequest {
   int fpsNum = 25;  // used when the input carries no rate, or when forced
   int fpsDen = 1;
   bool fpsForced = false;
+  // For video that does not say (the test picture, raw frames, Y4M without
+  // an XCOLORRANGE tag); a Y4M tag wins.
+  ColorRange range = ColorRange::Full;
 };
 
 std::unique_ptr<FrameSource> openSource(const InputRequest& request, std::string& error);

@@ -378,7 +378,8 @@ int runHost(const HostOptions& options) {
 
     const auto wanted = std::lower_bound(sheetFrames.begin(), sheetFrames.end(), index);
     if (wanted != sheetFrames.end() && *wanted == index) {
-      pluginBufferToRgb(format.code, frame.data(), format.width, format.height, rgb.data());
+      pluginBufferToRgb(format.code, frame.data(), format.width, format.height, rgb.data(),
+                        format.range);
       if (sheet) sheet->place(static_cast<int>(wanted - sheetFrames.begin()), index, rgb.data());
       if (std::binary_search(options.snapshots.begin(), options.snapshots.end(), index)) {
         char name[64];
@@ -429,9 +430,10 @@ int runHost(const HostOptions& options) {
   std::sort(sorted.begin(), sorted.end());
   const bool passThrough = options.cpuClass == 1 || options.cpuClass == 2;
   std::fprintf(stderr, "summary\n");
-  std::fprintf(stderr, "  frames        %lld (%dx%d, plug-in layout %d, %d/%d fps)\n",
+  std::fprintf(stderr, "  frames        %lld (%dx%d, plug-in layout %d, %d/%d fps%s)\n",
                static_cast<long long>(frames), format.width, format.height,
-               static_cast<int>(format.code), format.fpsNum, format.fpsDen);
+               static_cast<int>(format.code), format.fpsNum, format.fpsDen,
+               format.range == ColorRange::Tv ? ", TV range" : "");
   std::fprintf(stderr, "  skipped       %lld by the plug-in; %lld channel switches\n",
                static_cast<long long>(skipped), static_cast<long long>(switches));
   std::fprintf(stderr, "  process time  median %.1f us, p99 %.1f us, max %.1f us per frame\n",

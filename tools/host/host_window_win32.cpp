@@ -54,11 +54,12 @@ DWORD WINAPI videoThread(void*) {
   info.channel = &channel;
   const DWORD start = GetTickCount();
   for (int64_t index = 0; !g.stop; ++index) {
-    rgbToPluginBuffer(0, pattern.render(index % 250), kWidth, kHeight, buffer.data());
+    rgbToPluginBuffer(0, pattern.render(index % 250), kWidth, kHeight, buffer.data(),
+                      ColorRange::Full);
     before = buffer;
     g.plugin->processFrame(&info);
     const bool changed = buffer != before;
-    packed422ToBgrBottomUp(buffer.data(), kWidth, kHeight, bgr.data());
+    packed422ToBgrBottomUp(buffer.data(), kWidth, kHeight, bgr.data(), ColorRange::Full);
     EnterCriticalSection(&g.lock);
     g.shown.swap(bgr);
     ++g.frames;

@@ -159,6 +159,8 @@ bool parseOptions(int argc, const char* const* argv, HostOptions& o, std::string
         return false;
       }
       o.input.fpsForced = true;
+    } else if (arg == "--tv-range") {
+      o.input.range = ColorRange::Tv;
     } else if (arg == "--frames" || arg == "-n") {
       if (!value(v)) return false;
       if (!parseInt64(v, o.frames) || o.frames < 0) {
@@ -246,6 +248,11 @@ Input (default: a moving test picture, 720x576 packed 4:2:2, 25 fps, 150 frames)
                         With the test picture or Y4M input it picks the
                         plug-in's layout (default yuyv).
   --fps RATE            25, 29.97 or 30000/1001 (default: the input's, else 25)
+  --tv-range            the video's YCbCr is TV range (luma 16-235, chroma
+                        16-240): the test picture is drawn so, raw and
+                        untagged Y4M input is read so; a Y4M input's
+                        XCOLORRANGE tag says it for itself. Pictures and
+                        24-bit layouts are converted by the range.
   --frames N            stop after N frames
 
 Output
@@ -279,9 +286,10 @@ Plug-in and host
   --realtime            animate logos on the wall clock instead of video time
 
 Demo
-  --demo OUTDIR         write a two-channel settings file, run 150 frames of
-                        the test picture switching channel at frame 75, and
-                        write OUTDIR/demo.y4m, snapshots and a contact sheet
+  --demo OUTDIR         write a three-channel settings file, run 150 frames of
+                        the test picture in TV range switching channel at
+                        frames 50 and 100, and write OUTDIR/demo.y4m,
+                        snapshots and a contact sheet
   --samples DIR         where the demo finds its logo pictures
 
 Examples

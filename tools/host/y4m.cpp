@@ -106,6 +106,16 @@ bool parseY4mHeader(std::string_view line, Y4mHeader& header, std::string& error
   return true;
 }
 
+bool y4mColorRange(const Y4mHeader& header, ColorRange& range) {
+  for (const std::string& x : header.extensions) {
+    if (x == "XCOLORRANGE=LIMITED") range = ColorRange::Tv;
+    else if (x == "XCOLORRANGE=FULL") range = ColorRange::Full;
+    else continue;
+    return true;
+  }
+  return false;
+}
+
 std::string formatY4mHeader422(const Y4mHeader& h) {
   std::string out = "YUV4MPEG2 W" + std::to_string(h.width) + " H" + std::to_string(h.height) +
                     " F" + std::to_string(h.fpsNum) + ":" + std::to_string(h.fpsDen) + " I" +

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/host/pixel_convert.h"
+
 namespace omhost {
 
 enum class Y4mChroma { C420, C422, C444, Mono };
@@ -30,6 +32,8 @@ struct Y4mHeader {
 
 // `line` is the first line of the stream without its '\n'.
 bool parseY4mHeader(std::string_view line, Y4mHeader& header, std::string& error);
+// The range its XCOLORRANGE tag names (LIMITED: TV, FULL); false without one.
+bool y4mColorRange(const Y4mHeader& header, ColorRange& range);
 // The output header, always "C422", with the '\n'.
 std::string formatY4mHeader422(const Y4mHeader& header);
 // A frame's payload after its "FRAME" line.

@@ -1,7 +1,8 @@
 // Draws the project's sample logos and the loader's fuzz seeds.
 //   make_samples <samples dir> [<fuzz corpus dir>]
-// writes logo_animated.gif (a spinning emblem on a transparent background)
-// and logo_alpha.png (a translucent badge with soft edges).
+// writes logo_animated.gif (a spinning emblem on a transparent background),
+// logo_alpha.png (a translucent badge with soft edges) and logo_noisy.jpg
+// (a flat logo on chroma green, saved at a low quality: a colour key's test).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -71,6 +72,9 @@ auto roundedBox(float cx, float cy, float hw, float hh, float r) {
 }
 auto outline(float cx, float cy, float hw, float hh, float r, float thickness) {
   return [=](float x, float y) { return std::fabs(roundedBox(cx, cy, hw, hh, r)(x, y)) - thickness / 2; };
+}
+auto ring(float cx, float cy, float r, float thickness) {
+  return [=](float x, float y) { return std::fabs(circle(cx, cy, r)(x, y)) - thickness / 2; };
 }
 auto capsule(float ax, float ay, float bx, float by, float r) {
   return [=](float x, float y) {
@@ -203,6 +207,33 @@ Bytes drawEmblem() {
   return om::test::writeGif(w, h, cubePalette(), gifFrames, /*loop=*/true);
 }
 
+// --- The JPEG logo on chroma green ---
+// Flat shapes in white, black and one red, anti-aliased into a flat green;
+// quality 55 with the encoder's 4:2:0 chroma leaves blocky noise on the
+// green and a smeared fringe around every edge, as logos cut from broadcast
+// graphics have.
+Bytes drawNoisyLogo() {
+  const int w = 256, h = 128;
+  Canvas c(w, h);
+  const Color white{1, 1, 1, 1}, black{0, 0, 0, 1}, red{0.88f, 0.07f, 0.1f, 1};
+  c.fill(roundedBox(66, 54, 54, 38, 10), solid(black));
+  text(c, "TV", 28, 30, 7, white);
+  c.fill(circle(190, 54, 37), solid(red));
+  c.fill(ring(190, 54, 37, 5), solid(white));
+  c.fill(capsule(24, 110, 232, 110, 9), solid(white));
+  text(c, "LIVE", 105, 103, 2, black);
+
+  const Color green{0, 0.69f, 0.25f, 1};
+  Bytes rgb;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const Color& p = c.at(x, y);
+      const Color out = mix(green, {p.r, p.g, p.b, 1}, p.a);
+      rgb.insert(rgb.end(), {byteOf(out.r), byteOf(out.g), byteOf(out.b)});
+    }
+  return om::test::writeJpeg(w, h, 3, rgb, 55);
+}
+
 // --- Fuzz seeds: a selector byte (the file name's ending) and a tiny file ---
 enum Ending : uint8_t { kGif = 0, kPng = 1, kJpg = 2, kBmp = 3, kBmpWithoutCodec = 3 | 8 };
 
@@ -283,7 +314,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string samples = argv[1];
-  bool ok = save(samples + "/logo_animated.gif", drawEmblem()) && save(samples + "/logo_alpha.png", drawBadge());
+  bool ok = save(samples + "/logo_animated.gif", drawEmblem()) && save(samples + "/logo_alpha.png", drawBadge()) &&
+            save(samples + "/logo_noisy.jpg", drawNoisyLogo());
   if (argc == 3)
     for (const auto& [name, bytes] : fuzzSeeds()) ok = save(std::string(argv[2]) + "/" + name, bytes) && ok;
   return ok ? 0 : 1;

@@ -58,6 +58,8 @@ bool isTerminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
 void setBinaryMode(FILE* stream) { (void)_setmode(_fileno(stream), _O_BINARY); }
 
+void sleepMs(unsigned ms) { Sleep(ms); }
+
 #else
 
 bool PluginLibrary::open(const std::string& path, std::string& error) {
@@ -99,6 +101,8 @@ bool setEnvironment(const char* name, const std::string& value) {
 bool isTerminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 void setBinaryMode(FILE*) {}
+
+void sleepMs(unsigned ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
 #endif
 

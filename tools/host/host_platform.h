@@ -33,5 +33,7 @@ bool setEnvironment(const char* name, const std::string& value);
 bool isTerminal(FILE* stream);
 // Raw bytes through stdin/stdout (no newline translation on Windows).
 void setBinaryMode(FILE* stream);
+// Waits this long (MinGW's win32 thread model has no std::this_thread).
+void sleepMs(unsigned ms);
 
 }  // namespace omhost

@@ -5,6 +5,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -319,7 +321,20 @@ int runHost(const HostOptions& options) {
     fs::create_directories(snapshotDir, ec);
   }
 
-  std::vector<double> timesUs, switchUs, stepUs, plainUs;
+  std::vector<double> timesUs, switchUs, stepUs, plainUs, afterRewriteUs;
+  // The file to save again, read once; where the rewrites stand.
+  std::string rewriteBytes;
+  size_t nextRewrite = 0;
+  double lastRewrite = -1e9;
+  if (!options.rewriteFile.empty()) {
+    std::ifstream in(options.rewriteFile, std::ios::binary);
+    rewriteBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (rewriteBytes.empty()) {
+      std::fprintf(stderr, "om_host: cannot read %s to rewrite it\n", options.rewriteFile.c_str());
+      return 1;
+    }
+  }
+  const auto runStart = std::chrono::steady_clock::now();
   if (frameLimit != INT64_MAX) timesUs.reserve(static_cast<size_t>(frameLimit));
   const ChannelInfo* previousChannel = nullptr;
   Fnv1a64 inSum, outSum;
@@ -346,6 +361,20 @@ int runHost(const HostOptions& options) {
     }
     if (options.checksum) inSum.add(frame.data(), frame.size());
 
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - runStart).count();
+    if (options.pace) {
+      const double due = static_cast<double>(index) * format.fpsDen / format.fpsNum;
+      if (due > wall) sleepMs(static_cast<unsigned>((due - wall) * 1000));
+    }
+    if (nextRewrite < options.rewriteAt.size() && wall >= options.rewriteAt[nextRewrite]) {
+      // A copy renamed over the file: what an editor's save looks like.
+      const std::string copy = options.rewriteFile + ".om_host";
+      std::ofstream(copy, std::ios::binary | std::ios::trunc) << rewriteBytes;
+      std::error_code ec;
+      fs::rename(copy, options.rewriteFile, ec);
+      lastRewrite = wall;
+      ++nextRewrite;
+    }
     // Video time of this frame: index * 1000 / fps, wrapping like the OS tick.
     g_callbacks.videoTimeMs = static_cast<uint32_t>(
         index * 1000 * format.fpsDen / format.fpsNum);
@@ -361,6 +390,7 @@ int runHost(const HostOptions& options) {
     if (info.channel != previousChannel) switchUs.push_back(us);
     else if (g_callbacks.tickReads >= 2) stepUs.push_back(us);
     else plainUs.push_back(us);
+    if (wall - lastRewrite < 3.0) afterRewriteUs.push_back(us);
     previousChannel = info.channel;
     if (!processed) ++skipped;
     ++frames;
@@ -441,6 +471,7 @@ int runHost(const HostOptions& options) {
   printTimes("  switching", switchUs);
   printTimes("  stepping", stepUs);
   printTimes("  plain", plainUs);
+  if (!options.rewriteFile.empty()) printTimes("  rewritten", afterRewriteUs);
   std::fprintf(stderr, "  simd          %s%s\n", om::simdLevelName(om::activeSimdLevel()),
                passThrough ? " (cpu class without SSE: frames pass through)" : "");
   std::fprintf(stderr, "  clock         %s\n", videoClock ? "video time" : "wall clock");

@@ -188,6 +188,27 @@ bool parseOptions(int argc, const char* const* argv, HostOptions& o, std::string
       o.progress = true;
     } else if (arg == "--realtime") {
       o.realtime = true;
+    } else if (arg == "--pace") {
+      o.pace = true;
+    } else if (arg == "--rewrite") {
+      if (!value(v)) return false;
+      const size_t at = v.rfind('@');
+      o.rewriteFile = at == std::string::npos ? std::string() : v.substr(0, at);
+      o.rewriteAt.clear();
+      for (size_t start = at + 1; at != std::string::npos && start <= v.size();) {
+        const size_t comma = std::min(v.find(',', start), v.size());
+        char* end = nullptr;
+        const std::string item = v.substr(start, comma - start);
+        const double seconds = std::strtod(item.c_str(), &end);
+        if (item.empty() || *end || !(seconds >= 0)) break;
+        o.rewriteAt.push_back(seconds);
+        start = comma + 1;
+      }
+      if (o.rewriteFile.empty() || o.rewriteAt.empty()) {
+        error = "--rewrite wants FILE@SECONDS[,SECONDS...] (got '" + v + "')";
+        return false;
+      }
+      std::sort(o.rewriteAt.begin(), o.rewriteAt.end());
     } else if (arg == "--simd") {
       if (!value(o.simd)) return false;
       if (o.simd != "scalar" && o.simd != "sse2" && o.simd != "avx2") {
@@ -284,6 +305,11 @@ Plug-in and host
                         settings, e.g. 1,5 or none (default: every channel;
                         id 0 only when the schedule uses it)
   --realtime            animate logos on the wall clock instead of video time
+  --pace                play frames at the frame rate in wall time
+  --rewrite FILE@S[,S]  at these seconds of wall time into the run, save FILE
+                        again as a program would (a copy renamed over it):
+                        the plug-in's file follower reloads it; the summary
+                        then gives the frames of the 3 s after each apart
 
 Demo
   --demo OUTDIR         write a three-channel settings file, run 150 frames of

@@ -28,6 +28,11 @@ struct HostOptions {
   bool checksum = false;
   bool progress = false;
   bool realtime = false;
+  bool pace = false;  // frames at the frame rate in wall time
+  // A file another program saves during the run, and when (seconds of wall
+  // time from the first frame).
+  std::string rewriteFile;
+  std::vector<double> rewriteAt;
   std::string simd;  // empty: whatever the processor has
   int32_t cpuClass = 0;
   std::string settingsDir;

@@ -408,16 +408,16 @@ BEGIN
     GROUPBOX        "", IDC_STATIC, 0, 55, 196, 30
     LTEXT           "@@kVideoColorsLabel@@", @kIdVideoColorsLabel@, 8, 68, 52, 8
     COMBOBOX        @kIdVideoColors@, 62, 66, 128, 80, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP
-    GROUPBOX        "", IDC_STATIC, 0, 87, 196, 59
+    GROUPBOX        "", IDC_STATIC, 0, 87, 196, 62
     LTEXT           "@@kFadeLabel@@", @kIdFadeLabel@, 8, 97, 136, 8
     EDITTEXT        @kIdFadeEdit@, 146, 95, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
     CONTROL         "", @kIdFadeSpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 95, 11, 12
-    LTEXT           "@@kEveryLabel@@", @kIdEveryLabel@, 8, 112, 136, 8
-    EDITTEXT        @kIdEveryEdit@, 146, 110, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
-    CONTROL         "", @kIdEverySpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 110, 11, 12
-    RTEXT           "@@kForLabel@@", @kIdForLabel@, 8, 127, 136, 8
-    EDITTEXT        @kIdForEdit@, 146, 125, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
-    CONTROL         "", @kIdForSpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 125, 11, 12
+    LTEXT           "@@kEveryLabel@@", @kIdEveryLabel@, 8, 111, 136, 8
+    EDITTEXT        @kIdEveryEdit@, 146, 109, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
+    CONTROL         "", @kIdEverySpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 109, 11, 12
+    RTEXT           "@@kForLabel@@", @kIdForLabel@, 8, 125, 136, 8
+    EDITTEXT        @kIdForEdit@, 146, 123, 30, 12, ES_AUTOHSCROLL | ES_NUMBER
+    CONTROL         "", @kIdForSpin@, "msctls_updown32", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 176, 123, 11, 12
     AUTOCHECKBOX    "@@kFollowFile@@", @kIdFollowFile@, 8, 137, 180, 10
 END
 

@@ -152,6 +152,9 @@ void runStress(bool uiReloads) {
   // Another program saving the pictures: the same sizes, new pixels, now in
   // place, now as a new file renamed over the old one.
   std::thread writer([&] {
+    // After the first channel switch has loaded a picture: a half-written
+    // file then would drop the name, and there would be nothing to follow.
+    while (frames.load() == 0 && !stop.load()) std::this_thread::yield();
     uint32_t n = 0;
     while (!stop.load(std::memory_order_relaxed)) {
       for (const auto& entry : files) {

@@ -3,6 +3,7 @@
 // one load or one filter build and closed at its end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,9 +21,10 @@ class CodecScope {
   bool available() const { return available_; }
 
   // Decodes `path` into `image` (empty on entry) through AddFrame /
-  // SetFrameSize / SetCurrentDelay. `animated`: every frame with its delay
-  // (the ".gif" ending rule); otherwise the default frame only. True when at
-  // least one frame was rendered.
+  // SetFrameSize / SetCurrentDelay, or adoptAnimation. `animated`: every
+  // frame with its delay (the ".gif" ending rule); otherwise the default
+  // frame only. An animated PNG animates by its content, whatever its name.
+  // True when at least one frame was rendered.
   bool loadPicture(const char* path, bool animated, LogoImage& image);
 
   // The open-file filter without its final extra NUL: "All image files"
@@ -46,6 +48,16 @@ void destroyFrameBitmap(void* bitmap) noexcept;
 // Tests: make the codec library count as missing, as if it failed to load.
 void setCodecUnavailableForTesting(bool unavailable) noexcept;
 bool codecUnavailableForTesting() noexcept;
+// Tests: animations whose frames need more than `bytes` are streamed, as
+// those over kPictureMemoryBudget are; 0 puts the budget back.
+void setFullLoadBudgetForTesting(uint64_t bytes) noexcept;
+
+// One frame of an animated PNG, wrapped as a PNG stream of its own, through
+// the platform's PNG decoder into width x height premultiplied B,G,R,A, top
+// row first. False unless the stream has exactly that size and every row
+// decodes.
+bool decodePngFrame(const uint8_t* png, size_t size, int32_t width, int32_t height,
+                    uint32_t* pixels);
 
 // Budget for one picture's decoded frames, in bytes; a load that would
 // exceed it fails. Chosen so a 32-bit host keeps room for the video.

@@ -1,5 +1,6 @@
 #include "logo/logo_image.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <utility>
@@ -21,6 +22,8 @@ void LogoImage::releaseFrame(LogoFrame& frame) {
 
 void LogoImage::clear() {
   touch();
+  stream_.reset();
+  streamFrames_ = streamNext_ = 0;
   for (LogoFrame& frame : frames_) releaseFrame(frame);
   frames_.clear();
   budgetUsed_ = 0;
@@ -54,20 +57,44 @@ namespace {
 const LogoFrame kNoFrame;
 // Generations are unique across pictures, so two pictures never share one.
 std::atomic<uint64_t> g_generations{0};
+std::atomic<uint64_t> g_fullLoadBudget{0};  // 0: kPictureMemoryBudget
+
+// A streamed animation holds the frame shown and, in its source, at most a
+// canvas saved for the "previous" disposal and one decoded frame.
+constexpr uint64_t kStreamCanvases = 3;
+
+bool drawn(FrameStep step) { return step == FrameStep::kDrawn || step == FrameStep::kLastDrawn; }
 }  // namespace
+
+void setFullLoadBudgetForTesting(uint64_t bytes) noexcept { g_fullLoadBudget = bytes; }
 
 void LogoImage::touch() { generation_ = g_generations.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 void LogoImage::swap(LogoImage& other) noexcept {
   frames_.swap(other.frames_);
   std::swap(currentFrame_, other.currentFrame_);
+  stream_.swap(other.stream_);
+  std::swap(streamFrames_, other.streamFrames_);
+  std::swap(streamNext_, other.streamNext_);
   std::swap(budgetUsed_, other.budgetUsed_);
   std::swap(generation_, other.generation_);
   std::swap(sourceStamp_, other.sourceStamp_);
 }
 
 const LogoFrame& LogoImage::current() const {
-  return frames_.empty() ? kNoFrame : frames_[static_cast<size_t>(currentFrame_)];
+  return frames_.empty() ? kNoFrame : frames_[slot()];
+}
+
+uint64_t LogoImage::streamHeldBytes() const {
+  if (!stream_) return 0;
+  return sourceStamp_.size +
+         kStreamCanvases * static_cast<uint64_t>(std::max<int64_t>(largestFramePixels(), 0)) * 4;
+}
+
+int64_t LogoImage::largestFramePixels() const {
+  int64_t largest = 0;
+  for (const LogoFrame& f : frames_) largest = std::max<int64_t>(largest, int64_t{f.width} * f.height);
+  return largest;
 }
 
 bool LogoImage::AddFrame() {
@@ -84,7 +111,7 @@ bool LogoImage::AddFrame() {
 bool LogoImage::SetFrameSize(int32_t width, int32_t height) {
   touch();
   if (frames_.empty() && !AddFrame()) return false;
-  LogoFrame& frame = frames_[static_cast<size_t>(currentFrame_)];
+  LogoFrame& frame = frames_[slot()];
   bool ok = true;
   if (width != frame.width || height != frame.height) {
     if (frame.bitmap) budgetUsed_ -= frameBudgetBytes(frame.width, frame.height);
@@ -115,7 +142,78 @@ bool LogoImage::SetFrameSize(int32_t width, int32_t height) {
 
 void LogoImage::setCurrentDelay(int32_t delayMs) {
   if (frames_.empty()) return;
-  frames_[static_cast<size_t>(currentFrame_)].delayMs = delayMs;
+  frames_[slot()].delayMs = delayMs;
+}
+
+bool LogoImage::adoptAnimation(std::unique_ptr<FrameSource>& source) {
+  if (!source || !frames_.empty()) return false;
+  const int32_t width = source->width();
+  const int32_t height = source->height();
+  const int count = source->frameCount();
+  if (count <= 0) return false;
+  const uint64_t testBudget = g_fullLoadBudget;
+  if (pictureFitsBudget(width, height, static_cast<uint64_t>(count)) &&
+      (testBudget == 0 || frameBudgetBytes(width, height) * static_cast<uint64_t>(count) <= testBudget))
+    return decodeEveryFrame(*source);
+
+  if (!pictureFitsBudget(width, height, kStreamCanvases)) return false;
+  if (!AddFrame() || !SetFrameSize(width, height)) return false;
+  LogoFrame& frame = frames_.front();
+  int32_t delayMs = 0;
+  const FrameStep step = source->drawNext(frame.pixels, delayMs);
+  if (!drawn(step)) return false;
+  frame.delayMs = delayMs;
+  currentFrame_ = 0;
+  // A damaged first frame is all there is: one frame, as a full load keeps.
+  if (step == FrameStep::kLastDrawn || count == 1) return true;
+  stream_ = std::move(source);
+  streamFrames_ = count;
+  streamNext_ = 1;
+  return true;
+}
+
+// Each frame starts as a copy of the one before, the canvas the source
+// left, so the kept frames are exactly what a streamed play shows.
+bool LogoImage::decodeEveryFrame(FrameSource& source) {
+  const int32_t width = source.width();
+  const int32_t height = source.height();
+  for (int i = 0; i < source.frameCount(); ++i) {
+    if (!AddFrame() || !SetFrameSize(width, height)) return false;
+    LogoFrame& frame = frames_.back();
+    if (i > 0 && source.keepsCanvas())
+      std::memcpy(frame.pixels, frames_[static_cast<size_t>(i) - 1].pixels,
+                  static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    int32_t delayMs = 0;
+    const FrameStep step = source.drawNext(frame.pixels, delayMs);
+    if (step == FrameStep::kFailed) return false;
+    if (step == FrameStep::kEnd) {
+      SetFrameSize(0, 0);  // gives its bitmap and budget share back
+      frames_.pop_back();
+      currentFrame_ = static_cast<int>(frames_.size()) - 1;
+      break;
+    }
+    frame.delayMs = delayMs;
+    if (step == FrameStep::kLastDrawn) break;
+  }
+  return !frames_.empty();
+}
+
+// Brings the streamed canvas to frame `index`: forward from the frame shown,
+// or from the first frame again. False when the source ends before it; the
+// canvas then shows the last frame it reached, and currentFrame_ says which.
+bool LogoImage::seekStream(int index) {
+  LogoFrame& frame = frames_.front();
+  if (index < streamNext_) {
+    if (!stream_->rewind()) return false;
+    streamNext_ = 0;
+  }
+  while (streamNext_ <= index) {
+    int32_t delayMs = 0;
+    if (!drawn(stream_->drawNext(frame.pixels, delayMs))) return false;
+    frame.delayMs = delayMs;
+    currentFrame_ = streamNext_++;
+  }
+  return true;
 }
 
 void LogoImage::SetAlpha(uint8_t value) {
@@ -133,6 +231,9 @@ void LogoImage::SetAlpha(uint8_t value) {
 int LogoImage::SelectFrame(int index) {
   const int count = FrameCount();
   if (index < 0 || index >= count) return count;
+  // A streamed animation decodes its way there: from the frame shown, or
+  // from the first one for an earlier frame.
+  if (stream_) return index == currentFrame_ || seekStream(index) ? index : count;
   currentFrame_ = index;
   return index;
 }
@@ -142,8 +243,14 @@ int LogoImage::NextFrame() {
   if (count == 0) return 0;
   int next = currentFrame_ + 1;
   if (next >= count) next = 0;
-  SelectFrame(next);
-  return next;
+  if (!stream_) {
+    SelectFrame(next);
+    return next;
+  }
+  // One frame decoded per step; a frame found damaged ends the loop there,
+  // and it starts again from the first frame.
+  if (!seekStream(next) && next != 0) seekStream(0);
+  return currentFrame_;
 }
 
 uint32_t LogoImage::PixelAt(int x, int y) const {

@@ -1,13 +1,17 @@
 // The loaded logo picture: every frame rendered once at the picture's own
 // size into 32-bit B,G,R,A (premultiplied), rows bottom-up, with its display
-// time. Showing another frame only switches which frame is current.
+// time. Showing another frame only switches which frame is current. An
+// animation whose frames exceed the picture budget is streamed instead: one
+// frame, which its source redraws at every step.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/rect.h"
+#include "logo/frame_source.h"
 #include "platform/files.h"
 
 namespace om {
@@ -49,14 +53,17 @@ class LogoImage {
   bool LoadFromFile(const char* path);
   int SelectFrame(int index);
   int NextFrame();
-  int FrameCount() const { return static_cast<int>(frames_.size()); }
+  // A streamed animation counts the frames its file announces.
+  int FrameCount() const { return stream_ ? streamFrames_ : static_cast<int>(frames_.size()); }
   int CurrentDelay() const { return current().delayMs; }
   // 0xAABBGGRR of the pixel at column x, row y from the top; no bounds check.
   uint32_t PixelAt(int x, int y) const;
   void clear();
   // Changes whenever any frame's pixels may have changed (a load, a clear, a
   // loader step), never when only the current frame moves: what overlays
-  // prepared from the picture stay valid for.
+  // prepared from the picture stay valid for. A streamed animation redraws
+  // its one buffer at each step, but frame i always gets the same pixels
+  // (the same bytes decoded from the same start), so it keeps its generation.
   uint64_t generation() const { return generation_; }
   // Pairs of display name and pattern list, each NUL-terminated, then one more NUL.
   static std::string BuildOpenFilter();
@@ -64,7 +71,15 @@ class LogoImage {
   // The current frame; an empty frame while no picture is loaded.
   const LogoFrame& current() const;
   int currentFrame() const { return currentFrame_; }
-  const LogoFrame& frame(int index) const { return frames_[static_cast<size_t>(index)]; }
+  // A streamed animation has one buffer, frame(i) for every i: it shows the
+  // current frame (SelectFrame(i) first to read frame i).
+  const LogoFrame& frame(int index) const { return frames_[stream_ ? 0 : static_cast<size_t>(index)]; }
+  bool streamed() const { return stream_ != nullptr; }
+  // Pixels of the largest frame held.
+  int64_t largestFramePixels() const;
+  // What a streamed animation holds besides its frame: the file's bytes and
+  // the canvases its source keeps. 0 for a picture decoded whole.
+  uint64_t streamHeldBytes() const;
 
   // Loader steps, used by the image codecs.
   bool AddFrame();
@@ -75,6 +90,11 @@ class LogoImage {
     return frames_[static_cast<size_t>(currentFrame_)];
   }
   void setCurrentDelay(int32_t delayMs);
+  // An animation, into an empty image: every frame decoded now when they fit
+  // the picture budget (the source stays with the caller), otherwise the
+  // source taken and stepped one frame per NextFrame. False when there is
+  // nothing to show or a frame failed to decode during a full load.
+  bool adoptAnimation(std::unique_ptr<FrameSource>& source);
 
   // Exchanges the pictures, so one can be decoded aside and put in place.
   void swap(LogoImage& other) noexcept;
@@ -92,9 +112,17 @@ class LogoImage {
   // settings) then takes no memory from the system and frees none to it.
   bool takeSpareBitmap(LogoFrame& frame);
   void releaseSpares();
+  size_t slot() const { return stream_ ? 0 : static_cast<size_t>(currentFrame_); }
+  bool decodeEveryFrame(FrameSource& source);
+  bool seekStream(int index);
 
   int currentFrame_ = 0;
   std::vector<LogoFrame> frames_;
+  // A streamed animation: its source, the frames it announces, and the
+  // frame it draws next (its canvas, frames_[0], shows the one before).
+  std::unique_ptr<FrameSource> stream_;
+  int streamFrames_ = 0;
+  int streamNext_ = 0;
   std::vector<LogoFrame> spares_;  // only during LoadFromFile
   uint64_t budgetUsed_ = 0;  // frameBudgetBytes of every frame holding a bitmap
   uint64_t generation_ = 0;

@@ -146,9 +146,7 @@ void OverlayBuilder::reserveSoftKeyed(const LogoImage& logo, const LogoSettings&
     softKeyed_.release();
     return;
   }
-  int64_t largest = 0;
-  for (int i = 0; i < logo.FrameCount(); ++i)
-    largest = std::max<int64_t>(largest, int64_t{logo.frame(i).width} * logo.frame(i).height);
+  const int64_t largest = logo.largestFramePixels();
   if (largest > softKeyed_.capacity()) softKeyed_.reserve(static_cast<int32_t>(largest), 4, 0, 100);
 }
 
@@ -197,8 +195,15 @@ void OverlayBuilder::update(FrameCanvas& canvas, const LogoImage& logo, LogoSett
   // step keeps it while the geometry and the picture are the same, and
   // otherwise resamples without reserving (nothing is allocated on a step).
   if (occasion == Occasion::Rebuild) {
-    reservePrepared(wanted, canvas);
+    // A streamed animation's file and canvases come out of the same 64 MiB,
+    // so playing it never holds more than a picture decoded whole would.
+    const uint64_t held = std::min(logo.streamHeldBytes(), preparedBudget_);
+    reservePrepared(wanted, canvas, preparedBudget_ - held);
     reserveSoftKeyed(logo, record);
+    // Frames beyond the prepared ones are resampled into the overlay's own
+    // block at each step: it is taken here, not on a step.
+    if (preparedReady_ && preparedValid_.size() < static_cast<size_t>(wanted.frameCount))
+      ensureOverlaySize(canvas, size, 1000, 1000, 10, 10);
   } else if (!(wanted == preparedKey_)) {
     preparedReady_ = false;
   }
@@ -208,10 +213,12 @@ void OverlayBuilder::update(FrameCanvas& canvas, const LogoImage& logo, LogoSett
   }
 }
 
-// One block for every frame's overlay, taken here and never on a step. An
-// animation over the budget, or one whose block cannot be had, is resampled
-// at every step as a still logo is at every rebuild.
-void OverlayBuilder::reservePrepared(const PreparedKey& wanted, const FrameCanvas& canvas) {
+// One block for the overlays of as many frames as the budget holds, from the
+// first, taken here and never on a step. Later frames, and every frame when
+// the block cannot be had, are resampled at every step as a still logo is at
+// every rebuild.
+void OverlayBuilder::reservePrepared(const PreparedKey& wanted, const FrameCanvas& canvas,
+                                     uint64_t budget) {
   preparedReady_ = false;
   preparedKey_ = wanted;
   for (OverlayKey& k : preparedKeys_) k = OverlayKey();
@@ -219,19 +226,21 @@ void OverlayBuilder::reservePrepared(const PreparedKey& wanted, const FrameCanva
   DestinationLayout layout;
   const uint64_t frameBytes = static_cast<uint64_t>(wanted.width > 0 ? wanted.width : 0) *
                               static_cast<uint64_t>(wanted.height > 0 ? wanted.height : 0) * 4u;
-  const uint64_t bytes = frameBytes * static_cast<uint64_t>(wanted.frameCount);
-  if (wanted.frameCount < 2 || frameBytes == 0 || bytes > preparedBudget_ ||
-      !layoutOf(canvas, layout)) {
+  // The bookkeeping per frame stays small beside the overlays it stands for.
+  const uint64_t slots = frameBytes == 0 ? 0
+                         : std::min<uint64_t>({static_cast<uint64_t>(std::max(wanted.frameCount, 0)),
+                                               budget / frameBytes, kMaxPreparedFrames});
+  if (wanted.frameCount < 2 || slots == 0 || !layoutOf(canvas, layout)) {
     prepared_.release();
     return;
   }
   try {
-    preparedValid_.assign(static_cast<size_t>(wanted.frameCount), false);
-    preparedKeys_.assign(static_cast<size_t>(wanted.frameCount), OverlayKey());
+    preparedValid_.assign(static_cast<size_t>(slots), false);
+    preparedKeys_.assign(static_cast<size_t>(slots), OverlayKey());
   } catch (...) {
     return;
   }
-  if (!prepared_.reserve(wanted.frameCount, static_cast<size_t>(frameBytes), 10, 10)) return;
+  if (!prepared_.reserve(static_cast<int32_t>(slots), static_cast<size_t>(frameBytes), 10, 10)) return;
   preparedReady_ = true;
 }
 

@@ -44,8 +44,11 @@ const YccCoefficients& videoColorsCoefficients(int32_t videoColors, int32_t fram
 
 // Fills the canvas's overlay. Keeps the resampler's filter tables between
 // rebuilds, so an animation step at an unchanged size only scales; and for
-// an animation, the overlay of every frame once prepared, so after the first
-// loop a step at an unchanged size and picture costs what a still logo costs.
+// an animation, the overlay of every frame once prepared (of as many as the
+// budget holds), so after the first loop a step at an unchanged size and
+// picture costs what a still logo costs. Prepared frames are kept by frame
+// index: frame i of a picture (one generation) always has the same pixels,
+// a streamed animation's too.
 class OverlayBuilder {
  public:
   // The rebuild of a loaded picture: clamps the record's position and size
@@ -65,8 +68,10 @@ class OverlayBuilder {
 
   ResamplerCache& resamplerCache() { return resampler_; }
 
-  // At most this many bytes of prepared animation frames (64-bit sizes).
+  // At most this many bytes of prepared animation frames (64-bit sizes),
+  // and at most this many frames.
   static constexpr uint64_t kPreparedBudgetBytes = uint64_t{64} << 20;
+  static constexpr uint64_t kMaxPreparedFrames = uint64_t{1} << 16;
   void setPreparedBudget(uint64_t bytes) { preparedBudget_ = bytes; }
 
  private:
@@ -81,7 +86,7 @@ class OverlayBuilder {
 
   void update(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record,
               Occasion occasion);
-  void reservePrepared(const PreparedKey& wanted, const FrameCanvas& canvas);
+  void reservePrepared(const PreparedKey& wanted, const FrameCanvas& canvas, uint64_t budget);
   bool showPrepared(FrameCanvas& canvas, const LogoImage& logo, OverlayKey key,
                     const PreparedKey& geometry);
   void reserveSoftKeyed(const LogoImage& logo, const LogoSettings& record);

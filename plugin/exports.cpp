@@ -93,6 +93,15 @@ void TULVANE_CDECL PluginShutdown() {
     // No picture is put in place behind the save, nor after the last call.
     state.follower.stop();
     state.dialog.destroyWindow();
+    {
+      // A streamed animation's decoder goes here, not in a static destructor
+      // that Windows runs under its loader lock; the next frame after a new
+      // PluginInit loads the picture again.
+      platform::LockGuard hold(state.frameLock);
+      state.logo.clear();
+      state.logoLoaded = 0;
+      state.currentChannelId = 0;
+    }
     // Saving without a loaded table would overwrite the user's file with defaults.
     if (state.initialized) saveSettings(state);
     state.initialized = false;

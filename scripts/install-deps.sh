@@ -7,8 +7,9 @@
 #   scripts/install-deps.sh all       everything
 set -euo pipefail
 
+# ffmpeg: the loader tests compare decoded APNG frames with its decoder.
 native=(cmake g++ make pkg-config git python3 libgtest-dev libbenchmark-dev
-        libpng-dev libjpeg62-turbo-dev libgif-dev clang libclang-rt-14-dev)
+        libpng-dev libjpeg62-turbo-dev libgif-dev clang libclang-rt-14-dev ffmpeg)
 windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64
          googletest wine64 wine32:i386 locales xvfb fonts-wine imagemagick xauth)
 # Only the benchmarks' comparisons with other libraries need them.

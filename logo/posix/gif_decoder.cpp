@@ -1,7 +1,8 @@
 // GIF through giflib's record-level reader rather than DGifSlurp, so that
 // the frame count and memory need are known before any pixel buffer is
-// allocated, interlaced rows are placed by us, and a truncated file still
-// yields the frames decoded before the damage.
+// allocated, interlaced rows are placed by us, a truncated file still yields
+// the frames decoded before the damage, and an animation too large to keep
+// decoded can be read one frame at a time as it plays.
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -62,14 +63,23 @@ bool skipImageData(GifFileType* gif) {
   return true;
 }
 
-// giflib keeps a record per image descriptor it reads; after the budget is
-// known to be exceeded there is no point in reading further.
-constexpr uint64_t kMaxOutlinedFrames = kPictureMemoryBudget / kFrameOverheadBytes + 1;
+// giflib appends a record (and a copy of any local colour map) for every
+// image descriptor it reads, even to record-level readers; forgetting them
+// keeps a long animation's reads in constant memory.
+void forgetSavedImages(GifFileType* gif) {
+  for (int i = 0; i < gif->ImageCount; ++i) {
+    GifFreeMapObject(gif->SavedImages[i].ImageDesc.ColorMap);
+    gif->SavedImages[i].ImageDesc.ColorMap = nullptr;
+  }
+  gif->ImageCount = 0;
+}
 
 struct GifOutline {
   int64_t width = 0;   // the canvas every frame is composited on
   int64_t height = 0;
   uint64_t frames = 0;  // image descriptors read before the end or the damage
+  int widestImage = 0;
+  bool disposesPrevious = false;  // some control block asks for "previous"
 };
 
 // First pass: frame count and canvas size, without decompressing pixels.
@@ -79,19 +89,27 @@ bool outlineGif(const uint8_t* data, size_t size, uint64_t maxFrames, GifOutline
   if (!gif) return false;
   int64_t extentX = 0, extentY = 0;
   GifRecordType type = UNDEFINED_RECORD_TYPE;
-  while (outline.frames < maxFrames && outline.frames < kMaxOutlinedFrames) {
+  while (outline.frames < maxFrames) {
     if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE) break;
     if (type == IMAGE_DESC_RECORD_TYPE) {
-      if (DGifGetImageDesc(gif.get()) == GIF_ERROR) break;
+      const bool read = DGifGetImageDesc(gif.get()) != GIF_ERROR;
+      forgetSavedImages(gif.get());
+      if (!read) break;
       const GifImageDesc& d = gif->Image;
       extentX = std::max<int64_t>(extentX, static_cast<int64_t>(d.Left) + d.Width);
       extentY = std::max<int64_t>(extentY, static_cast<int64_t>(d.Top) + d.Height);
+      outline.widestImage = std::max(outline.widestImage, d.Width);
       ++outline.frames;
       if (!skipImageData(gif.get())) break;
     } else if (type == EXTENSION_RECORD_TYPE) {
       int code = 0;
       GifByteType* block = nullptr;
-      if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR || !skipExtension(gif.get(), block)) break;
+      if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) break;
+      GraphicsControlBlock gcb;
+      if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] == 4 &&
+          DGifExtensionToGCB(4, block + 1, &gcb) == GIF_OK && gcb.DisposalMode == DISPOSE_PREVIOUS)
+        outline.disposesPrevious = true;
+      if (!skipExtension(gif.get(), block)) break;
     } else {
       break;
     }
@@ -119,67 +137,85 @@ void buildPalette(const ColorMapObject* map, uint32_t (&palette)[256]) {
   }
 }
 
-// The canvas a GIF viewer keeps between frames: top-down B,G,R,A, starting
-// fully transparent (a GIF's background colour is not painted).
-class GifCanvas {
- public:
-  GifCanvas(int32_t width, int32_t height)
-      : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height, 0u) {}
-
-  int32_t width() const { return width_; }
-  int32_t height() const { return height_; }
-  uint32_t* row(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
-
-  // The part of an image rectangle that lies on the canvas. GIF positions
-  // and sizes are 16-bit, so their sums fit.
-  Rect area(const GifImageDesc& d) const {
-    return clipRect(Rect{d.Left, d.Top, d.Left + d.Width, d.Top + d.Height}, width_, height_);
-  }
-
-  void save(const Rect& r, std::vector<uint32_t>& out) {
-    if (r.empty()) return;
-    out.resize(static_cast<size_t>(r.width()) * r.height());
-    for (int32_t y = r.top; y < r.bottom; ++y)
-      std::memcpy(out.data() + static_cast<size_t>(y - r.top) * r.width(), row(y) + r.left,
-                  static_cast<size_t>(r.width()) * 4);
-  }
-  void restore(const Rect& r, const std::vector<uint32_t>& in) {
-    if (r.empty()) return;
-    for (int32_t y = r.top; y < r.bottom; ++y)
-      std::memcpy(row(y) + r.left, in.data() + static_cast<size_t>(y - r.top) * r.width(),
-                  static_cast<size_t>(r.width()) * 4);
-  }
-  void clear(const Rect& r) {
-    for (int32_t y = r.top; y < r.bottom; ++y) std::fill(row(y) + r.left, row(y) + r.right, 0u);
-  }
-
-  // Copies the canvas into a frame stored bottom-up.
-  void copyTo(uint32_t* frame) {
-    for (int32_t y = 0; y < height_; ++y)
-      std::memcpy(frame + static_cast<size_t>(height_ - 1 - y) * width_, row(y), static_cast<size_t>(width_) * 4);
-  }
-
- private:
-  int32_t width_, height_;
-  std::vector<uint32_t> pixels_;
-};
-
 struct FrameControl {
   int disposal = DISPOSAL_UNSPECIFIED;
   int transparent = NO_TRANSPARENT_COLOR;
   int delayHundredths = 0;
 };
 
+// The frames of a GIF as a viewer composes them, read record by record: the
+// canvas starts fully transparent (a GIF's background colour is not
+// painted), and each frame's disposal is applied before the next is drawn.
+class GifFrameSource final : public FrameSource {
+ public:
+  // `animated`: delays, and every frame; otherwise the first frame only.
+  // What frames need is taken here, never while they are drawn.
+  GifFrameSource(std::vector<uint8_t>& bytes, const GifOutline& outline, bool animated)
+      : animated_(animated) {
+    line_.resize(static_cast<size_t>(outline.widestImage));
+    if (outline.disposesPrevious) saved_.resize(static_cast<size_t>(outline.width * outline.height));
+    bytes_.swap(bytes);
+    width_ = static_cast<int32_t>(outline.width);
+    height_ = static_cast<int32_t>(outline.height);
+    frameCount_ = static_cast<int>(outline.frames);
+  }
+  bool open() {
+    src_ = GifSource{bytes_.data(), bytes_.size(), 0};
+    gif_ = openGif(src_);
+    drawn_ = 0;
+    ended_ = false;
+    return gif_ != nullptr;
+  }
+  FrameStep drawNext(uint32_t* canvas, int32_t& delayMs) override;
+  // giflib reads forward only: the first frame again means opening anew.
+  bool rewind() override { return open(); }
+
+ private:
+  int32_t drawImage(const FrameControl& control, const CanvasRows& rows, const Rect& area);
+  void startFrame(const CanvasRows& rows, const Rect& area, int disposal);
+
+  std::vector<uint8_t> bytes_;
+  bool animated_;
+  GifSource src_{nullptr, 0, 0};
+  GifHandle gif_;
+  int drawn_ = 0;
+  bool ended_ = false;  // damage seen: no frame follows until rewound
+  std::vector<GifPixelType> line_;
+  // The area under a "previous"-disposal frame, canvas-sized.
+  std::vector<uint32_t> saved_;
+  Rect pendingArea_;
+  int pendingDisposal_ = DISPOSAL_UNSPECIFIED;
+};
+
+// Clears the canvas for the first frame or applies the previous frame's
+// disposal, then keeps what a "previous"-disposal frame will cover.
+void GifFrameSource::startFrame(const CanvasRows& rows, const Rect& area, int disposal) {
+  if (drawn_ == 0) {
+    rows.clearAll();
+  } else if (pendingDisposal_ == DISPOSE_BACKGROUND) {
+    rows.clear(pendingArea_);
+  } else if (pendingDisposal_ == DISPOSE_PREVIOUS) {
+    rows.restore(pendingArea_, saved_.data());
+  }
+  // The outline read every frame's control block; one it did not see keeps
+  // the canvas rather than restoring from a buffer never taken.
+  if (disposal == DISPOSE_PREVIOUS && saved_.empty()) disposal = DISPOSE_DO_NOT;
+  pendingArea_ = area;
+  pendingDisposal_ = disposal;
+  if (disposal == DISPOSE_PREVIOUS) rows.save(area, saved_.data());
+}
+
 // Decodes the current image's rows onto the canvas, de-interlacing as
-// needed. Returns the number of rows read; rows after a read error keep
-// what the canvas held.
-int32_t drawImage(GifFileType* gif, const FrameControl& control, GifCanvas& canvas,
-                  std::vector<GifPixelType>& line) {
+// needed; the first row is read before the canvas is touched. Returns the
+// number of rows read; rows after a read error keep what the canvas held.
+int32_t GifFrameSource::drawImage(const FrameControl& control, const CanvasRows& rows,
+                                  const Rect& clip) {
+  GifFileType* gif = gif_.get();
   const GifImageDesc& d = gif->Image;
   uint32_t palette[256];
   buildPalette(d.ColorMap ? d.ColorMap : gif->SColorMap, palette);
-  const Rect clip = canvas.area(d);
-  line.resize(static_cast<size_t>(d.Width));
+  if (static_cast<size_t>(d.Width) > line_.size() || DGifGetLine(gif, line_.data(), d.Width) == GIF_ERROR) return 0;
+  startFrame(rows, clip, control.disposal);
 
   // Interlaced images send rows in four passes: every 8th from 0, every 8th
   // from 4, every 4th from 2, every 2nd from 1.
@@ -191,12 +227,12 @@ int32_t drawImage(GifFileType* gif, const FrameControl& control, GifCanvas& canv
     const int start = d.Interlace ? kStart[pass] : 0;
     const int step = d.Interlace ? kStep[pass] : 1;
     for (int r = start; r < d.Height; r += step) {
-      if (DGifGetLine(gif, line.data(), d.Width) == GIF_ERROR) return rowsRead;
+      if (rowsRead > 0 && DGifGetLine(gif, line_.data(), d.Width) == GIF_ERROR) return rowsRead;
       ++rowsRead;
       const int64_t y = static_cast<int64_t>(d.Top) + r;
       if (y < clip.top || y >= clip.bottom) continue;
-      uint32_t* dst = canvas.row(static_cast<int32_t>(y)) + clip.left;
-      const GifPixelType* src = line.data() + (clip.left - d.Left);
+      uint32_t* dst = rows.row(static_cast<int32_t>(y)) + clip.left;
+      const GifPixelType* src = line_.data() + (clip.left - d.Left);
       const int32_t n = clip.right - clip.left;
       if (control.transparent == NO_TRANSPARENT_COLOR) {
         for (int32_t i = 0; i < n; ++i) dst[i] = palette[src[i]];
@@ -210,29 +246,18 @@ int32_t drawImage(GifFileType* gif, const FrameControl& control, GifCanvas& canv
   return rowsRead;
 }
 
-}  // namespace
-
-bool decodeGif(const uint8_t* data, size_t size, bool animated, LogoImage& image) {
-  GifOutline outline;
-  if (!outlineGif(data, size, animated ? UINT64_MAX : 1, outline)) return false;
-  if (!pictureFitsBudget(outline.width, outline.height, outline.frames)) return false;
-
-  GifSource src{data, size, 0};
-  GifHandle gif = openGif(src);
-  if (!gif) return false;
-  GifCanvas canvas(static_cast<int32_t>(outline.width), static_cast<int32_t>(outline.height));
-  std::vector<uint32_t> saved;
-  std::vector<GifPixelType> line;
+FrameStep GifFrameSource::drawNext(uint32_t* canvas, int32_t& delayMs) {
+  if (!gif_ || ended_ || drawn_ >= frameCount_) return FrameStep::kEnd;
+  GifFileType* gif = gif_.get();
+  const CanvasRows rows(canvas, width_, height_);
   FrameControl control;
-  int frames = 0;
-
   for (;;) {
     GifRecordType type = UNDEFINED_RECORD_TYPE;
-    if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE) break;
+    if (DGifGetRecordType(gif, &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE) break;
     if (type == EXTENSION_RECORD_TYPE) {
       int code = 0;
       GifByteType* block = nullptr;
-      if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) break;
+      if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) break;
       GraphicsControlBlock gcb;
       // The control block applies to the next image only.
       if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] == 4 &&
@@ -241,34 +266,48 @@ bool decodeGif(const uint8_t* data, size_t size, bool animated, LogoImage& image
         control.transparent = gcb.TransparentColor;
         control.delayHundredths = gcb.DelayTime;
       }
-      if (!skipExtension(gif.get(), block)) break;
+      if (!skipExtension(gif, block)) break;
       continue;
     }
-    if (type != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.get()) == GIF_ERROR) break;
+    if (type != IMAGE_DESC_RECORD_TYPE) break;
+    const bool read = DGifGetImageDesc(gif) != GIF_ERROR;
+    forgetSavedImages(gif);
+    if (!read) break;
 
     const GifImageDesc& d = gif->Image;
-    const Rect area = canvas.area(d);
-    if (control.disposal == DISPOSE_PREVIOUS) canvas.save(area, saved);
+    // The part on the canvas; GIF positions and sizes are 16-bit, so their sums fit.
+    const Rect area = clipRect(Rect{d.Left, d.Top, d.Left + d.Width, d.Top + d.Height}, width_, height_);
     bool damaged = false;
     if (static_cast<int64_t>(d.Width) * d.Height <= 0) {
-      damaged = !skipImageData(gif.get());  // an empty image is still a frame
+      damaged = !skipImageData(gif);  // an empty image is still a frame
+      startFrame(rows, area, control.disposal);
     } else {
-      const int32_t rows = drawImage(gif.get(), control, canvas, line);
-      if (rows == 0) break;  // nothing of this frame could be read
-      damaged = rows < d.Height;
+      const int32_t rowsRead = drawImage(control, rows, area);
+      if (rowsRead == 0) break;  // nothing of this frame could be read
+      damaged = rowsRead < d.Height;
     }
-
-    if (!image.AddFrame() || !image.SetFrameSize(canvas.width(), canvas.height())) return false;
-    canvas.copyTo(image.currentForWriting().pixels);
-    if (animated) image.setCurrentDelay(control.delayHundredths > 0 ? control.delayHundredths * 10 : 100);
-    ++frames;
-    if (!animated || damaged) break;
-
-    if (control.disposal == DISPOSE_BACKGROUND) canvas.clear(area);
-    else if (control.disposal == DISPOSE_PREVIOUS) canvas.restore(area, saved);
-    control = FrameControl();
+    delayMs = !animated_ ? 0 : control.delayHundredths > 0 ? control.delayHundredths * 10 : 100;
+    ++drawn_;
+    ended_ = damaged;
+    return damaged ? FrameStep::kLastDrawn : FrameStep::kDrawn;
   }
-  return frames > 0;
+  ended_ = true;
+  return FrameStep::kEnd;
+}
+
+}  // namespace
+
+bool decodeGif(std::vector<uint8_t>& bytes, bool animated, LogoImage& image) {
+  GifOutline outline;
+  if (!outlineGif(bytes.data(), bytes.size(), animated ? kMaxAnimationFrames : 1, outline)) return false;
+  if (!pictureFitsBudget(outline.width, outline.height, 1)) return false;
+  std::unique_ptr<FrameSource> source;
+  {
+    auto gif = std::make_unique<GifFrameSource>(bytes, outline, animated);
+    if (!gif->open()) return false;
+    source = std::move(gif);
+  }
+  return image.adoptAnimation(source);
 }
 
 }  // namespace om

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/aligned_block.h"
+#include "logo/apng_source.h"
 #include "logo/bmp_reader.h"
 #include "logo/image_codec.h"
 #include "logo/posix/gif_decoder.h"
@@ -83,18 +84,26 @@ PictureFormat sniffPictureFormat(const uint8_t* data, size_t size) {
   return PictureFormat::kUnknown;
 }
 
-bool decodePicture(const uint8_t* data, size_t size, bool animated, LogoImage& image) {
+bool decodePicture(std::vector<uint8_t>& bytes, bool animated, LogoImage& image) {
   bool ok = false;
-  switch (sniffPictureFormat(data, size)) {
-    case PictureFormat::kGif: return decodeGif(data, size, animated, image);
-    case PictureFormat::kPng: ok = decodePng(data, size, image); break;
-    case PictureFormat::kJpeg: ok = decodeJpeg(data, size, image); break;
-    case PictureFormat::kBmp: ok = decodeBmp(data, size, BmpAlpha::kFromMask, image); break;
+  switch (sniffPictureFormat(bytes.data(), bytes.size())) {
+    case PictureFormat::kGif: return decodeGif(bytes, animated, image);
+    case PictureFormat::kPng:
+      // An invalid animation shows its default image, as a still PNG.
+      if (isAnimatedPng(bytes.data(), bytes.size()) && loadAnimatedPng(bytes, image)) return true;
+      ok = decodePng(bytes.data(), bytes.size(), image);
+      break;
+    case PictureFormat::kJpeg: ok = decodeJpeg(bytes.data(), bytes.size(), image); break;
+    case PictureFormat::kBmp: ok = decodeBmp(bytes.data(), bytes.size(), BmpAlpha::kFromMask, image); break;
     case PictureFormat::kUnknown: return false;
   }
   // A still picture has one time frame and no delay of its own.
   if (ok && animated) image.setCurrentDelay(100);
   return ok;
+}
+
+bool decodePngFrame(const uint8_t* png, size_t size, int32_t width, int32_t height, uint32_t* pixels) {
+  return decodeWholePng(png, size, width, height, pixels);
 }
 
 bool CodecScope::loadPicture(const char* path, bool animated, LogoImage& image) {
@@ -103,7 +112,7 @@ bool CodecScope::loadPicture(const char* path, bool animated, LogoImage& image) 
     std::vector<uint8_t> bytes;
     platform::FileStamp stamp;
     if (!readPictureFile(path, bytes, stamp)) return false;
-    if (!decodePicture(bytes.data(), bytes.size(), animated, image)) return false;
+    if (!decodePicture(bytes, animated, image)) return false;
     image.setSourceStamp(stamp);
     return true;
   } catch (...) {  // out of memory in a working buffer: no picture

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "logo/logo_image.h"
 
@@ -14,8 +15,10 @@ enum class PictureFormat { kUnknown, kBmp, kGif, kJpeg, kPng };
 // Recognises a picture by its first bytes, never by its file name.
 PictureFormat sniffPictureFormat(const uint8_t* data, size_t size);
 
-// Dispatches on the content. A still picture asked for as an animation gets
-// one frame of 100 ms, as a GIF frame without a delay would.
-bool decodePicture(const uint8_t* data, size_t size, bool animated, LogoImage& image);
+// Dispatches on the content, and may take `bytes` (a streamed animation
+// keeps reading them). A still picture asked for as an animation gets one
+// frame of 100 ms, as a GIF frame without a delay would; an animated PNG
+// animates whatever was asked.
+bool decodePicture(std::vector<uint8_t>& bytes, bool animated, LogoImage& image);
 
 }  // namespace om

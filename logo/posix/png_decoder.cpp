@@ -66,24 +66,50 @@ void readPngRows(png_structp png, png_bytep* rows, uint32_t height, int passes, 
   }
 }
 
+// Reads every pass into rows `stride` pixels apart from `top`; true only
+// when every row of every pass arrived.
+bool readWholePng(png_structp png, uint32_t* top, uint32_t height, int passes, size_t stride) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  for (int pass = 0; pass < passes; ++pass)
+    for (uint32_t y = 0; y < height; ++y) png_read_row(png, reinterpret_cast<png_bytep>(top + y * stride), nullptr);
+  return true;
+}
+
 struct PngReader {
   png_structp png = nullptr;
   png_infop info = nullptr;
   ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+
+  bool open(PngSource& src) {
+    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
+    if (!png) return false;
+    info = png_create_info_struct(png);
+    if (!info) return false;
+    png_set_read_fn(png, &src, readPngBytes);
+    png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+    png_set_chunk_malloc_max(png, 8u << 20);  // text and profile chunks
+    return true;
+  }
 };
 
 }  // namespace
 
+bool decodeWholePng(const uint8_t* png, size_t size, int32_t width, int32_t height, uint32_t* pixels) {
+  PngSource src{png, size, 0};
+  PngReader reader;
+  PngInfo header;
+  if (!reader.open(src) || !readPngHeader(reader.png, reader.info, &header) ||
+      header.width != static_cast<uint32_t>(width) || header.height != static_cast<uint32_t>(height))
+    return false;
+  if (!readWholePng(reader.png, pixels, header.height, header.passes, header.width)) return false;
+  premultiplyPixels(pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
+  return true;
+}
+
 bool decodePng(const uint8_t* data, size_t size, LogoImage& image) {
   PngSource src{data, size, 0};
   PngReader reader;
-  reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
-  if (!reader.png) return false;
-  reader.info = png_create_info_struct(reader.png);
-  if (!reader.info) return false;
-  png_set_read_fn(reader.png, &src, readPngBytes);
-  png_set_user_limits(reader.png, kMaxPictureSide, kMaxPictureSide);
-  png_set_chunk_malloc_max(reader.png, 8u << 20);  // text and profile chunks
+  if (!reader.open(src)) return false;
 
   PngInfo header;
   if (!readPngHeader(reader.png, reader.info, &header)) return false;

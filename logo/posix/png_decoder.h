@@ -12,4 +12,7 @@ namespace om {
 
 bool decodePng(const uint8_t* data, size_t size, LogoImage& image);
 
+// decodePngFrame through libpng: every row of every pass, or false.
+bool decodeWholePng(const uint8_t* png, size_t size, int32_t width, int32_t height, uint32_t* pixels);
+
 }  // namespace om

@@ -45,6 +45,8 @@ bool load(Api& a) {
   ok = bind(m, "GdipDisposeImage", a.GdipDisposeImage) && ok;
   ok = bind(m, "GdipGetImageDecodersSize", a.GdipGetImageDecodersSize) && ok;
   ok = bind(m, "GdipGetImageDecoders", a.GdipGetImageDecoders) && ok;
+  bind(m, "GdipBitmapLockBits", a.GdipBitmapLockBits);
+  bind(m, "GdipBitmapUnlockBits", a.GdipBitmapUnlockBits);
   bind(m, "GdipGetImageEncodersSize", a.GdipGetImageEncodersSize);
   bind(m, "GdipGetImageEncoders", a.GdipGetImageEncoders);
   bind(m, "GdipSaveImageToFile", a.GdipSaveImageToFile);
@@ -54,6 +56,7 @@ bool load(Api& a) {
 Api g_api;
 const Api* g_loaded = nullptr;
 volatile LONG g_state = 0;  // 0 not tried, 1 loading, 2 done
+volatile LONG g_kept = 0;   // 1 once GDI+ was started for the process
 
 }  // namespace
 
@@ -66,6 +69,14 @@ const Api* api() noexcept {
   }
   while (g_state != 2) Sleep(0);
   return g_loaded;
+}
+
+void keepStarted() noexcept {
+  const Api* a = api();
+  if (!a || InterlockedCompareExchange(&g_kept, 1, 0) != 0) return;
+  StartupInput input;
+  ULONG_PTR token = 0;
+  if (a->GdiplusStartup(&token, &input, nullptr) != kOk) InterlockedExchange(&g_kept, 0);
 }
 
 }  // namespace gdiplus

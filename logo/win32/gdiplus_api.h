@@ -58,6 +58,19 @@ struct EncoderParameters {
 typedef void Image;
 typedef void Graphics;
 
+struct LockRect {
+  INT x, y, width, height;
+};
+struct BitmapData {
+  UINT width;
+  UINT height;
+  INT stride;  // bytes from one row to the next, negative for bottom-up memory
+  INT pixelFormat;
+  void* scan0;  // the top row
+  UINT_PTR reserved;
+};
+constexpr UINT kImageLockModeRead = 1;
+
 constexpr ULONG kPropertyTagFrameDelay = 0x5100;
 constexpr INT kPixelFormat32bppARGB = 0x0026200A;
 constexpr INT kPixelFormat32bppPARGB = 0x000E200B;
@@ -93,6 +106,10 @@ struct Api {
   Status(WINAPI* GdipDisposeImage)(Image*);
   Status(WINAPI* GdipGetImageDecodersSize)(UINT*, UINT*);
   Status(WINAPI* GdipGetImageDecoders)(UINT, UINT, CodecInfo*);
+  // Only animated PNG frames are read this way; without them such a file
+  // shows its default image.
+  Status(WINAPI* GdipBitmapLockBits)(Image*, const LockRect*, UINT, INT, BitmapData*);
+  Status(WINAPI* GdipBitmapUnlockBits)(Image*, BitmapData*);
   // Only the tests write pictures; missing ones do not make GDI+ unavailable.
   Status(WINAPI* GdipGetImageEncodersSize)(UINT*, UINT*);
   Status(WINAPI* GdipGetImageEncoders)(UINT, UINT, CodecInfo*);
@@ -102,6 +119,12 @@ struct Api {
 // The loaded API, or null when gdiplus.dll or one of the decoding functions
 // is missing. Loaded once per process, on first call; thread-safe.
 const Api* api() noexcept;
+
+// Starts GDI+ once for the rest of the process, for pictures that keep GDI+
+// objects after their load (a streamed animation). Their last owner may be
+// a static destructor, where GdiplusShutdown must not run, so this start is
+// never shut down. Thread-safe.
+void keepStarted() noexcept;
 
 }  // namespace gdiplus
 }  // namespace om

@@ -1,5 +1,6 @@
 // GIF loading: delays, the viewer's compositing of frame rectangles,
-// transparency and disposal, interlacing, the ".gif" rule and the budget.
+// transparency and disposal, interlacing, the ".gif" rule and the budget
+// (beyond which frames are streamed).
 #include <gtest/gtest.h>
 
 #include "logo/image_codec.h"
@@ -141,16 +142,24 @@ TEST_F(GifLoader, DamageKeepsTheFramesBeforeIt) {
   EXPECT_EQ(pixelOf(image.frame(1), 7, 7), kGreen);
 }
 
-TEST_F(GifLoader, PicturesBeyondTheBudgetFailBeforeAllocating) {
-  // Too wide a screen, a frame set too large in total, a flood of tiny frames.
+TEST_F(GifLoader, FramesBeyondTheBudgetAreStreamedAndScreensBeyondTheLimitRefused) {
   EXPECT_FALSE(image.LoadFromFile(dir.write("wide.gif", writeGif(kMaxPictureSide + 1, 1, kColors, {solid(1, 1, 0, 1)})).c_str()));
+  // Still refused: a screen whose frame shown, saved and decoded exceed the budget.
+  EXPECT_FALSE(image.LoadFromFile(dir.write("huge.gif", writeGif(6000, 6000, kColors, {solid(1, 1, 0, 1), solid(1, 1, 1, 1)})).c_str()));
+  EXPECT_EQ(image.FrameCount(), 0);
+  // A frame set too large in total, a flood of tiny frames: played as they decode.
   std::vector<GifFrameInput> sixteen(16, solid(1, 1, 0, 1));
-  EXPECT_FALSE(image.LoadFromFile(dir.write("big.gif", writeGif(2048, 2048, kColors, sixteen)).c_str()));
+  ASSERT_TRUE(image.LoadFromFile(dir.write("big.gif", writeGif(2048, 2048, kColors, sixteen)).c_str()));
+  EXPECT_TRUE(image.streamed());
+  EXPECT_EQ(image.FrameCount(), 16);
   std::vector<GifFrameInput> flood(kPictureMemoryBudget / kFrameOverheadBytes + 1, solid(1, 1, 0, 1));
-  EXPECT_FALSE(image.LoadFromFile(dir.write("flood.gif", writeGif(1, 1, kColors, flood)).c_str()));
-  // The same 2048 x 2048 screen as a still: one frame fits.
+  ASSERT_TRUE(image.LoadFromFile(dir.write("flood.gif", writeGif(1, 1, kColors, flood)).c_str()));
+  EXPECT_TRUE(image.streamed());
+  EXPECT_EQ(image.FrameCount(), static_cast<int>(flood.size()));
+  // The same 2048 x 2048 screen as a still: one frame, loaded whole.
   ASSERT_TRUE(image.LoadFromFile(dir.write("big.png", writeGif(2048, 2048, kColors, sixteen)).c_str()));
   EXPECT_EQ(image.FrameCount(), 1);
+  EXPECT_FALSE(image.streamed());
 }
 
 }  // namespace

@@ -92,6 +92,43 @@ Bytes writeGif(int screenWidth, int screenHeight, const std::vector<Rgb>& global
   return out;
 }
 
+bool writeLongGif(const std::string& path, int width, int height, int frames) {
+  int error = 0;
+  GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+  if (!gif) return false;
+  std::vector<GifColorType> colors(256);
+  for (int i = 0; i < 256; ++i)
+    colors[static_cast<size_t>(i)] = GifColorType{static_cast<GifByteType>(i * 5), static_cast<GifByteType>(255 - i),
+                                                  static_cast<GifByteType>(i * 11)};
+  ColorMapObject* map = GifMakeMapObject(256, colors.data());
+  EGifSetGifVersion(gif, true);
+  bool ok = EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_OK;
+  GifFreeMapObject(map);
+  std::vector<GifPixelType> row(static_cast<size_t>(width));
+  uint32_t noise = 12345;
+  for (int f = 0; f < frames && ok; ++f) {
+    const bool whole = f % 4 == 0;
+    const int w = whole ? width : width / 3, h = whole ? height : height / 3;
+    const int left = whole ? 0 : (f * 37) % (width - w + 1), top = whole ? 0 : (f * 23) % (height - h + 1);
+    const GraphicsControlBlock gcb{whole ? DISPOSE_DO_NOT : 1 + f % 3, false, 4, whole ? NO_TRANSPARENT_COLOR : 0};
+    GifByteType ext[4];
+    EGifGCBToExtension(&gcb, ext);
+    ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) == GIF_OK &&
+         EGifPutImageDesc(gif, left, top, w, h, false, nullptr) == GIF_OK;
+    for (int y = 0; y < h && ok; ++y) {
+      for (int x = 0; x < w; ++x) {
+        noise = noise * 1103515245u + 12345u;
+        const int dx = x - w / 2, dy = y - h / 2;
+        const bool hole = !whole && dx * dx + dy * dy < (h / 4) * (h / 4);
+        row[static_cast<size_t>(x)] =
+            hole ? 0 : static_cast<GifPixelType>(1 + ((x + f) / 8 + (y + 2 * f) / 8 + (noise >> 29)) % 255);
+      }
+      ok = EGifPutLine(gif, row.data(), w) == GIF_OK;
+    }
+  }
+  return EGifCloseFile(gif, &error) == GIF_OK && ok;
+}
+
 namespace {
 void appendPngBytes(png_structp png, png_bytep data, size_t count) {
   Bytes* out = static_cast<Bytes*>(png_get_io_ptr(png));

@@ -31,6 +31,13 @@ struct GifFrameInput {
 Bytes writeGif(int screenWidth, int screenHeight, const std::vector<Rgb>& globalColors,
                const std::vector<GifFrameInput>& frames, bool loop = false);
 
+// A long animation written frame by frame, never whole in memory: every
+// 4th frame covers the canvas, the others are moving patches with a
+// transparent hole, disposed of in turn by none, background and previous.
+// Pixels are noisy enough to compress as a real clip does. False when the
+// file could not be written.
+bool writeLongGif(const std::string& path, int width, int height, int frames);
+
 // --- PNG: rows already in PNG sample layout (8 or 16 bits, big-endian) ---
 struct PngInput {
   int width = 0, height = 0;

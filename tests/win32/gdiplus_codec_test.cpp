@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -262,24 +263,93 @@ TEST_F(GdiplusCodec, SidesAboveTheLimitAreRefused) {
   EXPECT_EQ(image_.current().width, kMaxPictureSide);
 }
 
-// Every frame costs the whole screen: one frame too many for the budget is
-// refused as a whole, before any frame is decoded.
-TEST_F(GdiplusCodec, AnimationOverTheBudgetIsRefused) {
+bool samePixels(const LogoFrame& a, const LogoFrame& b) {
+  return a.width == b.width && a.height == b.height && a.pixels && b.pixels &&
+         std::memcmp(a.pixels, b.pixels, static_cast<size_t>(a.width) * a.height * 4) == 0;
+}
+
+// An animated PNG animates by its content, with its own delays; an invalid
+// one shows its default image as GDI+ shows that PNG on its own.
+TEST_F(GdiplusCodec, AnimatedPngAnimatesByContent) {
+  const auto frames = testpic::apngTestFrames(23, 17, true);
+  const Bytes apng = testpic::makeApng(23, 17, frames);
+  for (const char* name : {"anim.png", "anim.gif"}) {
+    ASSERT_TRUE(image_.LoadFromFile(writePicture(folder_, name, apng).c_str())) << name;
+    ASSERT_EQ(image_.FrameCount(), 6) << name;
+    const int expected[6] = {100, 70, 100, 3, 333, 20};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(image_.frame(i).delayMs, expected[i]) << name << " frame " << i;
+  }
+  LogoImage still;
+  ASSERT_TRUE(still.LoadFromFile(writePicture(folder_, "still.png", frames[0].png).c_str()));
+  Bytes bad = apng;
+  bad[testpic::pngChunks(bad)[4].at + 11] = 9;  // frame 1's sequence number
+  testpic::fixPngCrcs(bad);
+  ASSERT_TRUE(image_.LoadFromFile(writePicture(folder_, "bad.png", bad).c_str()));
+  ASSERT_EQ(image_.FrameCount(), 1);
+  EXPECT_EQ(image_.CurrentDelay(), 0);
+  EXPECT_TRUE(samePixels(image_.current(), still.current()));
+}
+
+// Decoded frame by frame, as an animation over the budget is, a GIF through
+// GDI+'s frame selection and an APNG through its frame streams show the
+// frames of a full load, two loops over and back and forth.
+TEST_F(GdiplusCodec, StreamedAnimationsShowTheFramesOfAFullLoad) {
+  const std::string gif = writePicture(folder_, "anim.gif", testpic::makeGif(9, 5, testpic::gifPalette(), testpic::gifFrames(9, 5)));
+  const std::string apng = writePicture(folder_, "anim.png", testpic::makeApng(16, 12, testpic::apngTestFrames(16, 12, true, 2)));
+  for (const std::string& path : {gif, apng}) {
+    SCOPED_TRACE(path);
+    LogoImage full, streamed;
+    ASSERT_TRUE(full.LoadFromFile(path.c_str()));
+    setFullLoadBudgetForTesting(1);
+    const bool loaded = streamed.LoadFromFile(path.c_str());
+    setFullLoadBudgetForTesting(0);
+    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(streamed.streamed());
+    const int n = full.FrameCount();
+    ASSERT_EQ(streamed.FrameCount(), n);
+    for (int step = 0; step <= 2 * n; ++step) {
+      ASSERT_EQ(streamed.currentFrame(), step % n);
+      ASSERT_EQ(streamed.CurrentDelay(), full.frame(step % n).delayMs);
+      ASSERT_TRUE(samePixels(streamed.current(), full.frame(step % n))) << "step " << step;
+      streamed.NextFrame();
+    }
+    for (int i : {n - 1, 0, 1}) {
+      ASSERT_EQ(streamed.SelectFrame(i), i);
+      ASSERT_TRUE(samePixels(streamed.current(), full.frame(i))) << "selected " << i;
+    }
+  }
+}
+
+// Every frame costs the whole screen: one frame too many for the budget and
+// the animation plays frame by frame, with the frames of the same GIF cut to
+// what fits.
+TEST_F(GdiplusCodec, AnimationOverTheBudgetPlaysFrameByFrame) {
   const int side = 512;
   const size_t count = static_cast<size_t>(kPictureMemoryBudget / frameBudgetBytes(side, side)) + 1;
   std::vector<testpic::GifFrame> frames(count);
   // Later frames are 1 x 1 patches, so the file stays small.
-  for (auto& f : frames) {
-    f.width = f.height = 1;
-    f.indices = {5};
+  for (size_t i = 0; i < count; ++i) {
+    frames[i].width = frames[i].height = 1;
+    frames[i].indices = {static_cast<uint8_t>(i % 100)};
   }
   frames[0].width = frames[0].height = 0;
   frames[0].indices.assign(static_cast<size_t>(side) * side, 7);
   const std::string path =
       writePicture(folder_, "flood.gif", testpic::makeGif(side, side, testpic::gifPalette(), frames));
-  EXPECT_FALSE(image_.LoadFromFile(path.c_str()));
-  EXPECT_EQ(image_.FrameCount(), 0) << count << " frames of " << image_.current().width << "x"
-                                    << image_.current().height;
+  frames.resize(8);
+  LogoImage cut;
+  ASSERT_TRUE(cut.LoadFromFile(writePicture(folder_, "cut.gif", testpic::makeGif(side, side, testpic::gifPalette(), frames)).c_str()));
+  ASSERT_FALSE(cut.streamed());
+  ASSERT_TRUE(image_.LoadFromFile(path.c_str()));
+  ASSERT_TRUE(image_.streamed());
+  ASSERT_EQ(image_.FrameCount(), static_cast<int>(count));
+  for (size_t step = 0; step < 2 * count; ++step) {
+    ASSERT_EQ(image_.currentFrame(), static_cast<int>(step % count));
+    if (step % count < 8) {
+      ASSERT_TRUE(samePixels(image_.current(), cut.frame(static_cast<int>(step % count)))) << step;
+    }
+    image_.NextFrame();
+  }
 }
 
 TEST_F(GdiplusCodec, FailedFrameAllocationFailsTheLoadCleanly) {

@@ -73,6 +73,7 @@ struct Library {
 #endif
 
 uint32_t g_now = 5000;
+constexpr int kChannels = 5;
 uint32_t TULVANE_CDECL clockNow() { return g_now; }
 int32_t TULVANE_CDECL keepChannel(int64_t id) { return id != 0; }
 
@@ -98,13 +99,18 @@ bool writeSetup(const std::string& folder) {
       !writeFile(pictures + "logo.png", makePng(40, 30, holedLogo(40, 30))) ||
       !writeFile(pictures + "logo.gif", makeGif(24, 18, gifPalette(), gifFrames(24, 18))))
     return false;
+  // Every dispose and blend op with partial alpha, a frame per video frame.
+  std::vector<ApngFrame> frames = apngTestFrames(40, 30, true);
+  for (ApngFrame& f : frames) f.delayNum = 1, f.delayDen = 25;
+  if (!writeFile(pictures + "anim.png", makeApng(40, 30, frames))) return false;
   struct Channel {
     const char* picture;
     const char* keys;
   };
-  // Full opacity, partial opacity with a colour key, an animation, and a
-  // logo pushed against the frame's edge with a chosen key colour.
-  const Channel channels[4] = {
+  // Full opacity, partial opacity with a colour key, an animation, a logo
+  // pushed against the frame's edge with a chosen key colour, and an
+  // animated PNG.
+  const Channel channels[kChannels] = {
       {"logo.bmp", "LogoPosX=100\r\nLogoPosY=80\r\nLogoSizeX=300\r\nLogoSizeY=250\r\nLogoOpacity=100\r\n"},
       {"logo.png",
        "LogoPosX=500\r\nLogoPosY=400\r\nLogoSizeX=333\r\nLogoSizeY=417\r\nLogoOpacity=70\r\n"
@@ -113,9 +119,10 @@ bool writeSetup(const std::string& folder) {
       {"logo.bmp",
        "LogoPosX=900\r\nLogoPosY=-50\r\nLogoSizeX=300\r\nLogoSizeY=200\r\nLogoOpacity=45\r\n"
        "ColorKeyEnable=1\r\nLeftTopPixelColor=0\r\nColorKey=14155840\r\n"},
+      {"anim.png", "LogoPosX=300\r\nLogoPosY=100\r\nLogoSizeX=400\r\nLogoSizeY=450\r\nLogoOpacity=90\r\n"},
   };
   std::string ini = "[COMMON]\r\nPrivateSettings=1\r\n";
-  for (int i = 0; i < 4; ++i)
+  for (int i = 0; i < kChannels; ++i)
     ini += "[" + std::to_string(i + 1) + "]\r\nLogoFileName=" + pictures + channels[i].picture + "\r\n" +
            channels[i].keys;
   return writeFile(folder + "Plugins" + kSep + "Ostrane_Marquel.ini", Bytes(ini.begin(), ini.end()));
@@ -156,7 +163,7 @@ int main(int argc, char** argv) {
     d->setFormat(&format);
     const size_t bytes = static_cast<size_t>(f.width) * f.height * (f.code == 0 ? 2 : 3);
     std::vector<uint8_t> frame(bytes);
-    for (int channelId = 1; channelId <= 4; ++channelId) {
+    for (int channelId = 1; channelId <= kChannels; ++channelId) {
       ChannelInfo channel{};
       channel.id = channelId;
       std::snprintf(channel.name, sizeof channel.name, "channel %d", channelId);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -117,6 +118,147 @@ inline Bytes makePng(int width, int height, const std::vector<Rgba>& pixels) {
   pngChunk(out, "IDAT", zlib);
   pngChunk(out, "IEND", Bytes());
   return out;
+}
+
+// --- Animated PNG, spliced from PNG files, one per frame ---
+
+inline uint32_t get32be(const Bytes& b, size_t at) {
+  return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
+         static_cast<uint32_t>(b[at + 2]) << 8 | b[at + 3];
+}
+
+struct PngChunk {
+  size_t at;  // offset of the length field
+  std::string type;
+  Bytes body;
+};
+
+// The chunks of a well-formed PNG file, in order.
+inline std::vector<PngChunk> pngChunks(const Bytes& png) {
+  std::vector<PngChunk> chunks;
+  for (size_t at = 8; at + 12 <= png.size();) {
+    const uint32_t length = get32be(png, at);
+    if (at + 12 + length > png.size()) break;
+    chunks.push_back(PngChunk{at, std::string(png.begin() + static_cast<long>(at) + 4, png.begin() + static_cast<long>(at) + 8),
+                              Bytes(png.begin() + static_cast<long>(at) + 8, png.begin() + static_cast<long>(at + 8 + length))});
+    at += 12 + length;
+  }
+  return chunks;
+}
+
+// Recomputes the CRC of every chunk, e.g. after a test changed its body.
+inline void fixPngCrcs(Bytes& png) {
+  for (const PngChunk& c : pngChunks(png)) {
+    const uint32_t crc = crc32(png.data() + c.at + 4, 4 + c.body.size());
+    for (int i = 0; i < 4; ++i) png[c.at + 8 + c.body.size() + static_cast<size_t>(i)] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+  }
+}
+
+struct ApngFrame {
+  Bytes png;  // the frame's pixels as a PNG file of the frame's size
+  int x = 0, y = 0;
+  int delayNum = 1, delayDen = 10;
+  int dispose = 0;  // 0 none, 1 background, 2 previous
+  int blend = 0;    // 0 source, 1 over
+};
+
+// An animated PNG of width x height: the first frame's IHDR format and the
+// chunks before its IDAT (PLTE, tRNS), acTL, then each frame's fcTL and
+// data. Frame 0 is the default image (its data as IDAT) unless
+// `separateDefault` is given: that PNG's IDAT is then the default image,
+// which is no frame, and every frame's data is fdAT.
+inline Bytes makeApng(int width, int height, const std::vector<ApngFrame>& frames,
+                      const Bytes* separateDefault = nullptr, uint32_t numPlays = 0) {
+  const std::vector<PngChunk> first = pngChunks(frames.at(0).png);
+  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr = first.at(0).body;
+  Bytes size;
+  put32be(size, static_cast<uint32_t>(width));
+  put32be(size, static_cast<uint32_t>(height));
+  std::copy(size.begin(), size.end(), ihdr.begin());
+  pngChunk(out, "IHDR", ihdr);
+  Bytes actl;
+  put32be(actl, static_cast<uint32_t>(frames.size()));
+  put32be(actl, numPlays);
+  pngChunk(out, "acTL", actl);
+  for (const PngChunk& c : first)
+    if (c.type != "IHDR" && c.type != "IDAT" && c.type != "IEND") pngChunk(out, c.type.c_str(), c.body);
+  uint32_t sequence = 0;
+  const auto data = [](const Bytes& png) {
+    std::vector<Bytes> bodies;
+    for (const PngChunk& c : pngChunks(png))
+      if (c.type == "IDAT") bodies.push_back(c.body);
+    return bodies;
+  };
+  if (separateDefault)
+    for (const Bytes& body : data(*separateDefault)) pngChunk(out, "IDAT", body);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const ApngFrame& f = frames[i];
+    const std::vector<PngChunk> chunks = pngChunks(f.png);
+    Bytes fctl;
+    put32be(fctl, sequence++);
+    fctl.insert(fctl.end(), chunks.at(0).body.begin(), chunks.at(0).body.begin() + 8);  // width, height
+    put32be(fctl, static_cast<uint32_t>(f.x));
+    put32be(fctl, static_cast<uint32_t>(f.y));
+    fctl.insert(fctl.end(), {static_cast<uint8_t>(f.delayNum >> 8), static_cast<uint8_t>(f.delayNum),
+                             static_cast<uint8_t>(f.delayDen >> 8), static_cast<uint8_t>(f.delayDen),
+                             static_cast<uint8_t>(f.dispose), static_cast<uint8_t>(f.blend)});
+    pngChunk(out, "fcTL", fctl);
+    for (const Bytes& body : data(f.png)) {
+      if (i == 0 && !separateDefault) {
+        pngChunk(out, "IDAT", body);
+      } else {
+        Bytes fdat;
+        put32be(fdat, sequence++);
+        fdat.insert(fdat.end(), body.begin(), body.end());
+        pngChunk(out, "fdAT", fdat);
+      }
+    }
+  }
+  pngChunk(out, "IEND", Bytes());
+  return out;
+}
+
+// Frames of an animation over a width x height canvas (at least 8 x 8) using
+// every dispose and blend op: partial alpha everywhere; `overPartial` puts
+// partially transparent pixels over partially covered ones too, which
+// premultiplied and straight arithmetic round differently. Frame 0 covers
+// the canvas and is kept; its dispose op can be chosen.
+inline std::vector<ApngFrame> apngTestFrames(int width, int height, bool overPartial, int firstDispose = 0) {
+  struct Plan {
+    int x, y, w, h, dispose, blend, delayNum, delayDen;
+  };
+  const Plan plans[6] = {
+      {0, 0, width, height, firstDispose, 0, 1, 10},
+      {2, 2, width / 2, height / 2, 2, 1, 7, 100},                  // over, then put back
+      {width / 4, height / 4, width / 2, height / 2, 1, 0, 0, 0},   // replaced, then cleared
+      {width / 3, 1, width / 2, height / 3, 0, 1, 3, 1000},         // over, kept
+      {0, 0, width, height, 2, 1, 1, 3},                            // over the whole canvas, put back
+      {1, height / 2, width - 2, height / 2, 0, 0, 2, 0},           // replaced, kept
+  };
+  std::vector<ApngFrame> frames;
+  for (int i = 0; i < 6; ++i) {
+    const Plan& p = plans[i];
+    std::vector<Rgba> px;
+    for (int y = 0; y < p.h; ++y)
+      for (int x = 0; x < p.w; ++x) {
+        const int v = x * 29 + y * 53 + i * 71;
+        uint8_t a = static_cast<uint8_t>((x * 41 + y * 17 + i * 13) % 256);
+        // Over frames draw whole or nothing, unless asked otherwise.
+        if (p.blend == 1 && !overPartial) a = ((x + y + i) % 3 == 0) ? 0 : 255;
+        px.push_back(Rgba{static_cast<uint8_t>(v), static_cast<uint8_t>(v * 3 + 40), static_cast<uint8_t>(255 - v), a});
+      }
+    ApngFrame f;
+    f.png = makePng(p.w, p.h, px);
+    f.x = p.x;
+    f.y = p.y;
+    f.dispose = p.dispose;
+    f.blend = p.blend;
+    f.delayNum = p.delayNum;
+    f.delayDen = p.delayDen;
+    frames.push_back(f);
+  }
+  return frames;
 }
 
 struct GifFrame {

@@ -17,6 +17,7 @@
 #include "logo/image_codec.h"
 #include "logo/overlay.h"
 #include "picture_writers.h"
+#include "tests/support/counting_new.h"
 #include "tests/win32/frame_check/test_pictures.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -24,26 +25,6 @@
 #else
 #define OM_SANITIZED 0
 #endif
-
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-// Counting replacements of the global allocation pair, malloc underneath.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t size) {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace om::test {
 namespace {
@@ -269,9 +250,9 @@ TEST(StreamedAnimation, LongGifPlaysInBoundedMemory) {
   int64_t alignedBefore = 0;
   for (int loop = 0; loop < 2; ++loop) {
     if (loop == 1) {
-      g_allocations = 0;
+      om::test::g_allocations = 0;
       alignedBefore = alignedAllocationCount();
-      g_counting = true;
+      om::test::g_counting = true;
     }
     for (int i = 0; i < kFrames; ++i) {
       ASSERT_EQ(image.currentFrame(), i);
@@ -280,14 +261,14 @@ TEST(StreamedAnimation, LongGifPlaysInBoundedMemory) {
       builder.step(canvas, image, record);
     }
   }
-  g_counting = false;
+  om::test::g_counting = false;
   const uint64_t playPeak = statusKiB("VmHWM:");
   std::printf("peak RSS: still logo %llu KiB; streamed %d-frame GIF (%lld KiB file), two loops: %llu KiB (+%llu KiB)\n",
               static_cast<unsigned long long>(stillPeak), kFrames,
               static_cast<long long>(std::filesystem::file_size(longGif) / 1024),
               static_cast<unsigned long long>(playPeak), static_cast<unsigned long long>(playPeak - stillPeak));
   EXPECT_LT(playPeak, stillPeak + 64 * 1024);
-  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(om::test::g_allocations.load(), 0);
   EXPECT_EQ(alignedAllocationCount(), alignedBefore);
 
   LogoImage cut;

@@ -3,10 +3,7 @@
 // is stamped, stepped and rebuilt.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "common/alloc_hook.h"
@@ -15,28 +12,7 @@
 #include "plugin/frame_pipeline.h"
 #include "plugin/plugin_state.h"
 #include "plugin/tick.h"
-
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-// Replacements of the global allocation pair; malloc/free underneath.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t size) {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-// The nothrow forms too (std::stable_sort takes its buffer that way), so
-// every delete below frees what a replacement took.
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "tests/support/counting_new.h"
 
 namespace om {
 namespace {
@@ -77,16 +53,16 @@ TEST(NoAllocationPerFrame, SteadyStateAnimatedLogo) {
     g_nowMs = static_cast<uint32_t>(n * 40);
     runFramePipeline(state, info);
   }
-  g_allocations = 0;
+  om::test::g_allocations = 0;
   const int64_t alignedBefore = alignedAllocationCount();
-  g_counting = true;
+  om::test::g_counting = true;
   for (int n = 6; n < 60; ++n) {
     g_nowMs = static_cast<uint32_t>(n * 40);
     runFramePipeline(state, info);
   }
-  g_counting = false;
+  om::test::g_counting = false;
   setTickSource(nullptr);
-  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(om::test::g_allocations.load(), 0);
   EXPECT_EQ(alignedAllocationCount(), alignedBefore);
 }
 

@@ -133,7 +133,10 @@ check_no_simd_outside_kernels() {
   local dll=$build/Ostrane_Marquel.dll
   [[ -f $dll ]] || return
   local kernel_symbols
-  kernel_symbols=$(find "$build/CMakeFiles/om_core.dir" -name '*_sse2.cpp.obj' -o -name '*_avx2.cpp.obj' |
+  # The plug-in's own libraries: common helpers, the platform and settings, the rest.
+  local libraries=("$build/CMakeFiles/om_common.dir" "$build/CMakeFiles/om_settings.dir"
+                   "$build/CMakeFiles/om_core.dir")
+  kernel_symbols=$(find "${libraries[@]}" \( -name '*_sse2.cpp.obj' -o -name '*_avx2.cpp.obj' \) |
     xargs -r i686-w64-mingw32-nm --defined-only | awk '$2 ~ /[Tt]/ {print $3}' | sort -u)
   # The DLL is stripped: each instruction's function is the nearest symbol
   # at or below it in the .debug file (addresses compare as 8 hex digits).
@@ -158,7 +161,7 @@ check_no_simd_outside_kernels() {
     if (($(i686-w64-mingw32-objdump -d --no-show-raw-insn "$obj" | grep -cE '%[xy]mm[0-9]|mxcsr') > 0)); then
       general_simd+="$(basename "$obj") "
     fi
-  done < <(find "$build/CMakeFiles/om_core.dir" "$build/CMakeFiles/Ostrane_Marquel.dir" -name '*.obj' \
+  done < <(find "${libraries[@]}" "$build/CMakeFiles/Ostrane_Marquel.dir" -name '*.obj' \
              ! -name '*_sse2.cpp.obj' ! -name '*_avx2.cpp.obj')
   if [[ -z $general_simd ]]; then pass "i686: general objects free of SSE"; else fail "i686: SSE in $general_simd"; fi
 }

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/animated_channel.h"
 #include "bench/gif_writer.h"
 #include "logo/logo_image.h"
 #include "plugin/frame_pipeline.h"
 #include "plugin/plugin_state.h"
-#include "plugin/tick.h"
 
 namespace om {
 namespace {
@@ -76,60 +76,27 @@ void slurpCase(benchmark::State& state, const std::string& path, int which) {
                 }));
 }
 
-uint32_t g_nowMs = 0;
-uint32_t TULVANE_CDECL benchTick() { return g_nowMs; }
-
 // A 783-frame 640x421 clip, every frame whole: far over the picture budget,
-// so it plays streamed. At 400/1000 of a 1080p 4:2:2 frame, 40 ms a frame
-// at 25 fps, every video frame steps it; after a loop the prepared overlays
-// hold the 48 frames that fit in their budget, and later frames are
-// resampled each time.
-struct Streamed {
-  PluginState state;
-  std::vector<uint8_t> pixels = std::vector<uint8_t>(1920 * 1080 * 2, 0x80);
-  ChannelInfo channel{};
-  FrameInfo info{};
-  bool ok = false;
-
-  Streamed() {
-    const std::string path = "/tmp/om_stream_bench_" + std::to_string(getpid()) + ".gif";
-    if (!bench::writeAnimation(path, 640, 421, 783, 4)) return;
-    ChannelRecord record;
-    record.LogoFileName = path;
-    record.LogoPosX = 100;
-    record.LogoPosY = 100;
-    record.LogoSizeX = 400;
-    record.LogoSizeY = 400;
-    state.channelTable.push_back(record);
-    state.canvas.SetFormat(1920, 1080, kPackedYuv422);
-    state.initialized = true;
-    channel.id = 1;
-    info.pixels = pixels.data();
-    info.channel = &channel;
-    setTickSource(&benchTick);
-    for (int f = 0; f < 800; ++f) frame(40);
-    ok = state.logoLoaded && state.logo.streamed();
-    unlink(path.c_str());
-  }
-  ~Streamed() { setTickSource(nullptr); }
-  void frame(uint32_t advanceMs) {
-    g_nowMs += advanceMs;
-    runFramePipeline(state, info);
-  }
-};
+// so it plays streamed. Every video frame steps it; after a loop the
+// prepared overlays hold the frames that fit in their budget, and later
+// frames are resampled each time.
+bench::AnimatedChannel& streamed() {
+  static bench::AnimatedChannel s(640, 421, 783, 800);
+  return s;
+}
 
 const char* const kStreamed = "1080p/streamed 783x640x421 400/1000";
 
 // kind 0: a video frame that steps; 1: the blend alone; 2: the picture's
 // step alone, which decodes one frame.
 void streamedCase(benchmark::State& state, const std::string& path, int kind) {
-  static Streamed s;
-  if (!s.ok) {
+  bench::AnimatedChannel& s = streamed();
+  if (!s.loaded || !s.state.logo.streamed()) {
     state.SkipWithError("the animation did not play streamed");
     return;
   }
   const int32_t position[2] = {100, 100};
-  setTickSource(&benchTick);  // the pipeline benchmarks' animation sets its own
+  s.useClock();
   bench::record("frame", kStreamed, path, bench::timeLoop(state, 1, [&] {
                   if (kind == 0) s.frame(40);
                   else if (kind == 1) s.state.canvas.BlendOverlay(s.pixels.data(), position, 60);

@@ -4,72 +4,35 @@
 // of the same overlay alone. And a still 188x100 logo on 720x576 without a
 // switch: the lock and bookkeeping around the blend. Times are per frame.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "bench/gif_writer.h"
+#include "bench/animated_channel.h"
 #include "common/aligned_block.h"
 #include "plugin/frame_pipeline.h"
 #include "plugin/plugin_state.h"
-#include "plugin/tick.h"
 
 namespace om {
 namespace {
 
-uint32_t g_nowMs = 0;
-uint32_t TULVANE_CDECL benchTick() { return g_nowMs; }
-
-// A channel showing the animation; every call of frame() is one video frame.
-struct Animated {
-  PluginState state;
-  std::vector<uint8_t> pixels = std::vector<uint8_t>(1920 * 1080 * 2, 0x80);
-  ChannelInfo channel{};
-  FrameInfo info{};
-  bool ok = false;
-
-  Animated() {
-    const std::string path = "/tmp/om_pipeline_bench_" + std::to_string(getpid()) + ".gif";
-    if (!bench::writeAnimation(path, 480, 270, 24, 4)) return;
-    ChannelRecord record;
-    record.LogoFileName = path;
-    record.LogoPosX = 100;
-    record.LogoPosY = 100;
-    record.LogoSizeX = 400;
-    record.LogoSizeY = 400;
-    state.channelTable.push_back(record);
-    state.canvas.SetFormat(1920, 1080, kPackedYuv422);
-    state.initialized = true;
-    channel.id = 1;
-    info.pixels = pixels.data();
-    info.channel = &channel;
-    setTickSource(&benchTick);
-    for (int f = 0; f < 30; ++f) frame(40);  // the first loop prepares every frame
-    ok = state.logoLoaded && state.logo.FrameCount() == 24;
-    unlink(path.c_str());
-  }
-  ~Animated() { setTickSource(nullptr); }
-  void frame(uint32_t advanceMs) {
-    g_nowMs += advanceMs;
-    runFramePipeline(state, info);
-  }
-};
-
-Animated& animated() {
-  static Animated a;
+// The scene: a 24-frame 480x270 animation, 40 ms a frame at 25 fps,
+// so every frame steps it.
+bench::AnimatedChannel& animated() {
+  static bench::AnimatedChannel a(480, 270, 24, 30);
   return a;
 }
 
 const char* const kAnimation = "1080p/animated 400/1000";
 
 void animatedCase(benchmark::State& state, const std::string& path, int kind) {
-  Animated& a = animated();
-  if (!a.ok) {
+  bench::AnimatedChannel& a = animated();
+  if (!a.loaded || a.state.logo.FrameCount() != 24) {
     state.SkipWithError("the animation did not load");
     return;
   }
+  a.useClock();
   const int32_t position[2] = {100, 100};
   bench::record("frame", kAnimation, path, bench::timeLoop(state, 1, [&] {
                   if (kind == 0) a.frame(40);  // steps the animation

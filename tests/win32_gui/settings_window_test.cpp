@@ -52,6 +52,20 @@ class SettingsWindow : public ::testing::Test {
 
   void click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
+  // The test picture at (posX, posY) in the settings file, the host started
+  // and the dialog opened once the picture has loaded; null on failure.
+  HWND openWithPicture(int posX, int posY) {
+    const std::string start = "[COMMON]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\nLogoFileName=" + picture_ +
+                              "\r\nLogoPosX=" + std::to_string(posX) + "\r\nLogoPosY=" + std::to_string(posY) +
+                              "\r\nLogoSizeX=131\r\nLogoSizeY=87\r\n";
+    CreateDirectoryA((exeFolder() + "Plugins").c_str(), nullptr);
+    if (!writeFileBytes(settingsPath(), start.data(), start.size())) return nullptr;
+    host().start();
+    HWND dialog = open();
+    if (!dialog || !waitFor([&] { return enabled(dialog, kIdMoveRight); })) return nullptr;
+    return dialog;
+  }
+
   std::string savedSettings() {
     host().shutdown();
     return readFileBytes(settingsPath());
@@ -226,14 +240,8 @@ TEST_F(SettingsWindow, CancelRestoresTheTableAndThePositionIsRemembered) {
 // tolerance and softness follow the colour key; the edits reach the frames
 // and the saved record, and only they are added to it.
 TEST_F(SettingsWindow, MorePageEditsTheFurtherSettingsLive) {
-  const std::string start = "[COMMON]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\nLogoFileName=" + picture_ +
-                            "\r\nLogoPosX=100\r\nLogoPosY=200\r\nLogoSizeX=131\r\nLogoSizeY=87\r\n";
-  CreateDirectoryA((exeFolder() + "Plugins").c_str(), nullptr);
-  ASSERT_TRUE(writeFileBytes(settingsPath(), start.data(), start.size()));
-  host().start();
-  HWND dialog = open();
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(waitFor([&] { return enabled(dialog, kIdMoveRight); }));
+  HWND dialog = openWithPicture(100, 200);
+  ASSERT_NE(dialog, nullptr) << "no picture loaded from " << picture_;
   EXPECT_EQ(controlText(dialog, kIdMore), fromCp1251(texts::kMoreButton));
 
   RECT narrow, wide;
@@ -300,14 +308,8 @@ std::string fnv1a(const std::vector<uint8_t>& bytes) {
 // OM_HOSTILE_FPU=1; the run script compares the printed line across both
 // modes and both builds.
 TEST_F(SettingsWindow, HostFpuStateChangesNothing) {
-  const std::string start = "[COMMON]\r\nDlgWndPosX=-100\r\nDlgWndPosY=-100\r\nLogoFileName=" + picture_ +
-                            "\r\nLogoPosX=300\r\nLogoPosY=300\r\nLogoSizeX=131\r\nLogoSizeY=87\r\n";
-  CreateDirectoryA((exeFolder() + "Plugins").c_str(), nullptr);
-  ASSERT_TRUE(writeFileBytes(settingsPath(), start.data(), start.size()));
-  host().start();
-  HWND dialog = open();
-  ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(waitFor([&] { return enabled(dialog, kIdSmaller); }));
+  HWND dialog = openWithPicture(300, 300);
+  ASSERT_NE(dialog, nullptr) << "no picture loaded from " << picture_;
   auto frameChangesFrom = [&](const std::vector<uint8_t>& before) {
     return waitFor([&] {
       host().processFrame();

@@ -1,7 +1,8 @@
 // Arbitrary bytes as a settings file: load, save, load the saved text again.
 // The second load must give the same settings, and saving them the same text;
 // and nothing the user wrote may vanish: every section with a channel id is
-// saved, in file order, and DEFAULT first when the input had one.
+// saved, in file order, DEFAULT first when the input had one, and every
+// section that names no channel after them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,41 +29,47 @@ std::vector<const ChannelRecord*> savedRecords(const StoredSettings& settings) {
   return out;
 }
 
-// The section headers a save must write for `input`, found by a walk of our
-// own over its lines: a line (cut at a NUL, CRs at its end dropped) that
-// trims to "[...]" is a header.
-std::vector<std::string> expectedHeaders(const std::string& input) {
-  std::vector<std::string> out{"[COMMON]"};
-  bool hasDefault = false;
-  for (size_t start = 0; start < input.size();) {
-    size_t end = input.find('\n', start);
-    if (end == std::string::npos) end = input.size();
-    std::string line = input.substr(start, end - start);
+// The name inside a header line, as the store sees it: the line cut at a
+// NUL, CRs at its end dropped, trimmed to "[...]"; false for other lines.
+bool headerName(std::string line, std::string& name) {
+  line = line.substr(0, line.find('\0'));
+  while (!line.empty() && line.back() == '\r') line.pop_back();
+  const std::string t(om::trimBlanks(line));
+  if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
+  name = std::string(om::trimBlanks(std::string_view(t).substr(1, t.size() - 2)));
+  return true;
+}
+
+std::vector<std::string> headerNames(const std::string& text) {
+  std::vector<std::string> out;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string name;
+    if (headerName(text.substr(start, end - start), name)) out.push_back(name);
     start = end + 1;
-    line = line.substr(0, line.find('\0'));
-    while (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string t(om::trimBlanks(line));
-    if (t.size() < 2 || t.front() != '[' || t.back() != ']') continue;
-    const std::string name(om::trimBlanks(std::string_view(t).substr(1, t.size() - 2)));
-    if (name == "DEFAULT") hasDefault = true;
-    if (name == "COMMON" || name == "DEFAULT") continue;
-    const int64_t id = static_cast<int64_t>(om::parseDecimalWrapping(name));
-    if (id != 0) out.push_back("[" + std::to_string(id) + "]");
   }
-  if (hasDefault) out.insert(out.begin(), "[DEFAULT]");
   return out;
 }
 
-std::vector<std::string> headersOf(const std::string& saved) {
-  std::vector<std::string> out;
-  for (size_t start = 0; start < saved.size();) {
-    const size_t end = saved.find('\n', start);
-    std::string line = saved.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty() && line.front() == '[') out.push_back(line);
-    start = end + 1;
+// The sections a save must write for `input`, by a walk of our own: DEFAULT
+// first when it had one, COMMON, every channel but id 0 in file order, then
+// every section that names no channel, as it stood.
+std::vector<std::string> expectedHeaders(const std::string& input) {
+  std::vector<std::string> channels{"COMMON"}, foreign;
+  bool hasDefault = false;
+  for (const std::string& name : headerNames(input)) {
+    if (name == "DEFAULT") hasDefault = true;
+    if (name == "COMMON" || name == "DEFAULT") continue;
+    int64_t id = 0;
+    if (!om::parseWholeDecimal(name, id))
+      foreign.push_back(name);
+    else if (id != 0)
+      channels.push_back(std::to_string(id));
   }
-  return out;
+  if (hasDefault) channels.insert(channels.begin(), "DEFAULT");
+  channels.insert(channels.end(), foreign.begin(), foreign.end());
+  return channels;
 }
 
 struct Loaded {
@@ -90,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* lineEnd = size > 0 && (data[0] & 1) ? "\r\n" : "\n";
   const std::string input(reinterpret_cast<const char*>(data), size);
   const std::string saved = loadThenSave(first, input, lineEnd);
-  if (headersOf(saved) != expectedHeaders(input)) std::abort();
+  if (headerNames(saved) != expectedHeaders(input)) std::abort();
   const std::string again = loadThenSave(second, saved, lineEnd);
   if (again != saved) std::abort();
   const StoredSettings& a1 = first.settings;

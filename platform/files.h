@@ -13,14 +13,18 @@ namespace platform {
 
 // What a file is now: its length, its last write and its identity (the
 // inode, or the volume and file index), so a rewrite of the same length and
-// a delete-and-replace both show as a change.
+// a delete-and-replace both show as a change; and its last change of any
+// kind (POSIX: the status change time; Windows: the attributes), so a file
+// made readable again after a failed read is read again.
 struct FileStamp {
   uint64_t size = 0;
   uint64_t modified = 0;
   uint64_t volume = 0;
   uint64_t index = 0;
+  uint64_t changed = 0;
   bool operator==(const FileStamp& o) const {
-    return size == o.size && modified == o.modified && volume == o.volume && index == o.index;
+    return size == o.size && modified == o.modified && volume == o.volume && index == o.index &&
+           changed == o.changed;
   }
   bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/files.h"
@@ -70,6 +71,39 @@ uint64_t parseDecimalWrapping(std::string_view text) {
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
     value = value * 10u + static_cast<uint64_t>(text[i] - '0');
   return negative ? 0u - value : value;
+}
+
+int64_t parseDecimalSaturating(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && isBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  // Magnitudes up to 2^63 are exact; beyond it the value sticks there.
+  constexpr uint64_t kLimit = uint64_t{1} << 63;
+  uint64_t magnitude = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+    magnitude = magnitude > (kLimit - digit) / 10 ? kLimit : magnitude * 10 + digit;
+  }
+  if (negative) return magnitude == kLimit ? INT64_MIN : -static_cast<int64_t>(magnitude);
+  return magnitude >= kLimit ? INT64_MAX : static_cast<int64_t>(magnitude);
+}
+
+bool parseWholeDecimal(std::string_view text, int64_t& value) {
+  const std::string_view t = trim(text);
+  size_t i = t.size() > 0 && (t[0] == '-' || t[0] == '+') ? 1 : 0;
+  if (i == t.size()) return false;
+  for (size_t k = i; k < t.size(); ++k)
+    if (t[k] < '0' || t[k] > '9') return false;
+  // Leading zeros aside, more than 19 digits cannot fit; 19 may not.
+  while (i + 1 < t.size() && t[i] == '0') ++i;
+  if (t.size() - i > 19) return false;
+  const int64_t parsed = parseDecimalSaturating(t);
+  if ((parsed == INT64_MAX || parsed == INT64_MIN) &&
+      static_cast<int64_t>(parseDecimalWrapping(t)) != parsed)
+    return false;
+  value = parsed;
+  return true;
 }
 
 void ProfileStore::beginOpen() {
@@ -245,7 +279,10 @@ void ProfileStore::readRow(size_t section, const SettingsKey& row) {
       break;
     case kValueInt32: {
       int32_t value = static_cast<int32_t>(bits);
-      if (row.optional) value = std::min(std::max(value, row.minValue), row.maxValue);
+      if (row.optional) {
+        const int64_t wide = found ? parseDecimalSaturating(text) : int64_t{value};
+        value = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(wide, row.minValue), row.maxValue));
+      }
       *static_cast<int32_t*>(row.target) = value;
       break;
     }
@@ -262,6 +299,19 @@ void ProfileStore::readRow(size_t section, const SettingsKey& row) {
 
 void ProfileStore::readKeyTable(size_t section, const SettingsKey* rows, size_t count) {
   for (size_t i = 0; i < count; ++i) readRow(section, rows[i]);
+}
+
+std::string_view ProfileStore::sectionText(size_t section) const {
+  const auto at = std::lower_bound(headerStarts_.begin(), headerStarts_.end(), section);
+  if (!isOpen_ || writing_ || at == headerStarts_.end() || *at != section) return {};
+  const size_t end = at + 1 == headerStarts_.end() ? text_.size() : *(at + 1);
+  return std::string_view(text_).substr(section, end - section);
+}
+
+void ProfileStore::writeVerbatim(std::string_view lines) {
+  if (!isOpen_ || !writing_ || lines.empty()) return;
+  text_.append(lines);
+  if (lines.back() != '\n') text_.append(lineEnd);
 }
 
 void ProfileStore::appendLine(std::string_view line) {

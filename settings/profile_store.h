@@ -44,6 +44,12 @@ struct SettingsKey {
 // wraps modulo 2^64 instead of failing, so unsigned text reads back to the
 // same bits once truncated to the field. No digits: 0.
 uint64_t parseDecimalWrapping(std::string_view text);
+// The same reading, but a value beyond 64 signed bits stays at the nearest
+// end, so a clamped key never sees a huge number wrap into its range.
+int64_t parseDecimalSaturating(std::string_view text);
+// A whole signed decimal that fits 64 bits, blanks around it allowed and
+// nothing else: what names a channel's section.
+bool parseWholeDecimal(std::string_view text, int64_t& value);
 
 // Without the blanks, tabs, CRs, LFs, vertical tabs and form feeds at either end.
 std::string_view trimBlanks(std::string_view text);
@@ -89,6 +95,9 @@ class ProfileStore {
   // key is missing (or the section: kNoSection). A value without digits
   // parses as 0.
   void readKeyTable(size_t section, const SettingsKey* rows, size_t count);
+  // The section starting at `section` as it stands in the file: its header
+  // line through the line before the next header.
+  std::string_view sectionText(size_t section) const;
 
   void writeSection(const std::string& name);
   void writeSection(int64_t id);
@@ -96,6 +105,8 @@ class ProfileStore {
   void writeInt(const std::string& key, int32_t value);
   void writeUnsigned(const std::string& key, uint32_t value);
   void writeKeyTable(const SettingsKey* rows, size_t count);
+  // Lines kept as they were read; a last line without its end gets one.
+  void writeVerbatim(std::string_view lines);
 
   // Set once by the file location.
   std::string instanceSuffix;

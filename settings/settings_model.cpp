@@ -82,12 +82,16 @@ void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
 
   // Every channel section wherever it stands, above COMMON or without one,
   // each with the keys under its own header: "[ 3 ]" is channel 3 with its
-  // keys, saved back as "[3]".
+  // keys, saved back as "[3]". Only a whole number names a channel.
+  settings.foreignSections.clear();
   for (const ProfileStore::SectionHeader& section : store.sectionHeaders()) {
     const std::string_view name = trimBlanks(section.name);
     if (name == kCommonSection || name == kDefaultSection) continue;
+    if (!parseWholeDecimal(name, io.id)) {
+      settings.foreignSections.emplace_back(store.sectionText(section.start));
+      continue;
+    }
     store.readKeyTable(section.start, keys.rows, kSettingsKeyCount);
-    io.id = static_cast<int64_t>(parseDecimalWrapping(section.name));
     table.push_back(io);
   }
 }
@@ -140,6 +144,7 @@ void writeSettingsToStore(ProfileStore& store, const StoredSettings& settings,
     io = record;
     store.writeKeyTable(keys.rows, kSettingsKeyCount);
   }
+  for (const std::string& section : settings.foreignSections) store.writeVerbatim(section);
 }
 
 void saveSettingsFile(ProfileStore& store, const StoredSettings& settings,

@@ -127,6 +127,9 @@ struct StoredSettings {
   int32_t dialogPosY = kDialogNeverPlaced;
   int32_t privateSettings = 0;
   ChannelTable channelTable = ChannelTable(1);  // record 0 from COMMON
+  // Sections that name no channel ("[1 old backup]", "[Channel 5]"): never
+  // read as settings, written back as they stood, after the channels.
+  std::vector<std::string> foreignSections;
 };
 
 // Asked once per channel record while saving: does the host still know the

@@ -19,6 +19,8 @@ FileStamp stampOf(const struct stat& st) {
                    static_cast<uint64_t>(st.st_mtim.tv_nsec);
   stamp.volume = static_cast<uint64_t>(st.st_dev);
   stamp.index = static_cast<uint64_t>(st.st_ino);
+  stamp.changed = static_cast<uint64_t>(st.st_ctim.tv_sec) * 1000000000u +
+                  static_cast<uint64_t>(st.st_ctim.tv_nsec);
   return stamp;
 }
 

@@ -73,6 +73,7 @@ bool stampOfHandle(HANDLE file, FileStamp& stamp) {
                    info.ftLastWriteTime.dwLowDateTime;
   stamp.volume = info.dwVolumeSerialNumber;
   stamp.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  stamp.changed = info.dwFileAttributes;
   return true;
 }
 

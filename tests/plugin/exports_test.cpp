@@ -1,7 +1,9 @@
 // The plug-in as a host sees it: loaded by file name, driven only through
 // its exports, including the calls a careless host makes out of order.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -165,9 +167,10 @@ uint32_t middleOf(PluginDescriptor* d, ChannelInfo& channel) {
 }
 
 // The picture follows its file: rewritten in place at its size, at another
-// size, deleted and replaced, then cut short. Every frame shows the old
-// picture or the new one, never none; a new one shows within 3 s of the
-// write; the cut file keeps the picture and its name.
+// size, deleted and replaced, cut short, then unreadable and made readable
+// again. Every frame shows the old picture or the new one, never none; a new
+// one shows within 3 s of the write; the cut file keeps the picture and its
+// name.
 TEST(Exports, PictureFollowsItsFile) {
   const std::string picture =
       (std::filesystem::temp_directory_path() / ("om-follow-" + std::to_string(getpid()) + ".bmp")).string();
@@ -213,6 +216,21 @@ TEST(Exports, PictureFollowsItsFile) {
   shown = 0xFFFF00;
   std::ofstream(picture, std::ios::binary | std::ios::trunc) << "BM\x36\x10";  // cut short
   EXPECT_EQ(waitFor(0xFFFFFE), 99.0) << "the cut file never replaces the picture";
+  // A file that could not be read, then made readable with its size and last
+  // write as they were (a permission change; the test may run as root, so an
+  // unreadable file is stood for by one whose first bytes fail to decode).
+  write(40, 30, 0x00FFFF);
+  struct stat written {};
+  ASSERT_EQ(stat(picture.c_str(), &written), 0);
+  const struct timespec times[2] = {written.st_atim, written.st_mtim};
+  auto putMagic = [&](const char* magic) {
+    std::fstream(picture, std::ios::binary | std::ios::in | std::ios::out).write(magic, 2);
+    ASSERT_EQ(utimensat(AT_FDCWD, picture.c_str(), times, 0), 0);
+  };
+  putMagic("XX");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // tried, and failed
+  putMagic("BM");
+  EXPECT_LT(waitFor(0x00FFFF), 3.0) << "made readable again";
   d->shutdown();
   EXPECT_NE(host.settings().find("LogoFileName=" + picture + "\n"), std::string::npos)
       << "the name survives";

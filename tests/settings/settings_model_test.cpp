@@ -21,6 +21,7 @@ struct ModelSection {
   std::string header;  // as it stands in the file
   std::vector<std::string> lines;
   LogoSettings values;
+  bool foreign = false;  // names no channel: saved as it stood
 
   std::string saved(const std::string& name) const {
     static const LogoSettings defaults;
@@ -44,9 +45,16 @@ ModelSection randomSection(std::mt19937& rng, const std::string& name) {
       text = rng() % 2 ? " C:\\logo " + std::to_string(rng() % 100) + ".png" : "/l/a.gif";
       s.values.*row.text = text;
     } else if (row.optional) {
-      const int32_t v = static_cast<int32_t>(rng() % 700) - 100;  // clamped when read
+      // Clamped when read; values beyond 32 and 64 bits saturate first.
+      static const char* const huge[] = {"4294967296", "-2147483649", "99999999999999999999",
+                                         "-99999999999999999999", "18446744073709551617"};
+      int64_t v = static_cast<int64_t>(rng() % 700) - 100;
       text = std::to_string(v);
-      s.values.*row.number = std::min(std::max(v, row.min), row.max);
+      if (rng() % 6 == 0) {
+        text = huge[rng() % 5];
+        v = text[0] == '-' ? INT64_MIN : INT64_MAX;
+      }
+      s.values.*row.number = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(v, row.min), row.max));
     } else if (row.number) {
       const int32_t v = static_cast<int32_t>(rng() % 3000) - 1000;
       text = std::to_string(v);
@@ -77,11 +85,12 @@ std::string loadAndSave(const std::string& text) {
 }
 
 // Hand-edited files: DEFAULT anywhere or nowhere, channel sections above
-// COMMON or without one, blanks inside the brackets, the same channel twice,
-// optional keys out of their range.
+// COMMON or without one, blanks inside the brackets and zeros before the
+// number, the same channel twice, optional keys out of their range and
+// beyond 64 bits, sections that name no channel ("[1 old backup]").
 // Saving writes DEFAULT first when there was one, then COMMON, then every
-// channel section in file order with its own keys; saving that again
-// changes nothing.
+// channel section in file order with its own keys, then the other sections
+// as they stood; saving that again changes nothing.
 TEST(SettingsFile, EverySectionTheUserWroteIsSavedWithItsKeys) {
   const uint32_t seed = std::random_device{}();
   std::printf("seed %u\n", seed);
@@ -95,12 +104,13 @@ TEST(SettingsFile, EverySectionTheUserWroteIsSavedWithItsKeys) {
     ModelSection common, defaults;
     int commonAt = -1, defaultAt = -1;
     for (int i = 0; i < channelCount; ++i) {
-      const int pick = static_cast<int>(rng() % 6);
+      const int pick = static_cast<int>(rng() % 7);
       std::string id = pick == 0 ? "1" : pick == 1 ? "2" : pick == 2 ? "-" + std::to_string(rng() % 9 + 1)
                        : pick == 3 && !channelIds.empty() ? channelIds[rng() % channelIds.size()]
-                                                          : std::to_string(rng() % 50 + 3);
+                       : pick == 4 ? "00" + std::to_string(rng() % 9 + 1)
+                                   : std::to_string(rng() % 50 + 3);
       channels.push_back(randomSection(rng, id));
-      channelIds.push_back(id);
+      channelIds.push_back(std::to_string(std::stoll(id)));
     }
     sections = channels;
     if (hasCommon) {
@@ -115,10 +125,20 @@ TEST(SettingsFile, EverySectionTheUserWroteIsSavedWithItsKeys) {
       defaultAt = static_cast<int>(rng() % (sections.size() + 1));
       sections.insert(sections.begin() + defaultAt, defaults);
     }
-    std::string file = rng() % 2 ? "; settings\n" : "";
+    // Sections that name no channel are kept as they stand, after the channels.
+    static const char* const foreignNames[] = {"1 old backup", "Channel 5", "5.", "+", "3-4",
+                                               "99999999999999999999"};
+    for (int i = static_cast<int>(rng() % 3); i > 0; --i) {
+      ModelSection f = randomSection(rng, foreignNames[rng() % 6]);
+      f.foreign = true;
+      sections.insert(sections.begin() + static_cast<long>(rng() % (sections.size() + 1)), f);
+    }
+    std::string file = rng() % 2 ? "; settings\n" : "", foreignText;
     for (const ModelSection& s : sections) {
-      file += s.header + "\n";
-      for (const std::string& line : s.lines) file += line + (rng() % 5 ? "\n" : "\r\n");
+      std::string text = s.header + "\n";
+      for (const std::string& line : s.lines) text += line + (rng() % 5 ? "\n" : "\r\n");
+      file += text;
+      if (s.foreign) foreignText += text;
     }
 
     std::string expected;
@@ -131,6 +151,7 @@ TEST(SettingsFile, EverySectionTheUserWroteIsSavedWithItsKeys) {
       const std::string id = channelIds[i];
       expected += channels[i].saved(id);
     }
+    expected += foreignText;
     const std::string saved = loadAndSave(file);
     ASSERT_EQ(saved, expected) << "seed " << seed << " round " << round << "\n" << file;
     ASSERT_EQ(loadAndSave(saved), saved) << "seed " << seed << " round " << round;

@@ -17,8 +17,8 @@
 namespace om {
 namespace {
 
-// The scene: a 24-frame 480x270 animation, 40 ms a frame at 25 fps,
-// so every frame steps it.
+// A small animation that steps on every video frame: 24 frames of 480x270,
+// 40 ms a frame at 25 fps.
 bench::AnimatedChannel& animated() {
   static bench::AnimatedChannel a(480, 270, 24, 30);
   return a;

@@ -18,6 +18,14 @@ SimdLevel detectedSimdLevel() noexcept;  // processor only
 SimdLevel activeSimdLevel() noexcept;
 const char* simdLevelName(SimdLevel level) noexcept;
 
+// A family's table for `level`, from its tables in level order: what every
+// `xxxKernelsFor` returns.
+template <typename Kernels>
+constexpr const Kernels& kernelsForLevel(SimdLevel level, const Kernels& scalar, const Kernels& sse2,
+                                         const Kernels& avx2) noexcept {
+  return level == SimdLevel::Avx2 ? avx2 : level == SimdLevel::Sse2 ? sse2 : scalar;
+}
+
 // The one override of the kernel level, for tests and benchmarks that
 // compare the paths: while it lives, every family uses at most `cap`. It
 // is process-wide; nest caps in the order they are made.

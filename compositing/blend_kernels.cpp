@@ -11,11 +11,7 @@ constexpr BlendKernels kAvx2{blendRowYuv422_avx2, blendRowBgr24_avx2};
 }  // namespace
 
 const BlendKernels& blendKernelsFor(SimdLevel level) noexcept {
-  switch (level) {
-    case SimdLevel::Avx2: return kAvx2;
-    case SimdLevel::Sse2: return kSse2;
-    default: return kScalar;
-  }
+  return kernelsForLevel(level, kScalar, kSse2, kAvx2);
 }
 
 }  // namespace om

@@ -42,7 +42,8 @@ DialogPosition placeDialog(int32_t storedX, int32_t storedY, const Rect& dialogR
   if (!neverPlaced && storedX < screenWidth && storedY < screenHeight) return {storedX, storedY};
   const Rect& d = dialogRect;
   const Rect& h = hostRect;
-  // Sums in 64 bits; C++ division truncates toward zero, as the rule wants.
+  // Sums in 64 bits; halves truncate toward zero, so a dialog wider than the
+  // host centres one unit to the left, as it always has.
   const int64_t x = d.left + (static_cast<int64_t>(h.left) + h.right) / 2 -
                     (static_cast<int64_t>(d.left) + d.right) / 2;
   const int64_t y = d.top + (static_cast<int64_t>(h.top) + h.bottom) / 2 -
@@ -128,8 +129,7 @@ void DialogController::refreshAll() {
     if (!r) return;
     privateSettings = model_->privateSettings() != 0;
     for (size_t i = 0; i < kSettingControlCount; ++i) {
-      const SettingControl& c = kSettingControls[i];
-      values[i] = c.flag ? static_cast<int32_t>(r->*c.flag != 0) : r->*c.number;
+      values[i] = kSettingControls[i].value(*r);
     }
   }
   view_->setCheck(kIdPrivateSettings, privateSettings);
@@ -140,6 +140,7 @@ void DialogController::refreshAll() {
       // The up-down takes a 16-bit position.
       case ControlKind::Number: view_->setSpinPosition(c.spinId, static_cast<int16_t>(values[i] & 0xFFFF)); break;
       case ControlKind::Choice: view_->setChoice(c.id, values[i]); break;
+      case ControlKind::ColorButton: break;  // the swatch paints the record's colour itself
     }
   }
   if (!view_) return;
@@ -181,19 +182,17 @@ void DialogController::refreshPreview() {
 }
 
 void DialogController::refreshEnabling() {
-  bool loaded = false, keyEnable = false, leftTop = false;
+  bool loaded = false;
   std::vector<bool> enabled(kSettingControlCount);
   {
     FrameHold hold(model_->frameLock());
     const ChannelRecord* r = recordInUse();
     loaded = model_->logoLoaded();
-    if (r) {
-      keyEnable = r->ColorKeyEnable != 0;
-      leftTop = r->LeftTopPixelColor != 0;
-    }
     for (size_t i = 0; i < kSettingControlCount; ++i) {
       const SettingControl& c = kSettingControls[i];
-      enabled[i] = r && (loaded || !c.needsPicture) && (!c.enabledBy || r->*c.enabledBy != 0);
+      enabled[i] = r && (loaded || c.needsPicture == NeedsPicture::No) &&
+                   (!c.enabledBy || c.enabledBy->value(*r) != 0) &&
+                   (!c.disabledBy || c.disabledBy->value(*r) == 0);
     }
   }
   static const int32_t kNeedPicture[] = {
@@ -206,7 +205,6 @@ void DialogController::refreshEnabling() {
     for (const int32_t id : {c.id, c.spinId, c.labelId})
       if (id != 0) view_->setEnabled(id, enabled[i]);
   }
-  view_->setEnabled(kIdColorSwatch, loaded && keyEnable && !leftTop);
 }
 
 // ---- commands --------------------------------------------------------------
@@ -231,7 +229,7 @@ void DialogController::onCommand(int32_t controlId) noexcept {
         // A check box or list of a setting; the framework's IDOK and
         // IDCANCEL find no row: no closing.
         if (const SettingControl* c = settingControlFor(controlId))
-          if (c->kind != ControlKind::Number) changeSetting(*c);
+          if (c->kind == ControlKind::CheckBox || c->kind == ControlKind::Choice) changeSetting(*c);
         break;
     }
   });
@@ -294,18 +292,13 @@ void DialogController::chooseKeyColor() {
 void DialogController::changeSetting(const SettingControl& c) {
   const int32_t value =
       c.kind == ControlKind::CheckBox ? (view_->isChecked(c.id) ? 1 : 0) : view_->choice(c.id);
-  if (c.kind == ControlKind::Choice && (value < c.min || value > c.max)) return;
+  if (value < c.min() || value > c.max()) return;
   FrameHold hold(model_->frameLock());
   ChannelRecord* r = recordInUse();
   if (!r) return;
-  if (c.flag)
-    r->*c.flag = static_cast<uint32_t>(value);
-  else
-    r->*c.number = value;
+  c.setValue(*r, value);
   applyEffect(c.effect);
-  // A flag other controls depend on (the colour key) re-enables them.
-  if (c.kind == ControlKind::CheckBox && c.effect == ChangeEffect::Rebuild)
-    view_->postNotify(kNotifyEnabling);
+  if (othersFollow(c)) view_->postNotify(kNotifyEnabling);
 }
 
 // What a changed setting needs besides its value; FrameLock is held.
@@ -346,14 +339,14 @@ void DialogController::onNumberTextChanged(int32_t editId) noexcept {
   absorb([&] {
     int32_t value = 0;
     const bool parsed = parseNumberText(view_->text(editId), value);
-    bool valid = parsed && value >= c->min && value <= c->max;
-    if (!valid && c->warnsOutOfRange) {
-      view_->showOpacityWarning(texts::kOpacityWarning);
+    bool valid = parsed && value >= c->min() && value <= c->max();
+    if (!valid && c->outOfRangeWarning) {
+      view_->showRangeWarning(c->outOfRangeWarning);
       if (!view_) return;
     } else if (!parsed) {
       return;  // emptied to type anew: the value stays until a number is there
     } else if (!valid) {
-      value = std::min(std::max(value, c->min), c->max);
+      value = std::min(std::max(value, c->min()), c->max());
       valid = true;
     }
     int32_t stored = 0;
@@ -361,9 +354,9 @@ void DialogController::onNumberTextChanged(int32_t editId) noexcept {
       FrameHold hold(model_->frameLock());
       ChannelRecord* r = recordInUse();
       if (!r) return;
-      const bool changed = valid && r->*c->number != value;
-      if (valid) r->*c->number = value;
-      stored = r->*c->number;
+      const bool changed = valid && c->value(*r) != value;
+      if (valid) c->setValue(*r, value);
+      stored = c->value(*r);
       if (changed) applyEffect(c->effect);
     }
     // Puts the stored number back into the edit.

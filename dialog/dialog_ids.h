@@ -18,8 +18,4 @@ enum DialogTimerId : int32_t {
 constexpr uint32_t kHoldRepeatPeriodMs = 50;
 constexpr uint32_t kFlashPeriodMs = 80;
 
-// The opacity's up-down: percent.
-constexpr int32_t kOpacityMin = 0;
-constexpr int32_t kOpacityMax = 100;
-
 }  // namespace om

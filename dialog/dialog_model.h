@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/lock.h"
 #include "settings/settings_model.h"
 
 namespace om {

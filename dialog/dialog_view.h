@@ -82,7 +82,7 @@ class DialogView {
   virtual bool chooseLogoFile(const std::string& filter, std::string& path) = 0;
   virtual bool chooseColor(uint32_t initial, uint32_t& chosen) = 0;
   // An OK button and the exclamation icon; `text` is Windows-1251.
-  virtual void showOpacityWarning(const char* text) = 0;
+  virtual void showRangeWarning(const char* text) = 0;
   virtual void showAbout() = 0;
 };
 

@@ -13,11 +13,7 @@ constexpr PreviewKernels kAvx2{lerpRow_avx2, lerpTaps_sse2};
 }  // namespace
 
 const PreviewKernels& previewKernelsFor(SimdLevel level) noexcept {
-  switch (level) {
-    case SimdLevel::Avx2: return kAvx2;
-    case SimdLevel::Sse2: return kSse2;
-    default: return kC;
-  }
+  return kernelsForLevel(level, kC, kSse2, kAvx2);
 }
 
 }  // namespace om

@@ -9,6 +9,12 @@ const SettingControl* settingControlFor(int32_t controlId) {
   return nullptr;
 }
 
+bool othersFollow(const SettingControl& control) {
+  for (const SettingControl& other : kSettingControls)
+    if (other.enabledBy == control.setting || other.disabledBy == control.setting) return true;
+  return false;
+}
+
 bool parseNumberText(const std::string& text, int32_t& value) {
   if (text.empty()) return false;
   int64_t v = 0;

@@ -1,12 +1,14 @@
 // The controls that show a setting of the record in use, one row each. The
-// dialog's refresh, its enabling and its commands walk these rows, so a new
-// setting in the dialog is a row here and its control in the resource
-// tables (dialog/resources/draw_resources.py).
+// dialog's refresh, its enabling and its commands walk these rows. The rows
+// are written with the dialog's templates from the tables of
+// dialog/resources/draw_resources.py, where a control is one row: a new
+// setting in the dialog is its row in kSettingRows and its row there.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "dialog/dialog_ids.h"
 #include "settings/settings_model.h"
@@ -14,9 +16,10 @@
 namespace om {
 
 enum class ControlKind {
-  CheckBox,  // a flag, 0 or 1
-  Number,    // a decimal edit with an up-down
-  Choice,    // a drop-down list; the value is the item's index
+  CheckBox,     // a flag, 0 or 1
+  Number,       // a decimal edit with an up-down
+  Choice,       // a drop-down list; the value is the item's index
+  ColorButton,  // a swatch showing the colour, which a click chooses anew
 };
 
 // What a change does besides storing the value.
@@ -26,55 +29,91 @@ enum class ChangeEffect {
   RestartsShow,  // the show timing starts again, so the change is seen at once
 };
 
+enum class NeedsPicture : uint8_t { No, Yes };
+
 struct SettingControl {
-  int32_t id;       // the check box, the edit or the list
+  int32_t id;       // the check box, the edit, the list or the button
   int32_t spinId;   // a number's up-down, else 0
   int32_t labelId;  // the label beside it, else 0 (enabled with it)
   ControlKind kind;
-  // The field: number for Number and Choice, flag for CheckBox.
-  int32_t LogoSettings::*number;
-  uint32_t LogoSettings::*flag;
-  int32_t min, max;  // a number's range; a choice's last index is max
-  bool needsPicture;
-  // Enabled only while this flag of the record is on too; null: no such flag.
-  uint32_t LogoSettings::*enabledBy;
+  // The setting it shows; its range is the setting's.
+  const SettingRow* setting;
+  NeedsPicture needsPicture;
+  // Enabled only while this setting of the record is on, and while that one
+  // is off; null: no such condition.
+  const SettingRow* enabledBy;
+  const SettingRow* disabledBy;
   ChangeEffect effect;
-  // A number out of range brings the opacity warning and keeps the value;
-  // otherwise it is clamped into the range.
-  bool warnsOutOfRange;
-  // A choice's item texts (Windows-1251), max + 1 of them.
+  // Shown when a typed number is out of range, which keeps the value; null:
+  // the number is clamped into the range.
+  const char* outOfRangeWarning;
+  // A choice's item texts (Windows-1251), one per value of the range.
   const char* const* items;
+
+  int32_t min() const { return setting->min; }
+  int32_t max() const { return setting->max; }
+  int32_t value(const LogoSettings& record) const {
+    return static_cast<int32_t>(setting->value(record));
+  }
+  void setValue(LogoSettings& record, int32_t v) const { setting->setValue(record, v); }
 };
 
-
-constexpr SettingControl checkBoxControl(int32_t id, uint32_t LogoSettings::*flag,
-                                         ChangeEffect effect,
-                                         uint32_t LogoSettings::*enabledBy = nullptr) {
-  return {id, 0, 0, ControlKind::CheckBox, nullptr, flag, 0, 1, true, enabledBy, effect, false,
-          nullptr};
+// The row of a setting by its key: a control table naming a key no setting
+// has does not compile.
+constexpr const SettingRow* settingFor(std::string_view key) {
+  const SettingRow* row = findSettingRow(key);
+  return row ? row : throw "no setting has this key";
 }
-// A check box over a number field that holds 0 or 1.
-constexpr SettingControl checkBoxControl(int32_t id, int32_t LogoSettings::*field,
-                                         ChangeEffect effect, bool needsPicture) {
-  return {id,      0,      0,     ControlKind::CheckBox, field, nullptr, 0, 1, needsPicture,
-          nullptr, effect, false, nullptr};
+
+constexpr SettingControl checkBoxControl(int32_t id, std::string_view key, ChangeEffect effect,
+                                         NeedsPicture needsPicture = NeedsPicture::Yes,
+                                         const char* enabledBy = nullptr) {
+  return {id,
+          0,
+          0,
+          ControlKind::CheckBox,
+          settingFor(key),
+          needsPicture,
+          enabledBy ? settingFor(enabledBy) : nullptr,
+          nullptr,
+          effect,
+          nullptr,
+          nullptr};
 }
 
 constexpr SettingControl numberControl(int32_t id, int32_t spinId, int32_t labelId,
-                                       int32_t LogoSettings::*field, int32_t min, int32_t max,
-                                       ChangeEffect effect,
-                                       uint32_t LogoSettings::*enabledBy = nullptr,
-                                       bool warnsOutOfRange = false) {
-  return {id,   spinId, labelId, ControlKind::Number, field,           nullptr,
-          min,  max,    true,    enabledBy,           effect,          warnsOutOfRange,
+                                       std::string_view key, ChangeEffect effect,
+                                       const char* enabledBy = nullptr,
+                                       const char* outOfRangeWarning = nullptr) {
+  return {id,
+          spinId,
+          labelId,
+          ControlKind::Number,
+          settingFor(key),
+          NeedsPicture::Yes,
+          enabledBy ? settingFor(enabledBy) : nullptr,
+          nullptr,
+          effect,
+          outOfRangeWarning,
           nullptr};
 }
 
 template <size_t N>
-constexpr SettingControl choiceControl(int32_t id, int32_t labelId, int32_t LogoSettings::*field,
+constexpr SettingControl choiceControl(int32_t id, int32_t labelId, std::string_view key,
                                        const char* const (&items)[N], ChangeEffect effect) {
-  return {id,    0,       labelId, ControlKind::Choice, field, nullptr, 0, static_cast<int32_t>(N) - 1,
-          true,  nullptr, effect,  false,               items};
+  const SettingRow* row = settingFor(key);
+  return {id,      0,       labelId, ControlKind::Choice, row,
+          NeedsPicture::Yes, nullptr, nullptr, effect, nullptr,
+          row->min == 0 && row->max == static_cast<int32_t>(N) - 1 ? items
+                                                                   : throw "one item per value"};
+}
+
+// The key colour's swatch: a button that opens the colour chooser.
+constexpr SettingControl colorButtonControl(int32_t id, std::string_view key, const char* enabledBy,
+                                            const char* disabledBy) {
+  return {id,      0,       0,       ControlKind::ColorButton, settingFor(key),
+          NeedsPicture::Yes, settingFor(enabledBy), settingFor(disabledBy), ChangeEffect::Rebuild,
+          nullptr, nullptr};
 }
 
 inline constexpr const char* kVideoColorsItems[] = {
@@ -83,29 +122,13 @@ inline constexpr const char* kVideoColorsItems[] = {
 };
 
 inline constexpr SettingControl kSettingControls[] = {
-    checkBoxControl(kIdShowLogo, &LogoSettings::ShowLogo, ChangeEffect::NextFrame),
-    checkBoxControl(kIdColorKeyEnable, &LogoSettings::ColorKeyEnable, ChangeEffect::Rebuild),
-    checkBoxControl(kIdLeftTopPixel, &LogoSettings::LeftTopPixelColor, ChangeEffect::Rebuild,
-                    &LogoSettings::ColorKeyEnable),
-    numberControl(kIdOpacityEdit, kIdOpacitySpin, kIdOpacityLabel, &LogoSettings::LogoOpacity,
-                  kOpacityMin, kOpacityMax, ChangeEffect::NextFrame, nullptr, true),
-    numberControl(kIdToleranceEdit, kIdToleranceSpin, kIdToleranceLabel,
-                  &LogoSettings::KeyTolerance, 0, 100, ChangeEffect::Rebuild,
-                  &LogoSettings::ColorKeyEnable),
-    numberControl(kIdSoftnessEdit, kIdSoftnessSpin, kIdSoftnessLabel, &LogoSettings::KeySoftness,
-                  0, 100, ChangeEffect::Rebuild, &LogoSettings::ColorKeyEnable),
-    choiceControl(kIdVideoColors, kIdVideoColorsLabel, &LogoSettings::VideoColors,
-                  kVideoColorsItems, ChangeEffect::Rebuild),
-    numberControl(kIdFadeEdit, kIdFadeSpin, kIdFadeLabel, &LogoSettings::FadeMs, 0, 10000,
-                  ChangeEffect::RestartsShow),
-    numberControl(kIdEveryEdit, kIdEverySpin, kIdEveryLabel, &LogoSettings::ShowEveryMinutes, 0,
-                  1440, ChangeEffect::RestartsShow),
-    numberControl(kIdForEdit, kIdForSpin, kIdForLabel, &LogoSettings::ShowForSeconds, 1, 3600,
-                  ChangeEffect::RestartsShow),
-    // A name kept for a folder that is not there yet is followed too.
-    checkBoxControl(kIdFollowFile, &LogoSettings::FollowFile, ChangeEffect::NextFrame, false),
+#include "dialog/setting_control_rows.inc"
 };
 constexpr size_t kSettingControlCount = sizeof kSettingControls / sizeof kSettingControls[0];
+
+// Whether some control's enabling follows this one's setting: a change then
+// refreshes the enabling.
+bool othersFollow(const SettingControl& control);
 
 // The row of a control (its id, or its up-down's); null when none shows a setting.
 const SettingControl* settingControlFor(int32_t controlId);

@@ -217,6 +217,9 @@ class ApngSource final : public FrameSource {
     drawn_ = 0;
     return true;
   }
+  uint64_t heldBytes() const override {
+    return bytes_.size() + stream_.size() + (frame_.size() + saved_.size()) * sizeof(uint32_t);
+  }
 
  private:
   bool buildStream(FrameControl& control, size_t& streamSize);
@@ -353,6 +356,9 @@ bool isAnimatedPng(const uint8_t* data, size_t size) {
 bool loadAnimatedPng(std::vector<uint8_t>& bytes, LogoImage& image) {
   ApngOutline outline;
   if (!outlineApng(bytes.data(), bytes.size(), outline)) return false;
+  // The source's canvases are taken only for an animation adoptAnimation
+  // accepts: a huge canvas announced in a few bytes costs nothing.
+  if (!animationFitsBudget(outline.width, outline.height, static_cast<uint64_t>(outline.frames))) return false;
   std::unique_ptr<ApngSource> apng(new ApngSource(bytes, std::move(outline)));
   ApngSource* const kept = apng.get();
   std::unique_ptr<FrameSource> source(std::move(apng));

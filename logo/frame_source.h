@@ -37,6 +37,11 @@ class FrameSource {
   // Whether drawNext needs the previous frame on the canvas; a source that
   // draws every pixel lets a full load skip copying it.
   virtual bool keepsCanvas() const { return true; }
+  // Bytes the source holds besides the canvas it draws on: the file, the
+  // buffers its frames need. Unless a source says better, two canvases.
+  virtual uint64_t heldBytes() const {
+    return 2 * static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_) * 4;
+  }
 
  protected:
   int32_t width_ = 0;

@@ -24,8 +24,9 @@ class CodecScope {
   // SetFrameSize / SetCurrentDelay, or adoptAnimation. `animated`: every
   // frame with its delay (the ".gif" ending rule); otherwise the default
   // frame only. An animated PNG animates by its content, whatever its name.
-  // True when at least one frame was rendered.
-  bool loadPicture(const char* path, bool animated, LogoImage& image);
+  // `truncated`: whether a file cut short fails. True when at least one
+  // frame was rendered.
+  bool loadPicture(const char* path, bool animated, Truncated truncated, LogoImage& image);
 
   // The open-file filter without its final extra NUL: "All image files"
   // with every pattern list joined by ';', then one pair per decoder in the
@@ -38,7 +39,7 @@ class CodecScope {
 };
 
 // Windows bitmap files only (the window system's own loader); A = 255.
-bool loadBitmapFallback(const char* path, LogoImage& image);
+bool loadBitmapFallback(const char* path, Truncated truncated, LogoImage& image);
 
 // Frame pixel memory: a DIB section on Windows, an aligned block elsewhere.
 // Null when it cannot be had; `pixels` starts all zero.
@@ -80,5 +81,11 @@ constexpr bool pictureFitsBudget(int64_t width, int64_t height, uint64_t frames)
   return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
          frames <= kPictureMemoryBudget / frameBudgetBytes(width, height);
 }
+
+// Whether an animation of `frames` frames of width x height is shown, its
+// frames decoded whole or streamed with the canvases its source keeps:
+// exactly what LogoImage::adoptAnimation accepts. A decoder asks before its
+// source allocates anything, so a picture refused costs no memory.
+bool animationFitsBudget(int64_t width, int64_t height, uint64_t frames) noexcept;
 
 }  // namespace om

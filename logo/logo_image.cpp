@@ -22,6 +22,7 @@ void LogoImage::releaseFrame(LogoFrame& frame) {
 
 void LogoImage::clear() {
   touch();
+  releaseAhead();
   stream_.reset();
   streamFrames_ = streamNext_ = 0;
   for (LogoFrame& frame : frames_) releaseFrame(frame);
@@ -64,13 +65,35 @@ std::atomic<uint64_t> g_fullLoadBudget{0};  // 0: kPictureMemoryBudget
 constexpr uint64_t kStreamCanvases = 3;
 
 bool drawn(FrameStep step) { return step == FrameStep::kDrawn || step == FrameStep::kLastDrawn; }
+
+// Whether `frames` frames are decoded whole rather than streamed; products
+// are taken only once pictureFitsBudget has bounded them.
+bool loadsWhole(int64_t width, int64_t height, uint64_t frames) {
+  const uint64_t testBudget = g_fullLoadBudget;
+  return pictureFitsBudget(width, height, frames) &&
+         (testBudget == 0 || frameBudgetBytes(width, height) * frames <= testBudget);
+}
 }  // namespace
+
+bool animationFitsBudget(int64_t width, int64_t height, uint64_t frames) noexcept {
+  return frames > 0 &&
+         (loadsWhole(width, height, frames) || pictureFitsBudget(width, height, kStreamCanvases));
+}
 
 void setFullLoadBudgetForTesting(uint64_t bytes) noexcept { g_fullLoadBudget = bytes; }
 
 void LogoImage::touch() { generation_ = g_generations.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 void LogoImage::swap(LogoImage& other) noexcept {
+  settleAhead();
+  other.settleAhead();
+  std::swap(ahead_.canvas, other.ahead_.canvas);
+  std::swap(ahead_.index, other.ahead_.index);
+  std::swap(ahead_.endsAt, other.ahead_.endsAt);
+  std::swap(ahead_.failed, other.ahead_.failed);
+  const int state = ahead_.state.load(std::memory_order_relaxed);
+  ahead_.state.store(other.ahead_.state.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  other.ahead_.state.store(state, std::memory_order_relaxed);
   frames_.swap(other.frames_);
   std::swap(currentFrame_, other.currentFrame_);
   stream_.swap(other.stream_);
@@ -87,8 +110,9 @@ const LogoFrame& LogoImage::current() const {
 
 uint64_t LogoImage::streamHeldBytes() const {
   if (!stream_) return 0;
+  const uint64_t canvases = kStreamCanvases + (ahead_.canvas.bitmap ? 1 : 0);
   return sourceStamp_.size +
-         kStreamCanvases * static_cast<uint64_t>(std::max<int64_t>(largestFramePixels(), 0)) * 4;
+         canvases * static_cast<uint64_t>(std::max<int64_t>(largestFramePixels(), 0)) * 4;
 }
 
 int64_t LogoImage::largestFramePixels() const {
@@ -151,12 +175,15 @@ bool LogoImage::adoptAnimation(std::unique_ptr<FrameSource>& source) {
   const int32_t height = source->height();
   const int count = source->frameCount();
   if (count <= 0) return false;
-  const uint64_t testBudget = g_fullLoadBudget;
-  if (pictureFitsBudget(width, height, static_cast<uint64_t>(count)) &&
-      (testBudget == 0 || frameBudgetBytes(width, height) * static_cast<uint64_t>(count) <= testBudget))
+  // Products taken once pictureFitsBudget has bounded them.
+  const uint64_t frameBytes = frameBudgetBytes(width, height);
+  if (loadsWhole(width, height, static_cast<uint64_t>(count)) &&
+      frameBytes * static_cast<uint64_t>(count) <= animationBudget_)
     return decodeEveryFrame(*source);
 
-  if (!pictureFitsBudget(width, height, kStreamCanvases)) return false;
+  if (!pictureFitsBudget(width, height, kStreamCanvases) ||
+      frameBytes * kStreamCanvases > animationBudget_)
+    return false;
   if (!AddFrame() || !SetFrameSize(width, height)) return false;
   LogoFrame& frame = frames_.front();
   int32_t delayMs = 0;
@@ -166,6 +193,7 @@ bool LogoImage::adoptAnimation(std::unique_ptr<FrameSource>& source) {
   currentFrame_ = 0;
   // A damaged first frame is all there is: one frame, as a full load keeps.
   if (step == FrameStep::kLastDrawn || count == 1) return true;
+  reserveAhead(*source);
   stream_ = std::move(source);
   streamFrames_ = count;
   streamNext_ = 1;
@@ -200,8 +228,12 @@ bool LogoImage::decodeEveryFrame(FrameSource& source) {
 
 // Brings the streamed canvas to frame `index`: forward from the frame shown,
 // or from the first frame again. False when the source ends before it; the
-// canvas then shows the last frame it reached, and currentFrame_ says which.
+// canvas then shows the last frame it reached, currentFrame_ says which, and
+// the frames drawn up to the end are all the animation has from then on.
 bool LogoImage::seekStream(int index) {
+  // A frame drawn ahead is the one after the frame shown, where the source now is.
+  settleAhead();
+  if (aheadReady()) takeAhead();
   LogoFrame& frame = frames_.front();
   if (index < streamNext_) {
     if (!stream_->rewind()) return false;
@@ -209,11 +241,26 @@ bool LogoImage::seekStream(int index) {
   }
   while (streamNext_ <= index) {
     int32_t delayMs = 0;
-    if (!drawn(stream_->drawNext(frame.pixels, delayMs))) return false;
+    const FrameStep step = stream_->drawNext(frame.pixels, delayMs);
+    if (!drawn(step)) {
+      endStreamAt(streamNext_);
+      return false;
+    }
     frame.delayMs = delayMs;
     currentFrame_ = streamNext_++;
+    if (step == FrameStep::kLastDrawn) {
+      endStreamAt(streamNext_);
+      if (currentFrame_ < index) return false;
+    }
   }
   return true;
+}
+
+// A full load keeps exactly the frames before the end, so a stream that
+// finds it plays and counts those. An end before the first frame is the
+// source failing to start again, which says nothing of the file.
+void LogoImage::endStreamAt(int frames) {
+  if (frames > 0 && frames < streamFrames_) streamFrames_ = frames;
 }
 
 void LogoImage::SetAlpha(uint8_t value) {
@@ -233,7 +280,7 @@ int LogoImage::SelectFrame(int index) {
   if (index < 0 || index >= count) return count;
   // A streamed animation decodes its way there: from the frame shown, or
   // from the first one for an earlier frame.
-  if (stream_) return index == currentFrame_ || seekStream(index) ? index : count;
+  if (stream_) return index == currentFrame_ || seekStream(index) ? index : FrameCount();
   currentFrame_ = index;
   return index;
 }
@@ -247,10 +294,121 @@ int LogoImage::NextFrame() {
     SelectFrame(next);
     return next;
   }
-  // One frame decoded per step; a frame found damaged ends the loop there,
-  // and it starts again from the first frame.
+  // One frame decoded per step; the end found early ends the loop there,
+  // and it starts again from the first frame. One frame left stays drawn.
+  if (next == currentFrame_) return next;
+  if (aheadReady() && takeAhead()) return currentFrame_;
   if (!seekStream(next) && next != 0) seekStream(0);
   return currentFrame_;
+}
+
+// The canvas drawn ahead is held only when it fits the picture budget
+// beside the frame shown and what the source keeps; without it a streamed
+// animation steps as it always did, decoding on the step.
+bool LogoImage::reserveAhead(const FrameSource& source) {
+  const LogoFrame& shown = frames_.front();
+  const uint64_t bytes = frameBudgetBytes(shown.width, shown.height);
+  if (budgetUsed_ + bytes + source.heldBytes() > animationBudget_) return false;
+  LogoFrame& canvas = ahead_.canvas;
+  canvas = LogoFrame();
+  canvas.header = shown.header;
+  canvas.width = shown.width;
+  canvas.height = shown.height;
+  canvas.validRect = shown.validRect;
+  canvas.bitmap = createFrameBitmap(canvas.header, &canvas.pixels);
+  if (!canvas.bitmap) {
+    canvas = LogoFrame();
+    return false;
+  }
+  budgetUsed_ += bytes;
+  return true;
+}
+
+void LogoImage::releaseAhead() {
+  settleAhead();
+  if (ahead_.canvas.bitmap) budgetUsed_ -= frameBudgetBytes(ahead_.canvas.width, ahead_.canvas.height);
+  releaseFrame(ahead_.canvas);
+  ahead_.canvas = LogoFrame();
+  ahead_.state.store(kAheadIdle, std::memory_order_relaxed);
+  ahead_.endsAt = 0;
+  ahead_.failed = false;
+}
+
+// Waits for a loan to end: at most one frame's decode, and only when the
+// picture changes under a frame being drawn ahead.
+void LogoImage::settleAhead() {
+  while (ahead_.state.load(std::memory_order_acquire) == kAheadLent) ahead_.returned.wait(50);
+  if (ahead_.endsAt > 0) endStreamAt(ahead_.endsAt);
+  ahead_.endsAt = 0;
+}
+
+// Shows the frame drawn ahead: its canvas and the shown one change places.
+bool LogoImage::takeAhead() {
+  settleAhead();
+  if (ahead_.state.load(std::memory_order_relaxed) != kAheadReady) return false;
+  std::swap(frames_.front(), ahead_.canvas);
+  currentFrame_ = ahead_.index;
+  ahead_.state.store(kAheadIdle, std::memory_order_relaxed);
+  return true;
+}
+
+bool LogoImage::lendAhead() {
+  if (!stream_ || !ahead_.canvas.pixels || ahead_.failed ||
+      ahead_.state.load(std::memory_order_relaxed) != kAheadIdle)
+    return false;
+  settleAhead();  // an end found by the last loan is counted first
+  const int next = currentFrame_ + 1 >= streamFrames_ ? 0 : currentFrame_ + 1;
+  if (next == currentFrame_) return false;
+  ahead_.index = next;
+  ahead_.returned.clear();
+  ahead_.state.store(kAheadLent, std::memory_order_release);
+  return true;
+}
+
+// The same steps as seekStream and NextFrame, on the canvas drawn ahead: the
+// source moves on from where the frame shown left it, or starts again.
+void LogoImage::drawAhead(void (*onDrawn)(const LogoFrame& frame, int index, void* context),
+                          void* context) {
+  if (ahead_.state.load(std::memory_order_acquire) != kAheadLent) return;
+  LogoFrame& canvas = ahead_.canvas;
+  int endsAt = 0;
+  const auto drawTo = [&](int index) {
+    if (index < streamNext_) {
+      if (!stream_->rewind()) return -1;
+      streamNext_ = 0;
+    } else if (stream_->keepsCanvas()) {
+      std::memcpy(canvas.pixels, frames_.front().pixels,
+                  static_cast<size_t>(canvas.width) * static_cast<size_t>(canvas.height) * 4);
+    }
+    int reached = -1;
+    while (streamNext_ <= index) {
+      int32_t delayMs = 0;
+      const FrameStep step = stream_->drawNext(canvas.pixels, delayMs);
+      if (!drawn(step)) {
+        if (streamNext_ > 0 && (endsAt == 0 || streamNext_ < endsAt)) endsAt = streamNext_;
+        return reached;
+      }
+      canvas.delayMs = delayMs;
+      reached = streamNext_++;
+      if (step == FrameStep::kLastDrawn) {
+        if (endsAt == 0 || streamNext_ < endsAt) endsAt = streamNext_;
+        return reached;
+      }
+    }
+    return reached;
+  };
+  int reached = drawTo(ahead_.index);
+  if (reached != ahead_.index && ahead_.index != 0) reached = drawTo(0);
+  ahead_.endsAt = endsAt;
+  bool ready = reached >= 0;
+  if (ready) {
+    ahead_.index = reached;
+    if (onDrawn) onDrawn(canvas, reached, context);
+  } else {
+    ahead_.failed = true;  // the source would not go on; steps decode again
+  }
+  ahead_.state.store(ready ? kAheadReady : kAheadIdle, std::memory_order_release);
+  ahead_.returned.set();
 }
 
 uint32_t LogoImage::PixelAt(int x, int y) const {
@@ -270,9 +428,11 @@ static bool endsWithGif(const char* path) {
   return lower(e[0]) == 'g' && lower(e[1]) == 'i' && lower(e[2]) == 'f';
 }
 
-bool LogoImage::LoadFromFile(const char* path) {
+bool LogoImage::LoadFromFile(const char* path, Truncated truncated, uint64_t animationBudgetBytes) {
   CodecScope codec;
+  animationBudget_ = std::min(animationBudgetBytes, kPictureMemoryBudget);
   touch();
+  settleAhead();  // a frame drawn ahead reads the frame shown, which moves now
   spares_.swap(frames_);
   clear();
   struct SparesGone {
@@ -282,9 +442,9 @@ bool LogoImage::LoadFromFile(const char* path) {
   if (!path || !*path) return false;
   bool ok;
   if (codec.available()) {
-    ok = codec.loadPicture(path, endsWithGif(path), *this);
+    ok = codec.loadPicture(path, endsWithGif(path), truncated, *this);
   } else {
-    ok = loadBitmapFallback(path, *this);
+    ok = loadBitmapFallback(path, truncated, *this);
     if (ok) SetAlpha(255);
   }
   // A picture with nothing to show counts as no picture at all.

@@ -5,6 +5,7 @@
 // frame, which its source redraws at every step.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "common/rect.h"
 #include "logo/frame_source.h"
 #include "platform/files.h"
+#include "platform/thread.h"
 
 namespace om {
 
@@ -43,6 +45,11 @@ struct LogoFrame {
   int32_t delayMs = 0;        // 0 for a still picture
 };
 
+// What a load does with a file cut short (a short read, no end marker, a
+// decoder's premature end): show what decoded, or fail. A file being
+// written is cut short until its writer finishes.
+enum class Truncated { kShowsWhatDecoded, kFails };
+
 class LogoImage {
  public:
   LogoImage() = default;
@@ -50,10 +57,15 @@ class LogoImage {
   LogoImage(const LogoImage&) = delete;
   LogoImage& operator=(const LogoImage&) = delete;
 
-  bool LoadFromFile(const char* path);
+  // `animationBudgetBytes`: an animation is decoded whole only within it,
+  // and streamed beyond it (a picture being replaced still holds the rest).
+  bool LoadFromFile(const char* path, Truncated truncated = Truncated::kShowsWhatDecoded,
+                    uint64_t animationBudgetBytes = uint64_t{256} << 20);  // the picture budget
   int SelectFrame(int index);
   int NextFrame();
-  // A streamed animation counts the frames its file announces.
+  // A streamed animation counts the frames its file announces until its play
+  // finds the end earlier (damage, a short file): from then on the frames it
+  // plays, which are the frames a full load keeps.
   int FrameCount() const { return stream_ ? streamFrames_ : static_cast<int>(frames_.size()); }
   int CurrentDelay() const { return current().delayMs; }
   // 0xAABBGGRR of the pixel at column x, row y from the top; no bounds check.
@@ -77,6 +89,9 @@ class LogoImage {
   bool streamed() const { return stream_ != nullptr; }
   // Pixels of the largest frame held.
   int64_t largestFramePixels() const;
+  // Bytes of the picture budget held: every frame's, and a streamed
+  // animation's source and canvases.
+  uint64_t budgetHeld() const { return budgetUsed_ + (stream_ ? stream_->heldBytes() : 0); }
   // What a streamed animation holds besides its frame: the file's bytes and
   // the canvases its source keeps. 0 for a picture decoded whole.
   uint64_t streamHeldBytes() const;
@@ -99,6 +114,18 @@ class LogoImage {
   // Exchanges the pictures, so one can be decoded aside and put in place.
   void swap(LogoImage& other) noexcept;
 
+  // A streamed animation's next frame drawn ahead by another thread, onto a
+  // canvas of its own held when the budget has room for it. lendAhead, under
+  // the lock that guards the image, says whether that frame wants drawing
+  // and lends the source and that canvas; drawAhead, by the same thread
+  // without the lock, draws it, calls `drawn` with it, and returns the loan.
+  // Meanwhile the image only reads its frame shown; whatever would change it
+  // or the source waits for the loan to end. NextFrame then shows the frame
+  // drawn ahead, exactly the frame it would have drawn itself.
+  bool lendAhead();
+  void drawAhead(void (*drawn)(const LogoFrame& frame, int index, void* context), void* context);
+  bool aheadReady() const { return ahead_.state.load(std::memory_order_acquire) == kAheadReady; }
+
   // The file the picture was decoded from, as it was then: what a later
   // look at the file compares with to see it rewritten.
   const platform::FileStamp& sourceStamp() const { return sourceStamp_; }
@@ -115,18 +142,36 @@ class LogoImage {
   size_t slot() const { return stream_ ? 0 : static_cast<size_t>(currentFrame_); }
   bool decodeEveryFrame(FrameSource& source);
   bool seekStream(int index);
+  void endStreamAt(int frames);
 
   int currentFrame_ = 0;
   std::vector<LogoFrame> frames_;
-  // A streamed animation: its source, the frames it announces, and the
-  // frame it draws next (its canvas, frames_[0], shows the one before).
+  // A streamed animation: its source, the frames it plays (those announced
+  // until the end is found), and the frame it draws next (its canvas,
+  // frames_[0], shows the one before).
   std::unique_ptr<FrameSource> stream_;
   int streamFrames_ = 0;
   int streamNext_ = 0;
   std::vector<LogoFrame> spares_;  // only during LoadFromFile
   uint64_t budgetUsed_ = 0;  // frameBudgetBytes of every frame holding a bitmap
+  uint64_t animationBudget_ = uint64_t{256} << 20;  // during LoadFromFile
   uint64_t generation_ = 0;
   platform::FileStamp sourceStamp_;
+
+  enum : int { kAheadIdle, kAheadLent, kAheadReady };
+  struct Ahead {
+    std::atomic<int> state{kAheadIdle};
+    LogoFrame canvas;       // the frame drawn ahead, bottom-up like the others
+    int index = 0;          // which frame it is
+    int endsAt = 0;         // above 0: the play found its end at this count
+    bool failed = false;    // the source would not go on: no more loans
+    platform::Signal returned;
+  };
+  bool reserveAhead(const FrameSource& source);
+  void releaseAhead();
+  void settleAhead();
+  bool takeAhead();
+  Ahead ahead_;
 };
 
 }  // namespace om

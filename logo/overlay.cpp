@@ -115,17 +115,25 @@ bool OverlayKey::operator==(const OverlayKey& o) const {
 
 OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo,
                             const FrameCanvas& canvas) {
+  return chooseOverlayKey(record, logo.current(), canvas);
+}
+
+OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoFrame& frame,
+                            const FrameCanvas& canvas) {
   OverlayKey key;
   key.ycc = &videoColorsCoefficients(record.VideoColors, canvas.width(), canvas.height());
   if (!record.ColorKeyEnable) return key;
   key.mode = SourceMode::Keyed;
   key.tolerance = record.KeyTolerance;
   key.softness = record.KeySoftness;
-  const LogoFrame& frame = logo.current();
   if (!record.LeftTopPixelColor) {
     key.color = record.ColorKey;
   } else if (frame.pixels && frame.width > 0 && frame.height > 0) {
-    const uint32_t corner = logo.PixelAt(0, 0);
+    // The top row is the last of a bottom-up frame; B, G, R, A as 0xAABBGGRR.
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(
+        frame.pixels + static_cast<size_t>(frame.height - 1) * static_cast<size_t>(frame.width));
+    const uint32_t corner = static_cast<uint32_t>(p[2]) | (static_cast<uint32_t>(p[1]) << 8) |
+                            (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
     // A transparent corner reads 0, 0, 0 once premultiplied; keying that
     // would erase every opaque black pixel too. The picture is already
     // transparent there, so nothing more is keyed.
@@ -161,10 +169,19 @@ const uint32_t* OverlayBuilder::sourcePixels(const LogoFrame& frame, const Overl
   return keyed;
 }
 
-bool OverlayBuilder::PreparedKey::operator==(const PreparedKey& o) const {
+bool OverlayBuilder::PreparedKey::serves(const PreparedKey& o) const {
   return layoutCode == o.layoutCode && frameWidth == o.frameWidth &&
          frameHeight == o.frameHeight && width == o.width && height == o.height &&
-         picture == o.picture && frameCount == o.frameCount;
+         picture == o.picture && o.frameCount <= frameCount;
+}
+
+void OverlayBuilder::prepareFrameAside(FrameCanvas& canvas, const LogoFrame& frame,
+                                       const LogoSettings& record) {
+  const OverlayKey key = chooseOverlayKey(record, frame, canvas);
+  if (key.soft()) softKeyed_.reserve(frame.width * frame.height, 4, 0, 100);
+  const int32_t size[2] = {record.LogoSizeX, record.LogoSizeY};
+  prepareOverlay(canvas, sourcePixels(frame, key), frame.width, frame.height, frame.validRect, key,
+                 size, 1000, 1000, 10, 10);
 }
 
 void OverlayBuilder::rebuild(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record) {
@@ -204,7 +221,7 @@ void OverlayBuilder::update(FrameCanvas& canvas, const LogoImage& logo, LogoSett
     // block at each step: it is taken here, not on a step.
     if (preparedReady_ && preparedValid_.size() < static_cast<size_t>(wanted.frameCount))
       ensureOverlaySize(canvas, size, 1000, 1000, 10, 10);
-  } else if (!(wanted == preparedKey_)) {
+  } else if (!preparedKey_.serves(wanted)) {
     preparedReady_ = false;
   }
   if (!preparedReady_ || !showPrepared(canvas, logo, key, wanted)) {

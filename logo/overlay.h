@@ -36,6 +36,9 @@ struct OverlayKey {
 // colours of its VideoColors for the canvas's frame size.
 OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoImage& logo,
                             const FrameCanvas& canvas);
+// The same for one frame, the picture's current one or not.
+OverlayKey chooseOverlayKey(const LogoSettings& record, const LogoFrame& frame,
+                            const FrameCanvas& canvas);
 
 // The coefficients a VideoColors value stands for on frames of this size:
 // automatic takes TV range, and BT.709 from 1280 wide or above 576 high.
@@ -60,6 +63,10 @@ class OverlayBuilder {
   // without resampling when this frame was prepared for the same geometry,
   // settings and picture.
   void step(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record);
+  // The overlay of one frame of a picture, into the canvas's own block, for
+  // a record already clamped to it: what a step shows for that frame, made
+  // away from the picture (a streamed frame drawn ahead on another thread).
+  void prepareFrameAside(FrameCanvas& canvas, const LogoFrame& frame, const LogoSettings& record);
 
   void prepareOverlay(FrameCanvas& canvas, const uint32_t* pixels, int32_t pictureWidth,
                       int32_t pictureHeight, const Rect& pictureRect, OverlayKey key,
@@ -81,7 +88,10 @@ class OverlayBuilder {
     int32_t layoutCode = -1, frameWidth = 0, frameHeight = 0, width = 0, height = 0;
     uint64_t picture = 0;
     int frameCount = 0;
-    bool operator==(const PreparedKey& o) const;
+    // Whether frames prepared for this key serve `o`: the same geometry and
+    // picture, and no more frames (a streamed animation that found its end
+    // early plays fewer than it announced, and keeps their pixels).
+    bool serves(const PreparedKey& o) const;
   };
 
   void update(FrameCanvas& canvas, const LogoImage& logo, LogoSettings& record,

@@ -13,11 +13,7 @@ constexpr ResamplerKernels kAvx2{resampleConvert_avx2, resampleVertical_avx2, re
 }  // namespace
 
 const ResamplerKernels& resamplerKernelsFor(SimdLevel level) noexcept {
-  switch (level) {
-    case SimdLevel::Avx2: return kAvx2;
-    case SimdLevel::Sse2: return kSse2;
-    default: return kC;
-  }
+  return kernelsForLevel(level, kC, kSse2, kAvx2);
 }
 
 }  // namespace om

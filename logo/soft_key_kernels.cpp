@@ -24,11 +24,7 @@ constexpr int64_t kPixelsPerCall = int64_t{1} << 24;
 }  // namespace
 
 const SoftKeyKernels& softKeyKernelsFor(SimdLevel level) noexcept {
-  switch (level) {
-    case SimdLevel::Avx2: return kAvx2;
-    case SimdLevel::Sse2: return kSse2;
-    default: return kC;
-  }
+  return kernelsForLevel(level, kC, kSse2, kAvx2);
 }
 
 void applySoftKey(const uint32_t* pixels, int32_t width, int32_t height, uint32_t keyColor,

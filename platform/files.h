@@ -1,7 +1,8 @@
-// Files as the plug-in reads and replaces them. Reading opens regular files
-// only: a FIFO, a device or a folder named as a picture or as the settings
-// file would otherwise block the thread that opens it (the video thread,
-// with FrameLock held) or feed it endless bytes.
+// Files as the plug-in reads, creates and replaces them, on one path per
+// platform (wide-character names on Windows). Regular files only: a FIFO, a
+// device or a folder named as a picture or as the settings file would
+// otherwise block the thread that opens it (the video thread, holding the
+// plug-in's lock) or feed it endless bytes.
 #pragma once
 
 #include <cstddef>
@@ -69,8 +70,19 @@ class RegularFile {
 // come back, unlike one missing from a folder that is there.
 bool folderOfFileReachable(const std::string& path) noexcept;
 
+// What a save would meet at `path`: no file yet (the save creates it), a
+// regular file it may replace, or something it must leave alone (a folder,
+// a device, a file it may not open for writing).
+enum class SaveTarget { kMissing, kReplaceable, kRefused };
+SaveTarget saveTargetOf(const std::string& path) noexcept;
+
+// Creates an empty file at `path` when nothing is there; true when a
+// regular file is there afterwards.
+bool createEmptyFile(const std::string& path) noexcept;
+
 // Whole-file save that never leaves a half-written file: writes a temporary
-// file beside the target, flushes, then replaces the target in one step. A
+// file beside the target (its name, the process id and ".tmp"), flushes,
+// then replaces the target in one step. A
 // symbolic link is followed and its target replaced; the target keeps its
 // permissions. A file without any write permission is never replaced, even
 // by an account that could. Returns false and leaves the target untouched

@@ -2,7 +2,7 @@
 
 #include "dialog/preview_pane.h"
 #include "platform/files.h"
-#include "platform/platform.h"
+#include "platform/dialog_messages.h"
 #include "plugin/plugin_state.h"
 #include "settings/settings_model.h"
 
@@ -60,12 +60,12 @@ bool forgetsNameOfFailedPicture(const std::string& path) {
 
 void rebuildOverlay(PluginState& state) {
   if (!state.logoLoaded) return;
-  state.overlayBuilder.rebuild(state.canvas, state.logo, state.recordInUse());
+  state.overlayBuilder->rebuild(state.canvas, state.logo, state.recordInUse());
 }
 
 void rebuildSteppedOverlay(PluginState& state) {
   if (!state.logoLoaded) return;
-  state.overlayBuilder.step(state.canvas, state.logo, state.recordInUse());
+  state.overlayBuilder->step(state.canvas, state.logo, state.recordInUse());
 }
 
 void notifyDialog(PluginState& state, int code) {

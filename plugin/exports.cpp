@@ -2,6 +2,7 @@
 // absorbs whatever goes wrong inside it: nothing crosses into the host.
 
 #include "common/plugin_identity.h"
+#include "platform/dialog_messages.h"
 #include "platform/entry_guard.h"
 #include "plugin/channel_ops.h"
 #include "plugin/frame_pipeline.h"

@@ -3,14 +3,18 @@
 #include <memory>
 
 #include "common/notify.h"
+#include "logo/image_codec.h"
+#include "platform/clock.h"
 #include "platform/entry_guard.h"
 #include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
+#include "plugin/prepared_picture.h"
 
 namespace om {
 
 FileFollower::~FileFollower() {
-  stopping_.set();
+  stopping_ = true;
+  wake_.set();
 #ifndef _WIN32
   // Destructors run at exit() or dlclose(), outside any loader lock.
   thread_.join();
@@ -21,14 +25,21 @@ FileFollower::~FileFollower() {
 
 void FileFollower::start() noexcept {
   if (thread_.started()) return;
-  stopping_.clear();
+  stopping_ = false;
+  wake_.clear();
   moduleHold_ = platform::holdThisModule();
-  if (!thread_.start(&FileFollower::run, this)) releaseModuleHold();
+  if (!thread_.start(&FileFollower::run, this)) {
+    releaseModuleHold();
+    return;
+  }
+  running_ = true;
 }
 
 void FileFollower::stop() noexcept {
-  stopping_.set();
+  stopping_ = true;
+  wake_.set();
   thread_.join();
+  running_ = false;
   releaseModuleHold();
 }
 
@@ -42,19 +53,60 @@ void FileFollower::run(void* self) {
   // state as every other way into the plug-in.
   EntryGuard guard;
   FileFollower& follower = *static_cast<FileFollower*>(self);
-  while (!follower.stopping_.wait(follower.pollMs_)) {
+  uint32_t lastPoll = platform::osTickMs();
+  for (;;) {
+    const uint32_t since = platform::osTickMs() - lastPoll;
+    follower.wake_.wait(since >= follower.pollMs_ ? 0 : follower.pollMs_ - since);
+    if (follower.stopping_) break;
+    // Cleared before the work, so a wake during it is not lost.
+    follower.wake_.clear();
     try {
-      follower.poll();
+      follower.state_.animationAhead.work(follower.state_);
+      if (platform::osTickMs() - lastPoll >= follower.pollMs_) {
+        lastPoll = platform::osTickMs();
+        follower.poll();
+      }
     } catch (...) {
       // Out of memory for a path or a picture: look again next time.
     }
   }
 }
 
+namespace {
+
+// The record in use still follows `path`: it may have moved on while the
+// picture was decoded or prepared.
+bool stillFollows(PluginState& state, const std::string& path) {
+  if (!state.initialized || state.channelTable.empty()) return false;
+  const ChannelRecord& record = state.recordInUse();
+  return record.FollowFile && record.LogoFileName == path;
+}
+
+}  // namespace
+
+// Whether the file at `path`, stamped `now`, is to be decoded: changed from
+// what shows, held still for two looks, and not the change that failed.
+bool FileFollower::changeSettled(const platform::FileStamp& now, bool showing,
+                                 const platform::FileStamp& shown) {
+  if (showing && now == shown) {
+    pending_.reset();
+    return false;
+  }
+  if (failed_ == now) return false;  // tried; waits for the next change
+  // A file still being written changes between looks: wait for two alike.
+  if (pending_ != now) {
+    pending_ = now;
+    return false;
+  }
+  pending_.reset();
+  return true;
+}
+
 void FileFollower::poll() {
   std::string path;
   platform::FileStamp shown;
   bool showing = false;
+  uint64_t held = 0;
   {
     platform::LockGuard hold(state_.frameLock);
     if (!state_.initialized || state_.channelTable.empty()) return;
@@ -62,10 +114,12 @@ void FileFollower::poll() {
     if (record.FollowFile && !record.LogoFileName.empty()) path = record.LogoFileName;
     showing = state_.logoLoaded != 0;
     shown = state_.logo.sourceStamp();
+    held = state_.logo.budgetHeld();
   }
   if (path != path_) {
     path_ = path;
-    hasPending_ = hasFailed_ = false;
+    pending_.reset();
+    failed_.reset();
   }
   // Nothing to follow: no file is looked at.
   if (path.empty()) return;
@@ -73,42 +127,37 @@ void FileFollower::poll() {
   platform::FileStamp now;
   // Gone, or its folder unreachable for now: what shows stays.
   if (!platform::fileStampOf(path, now)) {
-    hasPending_ = false;
+    pending_.reset();
     return;
   }
-  if (showing && now == shown) {
-    hasPending_ = false;
-    return;
-  }
-  if (hasFailed_ && now == failed_) return;  // tried; waits for the next change
-  // A file still being written changes between looks: wait for two alike.
-  if (!hasPending_ || now != pending_) {
-    pending_ = now;
-    hasPending_ = true;
-    return;
-  }
-  hasPending_ = false;
+  if (!changeSettled(now, showing, shown)) return;
 
-  std::unique_ptr<LogoImage> picture(new LogoImage);
-  if (!picture->LoadFromFile(path.c_str())) {
+  // Decoded and prepared with FrameLock free; put in place under it. A file
+  // cut short (a writer that paused) is a failed decode: what shows stays.
+  // The picture shown is held meanwhile, so an animation that would not fit
+  // the budget beside it is streamed.
+  std::unique_ptr<PreparedPicture> prepared(new PreparedPicture);
+  const uint64_t left = held < kPictureMemoryBudget ? kPictureMemoryBudget - held : 0;
+  if (!prepared->picture().LoadFromFile(path.c_str(), Truncated::kFails, left)) {
     failed_ = now;
-    hasFailed_ = true;
     return;
   }
   {
     platform::LockGuard hold(state_.frameLock);
-    if (!state_.initialized || state_.channelTable.empty()) return;
-    ChannelRecord& record = state_.recordInUse();
-    // The record in use may have moved on while the picture was decoded.
-    if (record.LogoFileName != path || !record.FollowFile) return;
-    state_.logo.swap(*picture);
-    state_.logoLoaded = 1;
-    rebuildOverlay(state_);
+    if (!stillFollows(state_, path)) return;
+    prepared->beginPreparing(state_);
+  }
+  prepared->prepareOverlay();
+  {
+    platform::LockGuard hold(state_.frameLock);
+    if (!stillFollows(state_, path)) return;
+    prepared->putInPlace(state_);
+    wake_.set();  // a streamed animation wants its next frame drawn ahead
     state_.restartAnimationClock = true;
     notifyDialog(state_, kNotifyEverything);
     reloads_.fetch_add(1, std::memory_order_relaxed);
   }
-  // The picture replaced is freed here, with FrameLock free.
+  // The picture, overlay and builder replaced are freed here, with FrameLock free.
 }
 
 }  // namespace om

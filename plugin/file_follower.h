@@ -1,16 +1,21 @@
-// A picture that follows its file: a thread of the plug-in's own looks at
+// The plug-in's own thread. It follows the picture's file, and draws a
+// streamed animation's frames ahead when woken (plugin/animation_ahead.h).
+//
+// A picture that follows its file: the thread looks at
 // the file of the record in use once a second and, once a change has held
-// still for two looks, decodes the new picture away from FrameLock and puts
-// it in place under it. The video thread never touches the file system for
-// this, and a picture that fails to decode never blanks the one shown.
+// still for two looks, decodes the new picture and prepares its overlay
+// away from FrameLock, then puts both in place under it. The video thread
+// never touches the file system for this, and a picture that fails to
+// decode never blanks the one shown.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/files.h"
-#include "platform/platform.h"
+#include "platform/thread.h"
 
 namespace om {
 
@@ -32,6 +37,10 @@ class FileFollower {
 
   // One look at the file, as the thread takes it every period.
   void poll();
+  // Wakes the thread for a frame to draw ahead; any thread.
+  void wake() noexcept { wake_.set(); }
+  // Between start and stop: streamed frames are drawn ahead, never on a step.
+  bool running() const { return running_.load(std::memory_order_relaxed); }
 
   // Pictures put in place so far.
   uint32_t reloads() const { return reloads_.load(std::memory_order_relaxed); }
@@ -41,11 +50,14 @@ class FileFollower {
 
  private:
   static void run(void* self);
+  bool changeSettled(const platform::FileStamp& now, bool showing, const platform::FileStamp& shown);
   void releaseModuleHold() noexcept;
 
   PluginState& state_;
   platform::Thread thread_;
-  platform::Signal stopping_;
+  platform::Signal wake_;  // set by stop() too
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> running_{false};
   void* moduleHold_ = nullptr;
   uint32_t pollMs_ = kPollMs;
   std::atomic<uint32_t> reloads_{0};
@@ -53,10 +65,8 @@ class FileFollower {
   // The thread's own: the file it looks at, a change seen once and waiting
   // for a second look, and a change that would not decode.
   std::string path_;
-  platform::FileStamp pending_;
-  platform::FileStamp failed_;
-  bool hasPending_ = false;
-  bool hasFailed_ = false;
+  std::optional<platform::FileStamp> pending_;
+  std::optional<platform::FileStamp> failed_;
 };
 
 }  // namespace om

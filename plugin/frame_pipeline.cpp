@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/notify.h"
-#include "platform/platform.h"
+#include "platform/lock.h"
 #include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
 #include "plugin/show_timing.h"
@@ -25,6 +25,7 @@ void switchChannel(PluginState& state, int64_t id, const char* name) {
   state.restartShowTiming = false;
   state.restartAnimationClock = false;
   notifyDialog(state, kNotifyEverything);
+  if (state.logo.streamed()) state.follower.wake();  // the next frame, drawn ahead
 }
 
 int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
@@ -60,8 +61,13 @@ int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
         state.restartAnimationClock = false;
       } else if (static_cast<int32_t>(now - state.nextFrameDue) >= 0) {
         // Wrap-safe "now is not below nextFrameDue" on the 32-bit tick.
-        state.logo.NextFrame();
-        if (record.ShowLogo) rebuildSteppedOverlay(state);
+        if (state.logo.streamed() && state.follower.running()) {
+          // Drawn ahead on the plug-in's thread; until it is, the frame shown stays.
+          if (!state.animationAhead.step(state)) return 1;
+        } else {
+          state.logo.NextFrame();
+          if (record.ShowLogo) rebuildSteppedOverlay(state);
+        }
         notifyDialog(state, kNotifyPreview);
         state.nextFrameDue = tickNowMs() + static_cast<uint32_t>(state.logo.CurrentDelay());
       }

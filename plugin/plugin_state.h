@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "compositing/frame_canvas.h"
@@ -10,7 +11,8 @@
 #include "dialog/settings_dialog.h"
 #include "logo/logo_image.h"
 #include "logo/overlay.h"
-#include "platform/platform.h"
+#include "plugin/animation_ahead.h"
+#include "platform/lock.h"
 #include "plugin/file_follower.h"
 #include "plugin/host_api.h"
 #include "plugin/plugin_dialog_model.h"
@@ -56,11 +58,14 @@ struct PluginState {
   bool restartAnimationClock = false;
 
   FrameCanvas canvas;
-  OverlayBuilder overlayBuilder;
+  // Held by pointer: a picture prepared aside brings its own, swapped in.
+  std::unique_ptr<OverlayBuilder> overlayBuilder = std::make_unique<OverlayBuilder>();
   PreviewScaler previewScaler;
   ProfileStore store;
   SettingsDialog dialog;
   PluginDialogModel dialogModel{*this};
+  // Used by the follower's thread, which also draws streamed frames ahead.
+  AnimationAhead animationAhead;
   // Last: its thread is stopped before anything it reads is destroyed.
   FileFollower follower{*this};
 

@@ -12,11 +12,13 @@ struct Timing {
   int64_t shown;   // ms of each period, at most the period
 };
 
+// The keys are clamped to their ranges when read and by the dialog; the
+// divisions below stay defined whatever they hold.
 Timing timingOf(const LogoSettings& record) {
   Timing t;
-  t.fade = std::clamp<int64_t>(record.FadeMs, 0, 10000);
-  t.period = std::clamp<int64_t>(record.ShowEveryMinutes, 0, 1440) * 60000;
-  t.shown = std::min(std::clamp<int64_t>(record.ShowForSeconds, 1, 3600) * 1000, t.period);
+  t.fade = record.FadeMs;
+  t.period = int64_t{record.ShowEveryMinutes} * 60000;
+  t.shown = std::min<int64_t>(int64_t{record.ShowForSeconds} * 1000, t.period);
   return t;
 }
 

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
 
 namespace om {
 namespace {

@@ -95,6 +95,14 @@ else
   count "include graph" 0 1
 fi
 
+# The dialog's resource script and header are what their tables write.
+if python3 dialog/resources/draw_resources.py --check >"$log_dir/resources.log" 2>&1; then
+  count "generated resources" 1 0
+else
+  cat "$log_dir/resources.log"
+  count "generated resources" 0 1
+fi
+
 ctest_suite ci
 ctest_suite asan
 ctest_suite tsan

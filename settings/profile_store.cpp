@@ -1,8 +1,6 @@
 #include "settings/profile_store.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdint>
 #include <cstring>
 
@@ -124,10 +122,7 @@ bool ProfileStore::open(Mode mode) {
   if (writing_) {
     // A file the user made read-only keeps its contents; a missing one is
     // created when the text is saved at close.
-    if (FILE* probe = std::fopen(path.c_str(), "r+b"))
-      std::fclose(probe);
-    else if (errno != ENOENT)
-      return false;
+    if (platform::saveTargetOf(path) == platform::SaveTarget::kRefused) return false;
     isOpen_ = true;
     return true;
   }
@@ -139,9 +134,7 @@ bool ProfileStore::open(Mode mode) {
       return false;
     }
     // A missing file is created empty.
-    FILE* created = std::fopen(path.c_str(), "ab");
-    if (!created) return false;
-    std::fclose(created);
+    if (!platform::createEmptyFile(path)) return false;
     isOpen_ = true;
     return true;
   }
@@ -265,42 +258,6 @@ bool ProfileStore::readValue(size_t section, std::string_view key, std::string& 
   return true;
 }
 
-// One row from `section`, or its default, converted as its type code says.
-void ProfileStore::readRow(size_t section, const SettingsKey& row) {
-  std::string text;
-  const bool found = readValue(section, row.name, text);
-  // The default's low bits, as wide as the field.
-  const uint32_t def = static_cast<uint32_t>(static_cast<uint64_t>(row.defaultValue));
-  const uint32_t bits = found ? static_cast<uint32_t>(parseDecimalWrapping(text)) : def;
-  switch (row.type) {
-    case kValueUInt32:
-    case kValueColor:
-      *static_cast<uint32_t*>(row.target) = bits;
-      break;
-    case kValueInt32: {
-      int32_t value = static_cast<int32_t>(bits);
-      if (row.optional) {
-        const int64_t wide = found ? parseDecimalSaturating(text) : int64_t{value};
-        value = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(wide, row.minValue), row.maxValue));
-      }
-      *static_cast<int32_t*>(row.target) = value;
-      break;
-    }
-    case kValueString:
-      if (found)
-        *static_cast<std::string*>(row.target) = std::move(text);
-      else
-        *static_cast<std::string*>(row.target) = row.defaultText ? row.defaultText : "";
-      break;
-    default:
-      break;
-  }
-}
-
-void ProfileStore::readKeyTable(size_t section, const SettingsKey* rows, size_t count) {
-  for (size_t i = 0; i < count; ++i) readRow(section, rows[i]);
-}
-
 std::string_view ProfileStore::sectionText(size_t section) const {
   const auto at = std::lower_bound(headerStarts_.begin(), headerStarts_.end(), section);
   if (!isOpen_ || writing_ || at == headerStarts_.end() || *at != section) return {};
@@ -345,31 +302,6 @@ void ProfileStore::writeInt(const std::string& key, int32_t value) {
 
 void ProfileStore::writeUnsigned(const std::string& key, uint32_t value) {
   writeValue(key, std::to_string(value));
-}
-
-void ProfileStore::writeKeyTable(const SettingsKey* rows, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    const SettingsKey& row = rows[i];
-    const uint32_t def = static_cast<uint32_t>(static_cast<uint64_t>(row.defaultValue));
-    switch (row.type) {
-      case kValueUInt32:
-      case kValueColor: {
-        const uint32_t value = *static_cast<const uint32_t*>(row.target);
-        if (!row.optional || value != def) writeUnsigned(row.name, value);
-        break;
-      }
-      case kValueInt32: {
-        const int32_t value = *static_cast<const int32_t*>(row.target);
-        if (!row.optional || value != static_cast<int32_t>(def)) writeInt(row.name, value);
-        break;
-      }
-      case kValueString:
-        writeValue(row.name, *static_cast<const std::string*>(row.target));
-        break;
-      default:
-        break;
-    }
-  }
 }
 
 }  // namespace om

@@ -1,4 +1,5 @@
-// The plug-in's own INI reader and writer.
+// The plug-in's own INI reader and writer. It deals in text only: what a
+// value means is the settings model's business.
 //
 // Reading loads the whole file once at open and works on that buffer with
 // byte offsets, so every platform parses identically and a malformed file can
@@ -14,31 +15,6 @@
 #include <vector>
 
 namespace om {
-
-// How a key-table row is formatted and parsed: the codes the settings file
-// uses. Rows of any other code are skipped.
-enum SettingsValueType : uint32_t {
-  kValueUInt32 = 4,
-  kValueColor = 5,  // unsigned 32-bit, 0x00BBGGRR
-  kValueInt32 = 6,
-  kValueString = 12,
-};
-
-// One row of a key table. `target` points at a field of the width the type
-// code names (std::string for kValueString).
-struct SettingsKey {
-  uint32_t type;
-  const char* name;
-  void* target;
-  int64_t defaultValue;     // numeric rows: the low bits of the field's width
-  const char* defaultText;  // string rows
-  // Keys added to a file format that had none of them: written only when
-  // they differ from their default, so older files stay as they were, and
-  // clamped to minValue..maxValue when read (signed rows).
-  bool optional = false;
-  int32_t minValue = 0;
-  int32_t maxValue = 0;
-};
 
 // Leading white space, one sign, digits up to the first other character;
 // wraps modulo 2^64 instead of failing, so unsigned text reads back to the
@@ -91,10 +67,6 @@ class ProfileStore {
   // The first line of `key` in the section starting at `section`. An empty
   // value counts as missing.
   bool readValue(size_t section, std::string_view key, std::string& text);
-  // Every row's target gets the parsed value, or the row's default when the
-  // key is missing (or the section: kNoSection). A value without digits
-  // parses as 0.
-  void readKeyTable(size_t section, const SettingsKey* rows, size_t count);
   // The section starting at `section` as it stands in the file: its header
   // line through the line before the next header.
   std::string_view sectionText(size_t section) const;
@@ -104,7 +76,6 @@ class ProfileStore {
   void writeValue(const std::string& key, const std::string& text);
   void writeInt(const std::string& key, int32_t value);
   void writeUnsigned(const std::string& key, uint32_t value);
-  void writeKeyTable(const SettingsKey* rows, size_t count);
   // Lines kept as they were read; a last line without its end gets one.
   void writeVerbatim(std::string_view lines);
 
@@ -141,7 +112,6 @@ class ProfileStore {
   void indexHeaders();
   const SectionKeys& sectionKeys(size_t headerStart);
   std::string_view headerName(size_t start) const;
-  void readRow(size_t section, const SettingsKey& row);
   void appendLine(std::string_view line);
 
   bool isOpen_ = false;

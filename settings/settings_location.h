@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/location.h"
 #include "settings/profile_store.h"
 
 namespace om {

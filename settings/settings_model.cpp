@@ -1,5 +1,7 @@
 #include "settings/settings_model.h"
 
+#include <algorithm>
+
 #include "common/muldiv.h"
 
 namespace om {
@@ -11,74 +13,81 @@ const std::string kDefaultSection = "DEFAULT";
 
 }  // namespace
 
-SettingsKeyTable::SettingsKeyTable(LogoSettings& io) : rows{} {
-  static const LogoSettings d;
-  for (size_t i = 0; i < kSettingsKeyCount; ++i) {
-    const SettingRow& row = kSettingRows[i];
-    SettingsKey& key = rows[i];
-    key.type = row.type;
-    key.name = row.key;
-    key.optional = row.optional;
-    key.minValue = row.min;
-    key.maxValue = row.max;
-    if (row.text) {
-      key.target = &(io.*row.text);
-      key.defaultText = (d.*row.text).c_str();
-    } else if (row.number) {
-      key.target = &(io.*row.number);
-      key.defaultValue = d.*row.number;
-    } else {
-      key.target = &(io.*row.bits);
-      key.defaultValue = d.*row.bits;
-    }
+namespace setting_field {
+
+std::string textOf(const std::string& field) { return field; }
+std::string textOf(int32_t field) { return std::to_string(field); }
+std::string textOf(uint32_t field) { return std::to_string(field); }
+
+void parseInto(std::string& field, std::string_view text, const SettingRow&) { field.assign(text); }
+
+void parseInto(int32_t& field, std::string_view text, const SettingRow& row) {
+  if (row.written == Written::Always) {
+    field = static_cast<int32_t>(static_cast<uint32_t>(parseDecimalWrapping(text)));
+    return;
   }
+  field = static_cast<int32_t>(std::clamp<int64_t>(parseDecimalSaturating(text), row.min, row.max));
+}
+
+void parseInto(uint32_t& field, std::string_view text, const SettingRow&) {
+  field = static_cast<uint32_t>(parseDecimalWrapping(text));
+}
+
+}  // namespace setting_field
+
+bool SettingRow::isDefault(const LogoSettings& record) const {
+  static const LogoSettings defaults;
+  return isText ? text(record) == text(defaults) : value(record) == value(defaults);
 }
 
 bool sameSettings(const LogoSettings& a, const LogoSettings& b) {
   for (const SettingRow& row : kSettingRows) {
-    if (row.text ? a.*row.text != b.*row.text
-                 : row.number ? a.*row.number != b.*row.number : a.*row.bits != b.*row.bits)
-      return false;
+    if (row.isText ? row.text(a) != row.text(b) : row.value(a) != row.value(b)) return false;
   }
   return true;
 }
 
-std::string settingText(const LogoSettings& record, const SettingRow& row) {
-  if (row.text) return record.*row.text;
-  return row.number ? std::to_string(record.*row.number) : std::to_string(record.*row.bits);
+// A missing key, or one with an empty value, takes its default; a value
+// without digits reads as 0.
+void readRecord(ProfileStore& store, size_t section, LogoSettings& record) {
+  std::string text;
+  for (const SettingRow& row : kSettingRows) {
+    if (store.readValue(section, row.key, text))
+      row.parse(record, text, row);
+    else
+      row.reset(record);
+  }
+}
+
+void writeRecord(ProfileStore& store, const LogoSettings& record) {
+  for (const SettingRow& row : kSettingRows)
+    if (row.written == Written::Always || !row.isDefault(record)) store.writeValue(row.key, row.text(record));
 }
 
 namespace {
 
-// The keys of COMMON before the common record's own.
-struct CommonKeyTable {
-  explicit CommonKeyTable(StoredSettings& io)
-      : rows{{kValueInt32, "DlgWndPosX", &io.dialogPosX, kDialogNeverPlaced, nullptr},
-             {kValueInt32, "DlgWndPosY", &io.dialogPosY, kDialogNeverPlaced, nullptr},
-             {kValueInt32, "PrivateSettings", &io.privateSettings, 0, nullptr}} {}
-  SettingsKey rows[3];
-};
+// The keys of COMMON before the common record's own: signed 32-bit values.
+int32_t readCommonKey(ProfileStore& store, size_t section, const char* key, int32_t defaultValue) {
+  std::string text;
+  if (!store.readValue(section, key, text)) return defaultValue;
+  return static_cast<int32_t>(static_cast<uint32_t>(parseDecimalWrapping(text)));
+}
 
 }  // namespace
 
 void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
-  ChannelRecord io;
-  const SettingsKeyTable keys(io);
-
   const size_t defaults = store.findSection(kDefaultSection);
   settings.hasDefaultSection = defaults != ProfileStore::kNoSection;
-  store.readKeyTable(defaults, keys.rows, kSettingsKeyCount);
-  settings.defaultRecord = io;
+  readRecord(store, defaults, settings.defaultRecord);
   settings.defaultRecord.id = 0;
 
   const size_t common = store.findSection(kCommonSection);
-  const CommonKeyTable commonKeys(settings);
-  store.readKeyTable(common, commonKeys.rows, 3);
+  settings.dialogPosX = readCommonKey(store, common, "DlgWndPosX", kDialogNeverPlaced);
+  settings.dialogPosY = readCommonKey(store, common, "DlgWndPosY", kDialogNeverPlaced);
+  settings.privateSettings = readCommonKey(store, common, "PrivateSettings", 0);
   ChannelTable& table = settings.channelTable;
-  table.clear();
-  store.readKeyTable(common, keys.rows, kSettingsKeyCount);
-  io.id = 0;
-  table.push_back(io);
+  table.assign(1, ChannelRecord());
+  readRecord(store, common, table[0]);
 
   // Every channel section wherever it stands, above COMMON or without one,
   // each with the keys under its own header: "[ 3 ]" is channel 3 with its
@@ -87,12 +96,13 @@ void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
   for (const ProfileStore::SectionHeader& section : store.sectionHeaders()) {
     const std::string_view name = trimBlanks(section.name);
     if (name == kCommonSection || name == kDefaultSection) continue;
-    if (!parseWholeDecimal(name, io.id)) {
+    ChannelRecord record;
+    if (!parseWholeDecimal(name, record.id)) {
       settings.foreignSections.emplace_back(store.sectionText(section.start));
       continue;
     }
-    store.readKeyTable(section.start, keys.rows, kSettingsKeyCount);
-    table.push_back(io);
+    readRecord(store, section.start, record);
+    table.push_back(std::move(record));
   }
 }
 
@@ -115,22 +125,17 @@ void loadSettingsFile(ProfileStore& store, StoredSettings& settings) {
 
 void writeSettingsToStore(ProfileStore& store, const StoredSettings& settings,
                           const ChannelKnownFn& known) {
-  ChannelRecord io;
-  const SettingsKeyTable keys(io);
   const ChannelTable& table = settings.channelTable;
-
   // The user's template goes back where the user can edit it again.
   if (settings.hasDefaultSection) {
     store.writeSection(kDefaultSection);
-    io = settings.defaultRecord;
-    store.writeKeyTable(keys.rows, kSettingsKeyCount);
+    writeRecord(store, settings.defaultRecord);
   }
   store.writeSection(kCommonSection);
-  // Writing only reads the fields the rows point at.
-  const CommonKeyTable commonKeys(const_cast<StoredSettings&>(settings));
-  store.writeKeyTable(commonKeys.rows, 3);
-  io = table.empty() ? ChannelRecord() : table[0];
-  store.writeKeyTable(keys.rows, kSettingsKeyCount);
+  store.writeInt("DlgWndPosX", settings.dialogPosX);
+  store.writeInt("DlgWndPosY", settings.dialogPosY);
+  store.writeInt("PrivateSettings", settings.privateSettings);
+  writeRecord(store, table.empty() ? ChannelRecord() : table[0]);
 
   for (const ChannelRecord& record : table) {
     // Without the host's callback every record is kept.
@@ -141,8 +146,7 @@ void writeSettingsToStore(ProfileStore& store, const StoredSettings& settings,
     // first). Writing them would add one more such record at every start.
     if (record.id == 0) continue;
     store.writeSection(record.id);
-    io = record;
-    store.writeKeyTable(keys.rows, kSettingsKeyCount);
+    writeRecord(store, record);
   }
   for (const std::string& section : settings.foreignSections) store.writeVerbatim(section);
 }

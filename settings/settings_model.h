@@ -2,9 +2,12 @@
 // rules that read, write, select and clamp them.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "settings/profile_store.h"
@@ -54,70 +57,118 @@ using ChannelTable = std::vector<ChannelRecord>;
 // The dialog position of a dialog that was never placed.
 constexpr int32_t kDialogNeverPlaced = -100;
 
-// One INI key of a record: its name, its field and how it is written. Its
-// default is the field's initialiser in LogoSettings. A new setting is one
-// row here and its field there.
+// Whether a key is always written (the first ten) or only when it differs
+// from its default (every key added since, so older files stay as they were).
+enum class Written : uint8_t { Always, WhenNotDefault };
+
+// One INI key of a record: its name, how it is written, its range, and one
+// accessor to its field, made for the field's type by settingRow below. A
+// new setting is its field in LogoSettings and one row in kSettingRows.
 struct SettingRow {
   const char* key;
-  SettingsValueType type;
-  // The field, by type: text (kValueString), number (kValueInt32) or bits
-  // (the unsigned codes).
-  std::string LogoSettings::*text;
-  int32_t LogoSettings::*number;
-  uint32_t LogoSettings::*bits;
-  // Keys beyond the first ten: clamped to min..max when read, and written
-  // only when they differ from their default.
-  bool optional;
+  Written written;
+  // A key written only when not default is clamped into this range when
+  // read; for every key, the range its dialog control offers.
   int32_t min, max;
+  bool isText;
+  // The value as the file writes it; the file's text into the field (the
+  // rules of the field's type, and the clamp above); the value as a number
+  // (0 for text) and back (text rows ignore it); the field's default.
+  std::string (*text)(const LogoSettings& record);
+  void (*parse)(LogoSettings& record, std::string_view text, const SettingRow& row);
+  int64_t (*value)(const LogoSettings& record);
+  void (*setValue)(LogoSettings& record, int64_t value);
+  void (*reset)(LogoSettings& record);
+
+  bool isDefault(const LogoSettings& record) const;
 };
 
-constexpr SettingRow textSetting(const char* key, std::string LogoSettings::*field) {
-  return {key, kValueString, field, nullptr, nullptr, false, 0, 0};
-}
-constexpr SettingRow numberSetting(const char* key, int32_t LogoSettings::*field) {
-  return {key, kValueInt32, nullptr, field, nullptr, false, 0, 0};
-}
-constexpr SettingRow bitsSetting(const char* key, uint32_t LogoSettings::*field,
-                                 SettingsValueType type = kValueUInt32) {
-  return {key, type, nullptr, nullptr, field, false, 0, 0};
-}
-constexpr SettingRow optionalSetting(const char* key, int32_t LogoSettings::*field, int32_t min,
-                                     int32_t max) {
-  return {key, kValueInt32, nullptr, field, nullptr, true, min, max};
+namespace setting_field {
+// How each field type is written and read: text as it stands; unsigned
+// keys wrap modulo 2^32, as the file has always held colours and flags;
+// signed keys always written wrap likewise; signed keys written only when
+// not default saturate, then clamp.
+std::string textOf(const std::string& field);
+std::string textOf(int32_t field);
+std::string textOf(uint32_t field);
+void parseInto(std::string& field, std::string_view text, const SettingRow& row);
+void parseInto(int32_t& field, std::string_view text, const SettingRow& row);
+void parseInto(uint32_t& field, std::string_view text, const SettingRow& row);
+constexpr int64_t numberOf(const std::string&) { return 0; }
+constexpr int64_t numberOf(int32_t field) { return field; }
+constexpr int64_t numberOf(uint32_t field) { return field; }
+inline void assign(std::string&, int64_t) {}
+inline void assign(int32_t& field, int64_t value) { field = static_cast<int32_t>(value); }
+inline void assign(uint32_t& field, int64_t value) { field = static_cast<uint32_t>(value); }
+
+template <auto Field>
+struct Access {
+  static std::string text(const LogoSettings& r) { return textOf(r.*Field); }
+  static void parse(LogoSettings& r, std::string_view t, const SettingRow& row) {
+    parseInto(r.*Field, t, row);
+  }
+  static int64_t value(const LogoSettings& r) { return numberOf(r.*Field); }
+  static void setValue(LogoSettings& r, int64_t v) { assign(r.*Field, v); }
+  static void reset(LogoSettings& r) { r.*Field = LogoSettings().*Field; }
+};
+}  // namespace setting_field
+
+template <auto Field>
+constexpr SettingRow settingRow(const char* key, Written written = Written::Always,
+                                int32_t min = INT32_MIN, int32_t max = INT32_MAX) {
+  using Access = setting_field::Access<Field>;
+  return {key,
+          written,
+          min,
+          max,
+          std::is_same_v<std::decay_t<decltype(LogoSettings().*Field)>, std::string>,
+          &Access::text,
+          &Access::parse,
+          &Access::value,
+          &Access::setValue,
+          &Access::reset};
 }
 
 // Every key of a record, in the order they are read and written.
 inline constexpr SettingRow kSettingRows[] = {
-    textSetting("LogoFileName", &LogoSettings::LogoFileName),
-    numberSetting("LogoPosX", &LogoSettings::LogoPosX),
-    numberSetting("LogoPosY", &LogoSettings::LogoPosY),
-    numberSetting("LogoSizeX", &LogoSettings::LogoSizeX),
-    numberSetting("LogoSizeY", &LogoSettings::LogoSizeY),
-    numberSetting("LogoOpacity", &LogoSettings::LogoOpacity),
-    bitsSetting("ShowLogo", &LogoSettings::ShowLogo),
-    bitsSetting("ColorKeyEnable", &LogoSettings::ColorKeyEnable),
-    bitsSetting("LeftTopPixelColor", &LogoSettings::LeftTopPixelColor),
-    bitsSetting("ColorKey", &LogoSettings::ColorKey, kValueColor),
-    optionalSetting("KeyTolerance", &LogoSettings::KeyTolerance, 0, 100),
-    optionalSetting("KeySoftness", &LogoSettings::KeySoftness, 0, 100),
-    optionalSetting("VideoColors", &LogoSettings::VideoColors, 0, 4),
-    optionalSetting("FadeMs", &LogoSettings::FadeMs, 0, 10000),
-    optionalSetting("ShowEveryMinutes", &LogoSettings::ShowEveryMinutes, 0, 1440),
-    optionalSetting("ShowForSeconds", &LogoSettings::ShowForSeconds, 1, 3600),
-    optionalSetting("FollowFile", &LogoSettings::FollowFile, 0, 1),
+    settingRow<&LogoSettings::LogoFileName>("LogoFileName"),
+    settingRow<&LogoSettings::LogoPosX>("LogoPosX"),
+    settingRow<&LogoSettings::LogoPosY>("LogoPosY"),
+    settingRow<&LogoSettings::LogoSizeX>("LogoSizeX"),
+    settingRow<&LogoSettings::LogoSizeY>("LogoSizeY"),
+    // Kept as written: the blend takes an opacity above 100 as full.
+    settingRow<&LogoSettings::LogoOpacity>("LogoOpacity", Written::Always, 0, 100),
+    settingRow<&LogoSettings::ShowLogo>("ShowLogo", Written::Always, 0, 1),
+    settingRow<&LogoSettings::ColorKeyEnable>("ColorKeyEnable", Written::Always, 0, 1),
+    settingRow<&LogoSettings::LeftTopPixelColor>("LeftTopPixelColor", Written::Always, 0, 1),
+    settingRow<&LogoSettings::ColorKey>("ColorKey"),
+    settingRow<&LogoSettings::KeyTolerance>("KeyTolerance", Written::WhenNotDefault, 0, 100),
+    settingRow<&LogoSettings::KeySoftness>("KeySoftness", Written::WhenNotDefault, 0, 100),
+    settingRow<&LogoSettings::VideoColors>("VideoColors", Written::WhenNotDefault, 0, 4),
+    settingRow<&LogoSettings::FadeMs>("FadeMs", Written::WhenNotDefault, 0, 10000),
+    settingRow<&LogoSettings::ShowEveryMinutes>("ShowEveryMinutes", Written::WhenNotDefault, 0, 1440),
+    settingRow<&LogoSettings::ShowForSeconds>("ShowForSeconds", Written::WhenNotDefault, 1, 3600),
+    settingRow<&LogoSettings::FollowFile>("FollowFile", Written::WhenNotDefault, 0, 1),
 };
 constexpr size_t kSettingsKeyCount = sizeof kSettingRows / sizeof kSettingRows[0];
 
-// The rows bound to the fields of `io`, as the store reads and writes them.
-struct SettingsKeyTable {
-  explicit SettingsKeyTable(LogoSettings& io);
-  SettingsKey rows[kSettingsKeyCount];
-};
+// The row of `key`; null when no row has that name.
+constexpr const SettingRow* findSettingRow(std::string_view key) {
+  for (const SettingRow& row : kSettingRows)
+    if (key == row.key) return &row;
+  return nullptr;
+}
 
 // Whether two records hold the same value in every key.
 bool sameSettings(const LogoSettings& a, const LogoSettings& b);
 // The value of one key as the settings file writes it.
-std::string settingText(const LogoSettings& record, const SettingRow& row);
+inline std::string settingText(const LogoSettings& record, const SettingRow& row) {
+  return row.text(record);
+}
+// A record's keys from `section` (ProfileStore::kNoSection: every default),
+// and into the section being written.
+void readRecord(ProfileStore& store, size_t section, LogoSettings& record);
+void writeRecord(ProfileStore& store, const LogoSettings& record);
 
 // Everything the settings file holds.
 struct StoredSettings {

@@ -169,6 +169,9 @@ class GifFrameSource final : public FrameSource {
   FrameStep drawNext(uint32_t* canvas, int32_t& delayMs) override;
   // giflib reads forward only: the first frame again means opening anew.
   bool rewind() override { return open(); }
+  uint64_t heldBytes() const override {
+    return bytes_.size() + line_.size() + saved_.size() * sizeof(uint32_t);
+  }
 
  private:
   int32_t drawImage(const FrameControl& control, const CanvasRows& rows, const Rect& area);
@@ -300,7 +303,8 @@ FrameStep GifFrameSource::drawNext(uint32_t* canvas, int32_t& delayMs) {
 bool decodeGif(std::vector<uint8_t>& bytes, bool animated, LogoImage& image) {
   GifOutline outline;
   if (!outlineGif(bytes.data(), bytes.size(), animated ? kMaxAnimationFrames : 1, outline)) return false;
-  if (!pictureFitsBudget(outline.width, outline.height, 1)) return false;
+  // Refused before the source takes its canvases, as adoptAnimation would.
+  if (!animationFitsBudget(outline.width, outline.height, outline.frames)) return false;
   std::unique_ptr<FrameSource> source;
   {
     auto gif = std::make_unique<GifFrameSource>(bytes, outline, animated);

@@ -10,6 +10,7 @@
 #include "logo/apng_source.h"
 #include "logo/bmp_reader.h"
 #include "logo/image_codec.h"
+#include "logo/picture_end.h"
 #include "logo/posix/gif_decoder.h"
 #include "logo/posix/image_codec_posix.h"
 #include "logo/posix/jpeg_decoder.h"
@@ -84,16 +85,16 @@ PictureFormat sniffPictureFormat(const uint8_t* data, size_t size) {
   return PictureFormat::kUnknown;
 }
 
-bool decodePicture(std::vector<uint8_t>& bytes, bool animated, LogoImage& image) {
+bool decodePicture(std::vector<uint8_t>& bytes, bool animated, Truncated truncated, LogoImage& image) {
   bool ok = false;
   switch (sniffPictureFormat(bytes.data(), bytes.size())) {
     case PictureFormat::kGif: return decodeGif(bytes, animated, image);
     case PictureFormat::kPng:
       // An invalid animation shows its default image, as a still PNG.
       if (isAnimatedPng(bytes.data(), bytes.size()) && loadAnimatedPng(bytes, image)) return true;
-      ok = decodePng(bytes.data(), bytes.size(), image);
+      ok = decodePng(bytes.data(), bytes.size(), truncated, image);
       break;
-    case PictureFormat::kJpeg: ok = decodeJpeg(bytes.data(), bytes.size(), image); break;
+    case PictureFormat::kJpeg: ok = decodeJpeg(bytes.data(), bytes.size(), truncated, image); break;
     case PictureFormat::kBmp: ok = decodeBmp(bytes.data(), bytes.size(), BmpAlpha::kFromMask, image); break;
     case PictureFormat::kUnknown: return false;
   }
@@ -106,13 +107,15 @@ bool decodePngFrame(const uint8_t* png, size_t size, int32_t width, int32_t heig
   return decodeWholePng(png, size, width, height, pixels);
 }
 
-bool CodecScope::loadPicture(const char* path, bool animated, LogoImage& image) {
+bool CodecScope::loadPicture(const char* path, bool animated, Truncated truncated, LogoImage& image) {
   if (!available_ || !path) return false;
   try {
     std::vector<uint8_t> bytes;
     platform::FileStamp stamp;
     if (!readPictureFile(path, bytes, stamp)) return false;
-    if (!decodePicture(bytes, animated, image)) return false;
+    // A file still being written has not reached its end yet.
+    if (truncated == Truncated::kFails && !pictureReachesItsEnd(bytes.data(), bytes.size())) return false;
+    if (!decodePicture(bytes, animated, truncated, image)) return false;
     image.setSourceStamp(stamp);
     return true;
   } catch (...) {  // out of memory in a working buffer: no picture
@@ -140,13 +143,14 @@ std::string CodecScope::decoderFilter() {
   return filter;
 }
 
-bool loadBitmapFallback(const char* path, LogoImage& image) {
+bool loadBitmapFallback(const char* path, Truncated truncated, LogoImage& image) {
   if (!path) return false;
   try {
     std::vector<uint8_t> bytes;
     platform::FileStamp stamp;
     if (!readPictureFile(path, bytes, stamp)) return false;
     if (sniffPictureFormat(bytes.data(), bytes.size()) != PictureFormat::kBmp) return false;
+    if (truncated == Truncated::kFails && !pictureReachesItsEnd(bytes.data(), bytes.size())) return false;
     if (!decodeBmp(bytes.data(), bytes.size(), BmpAlpha::kOpaque, image)) return false;
     image.setSourceStamp(stamp);
     return true;

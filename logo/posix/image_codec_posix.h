@@ -18,7 +18,8 @@ PictureFormat sniffPictureFormat(const uint8_t* data, size_t size);
 // Dispatches on the content, and may take `bytes` (a streamed animation
 // keeps reading them). A still picture asked for as an animation gets one
 // frame of 100 ms, as a GIF frame without a delay would; an animated PNG
-// animates whatever was asked.
-bool decodePicture(std::vector<uint8_t>& bytes, bool animated, LogoImage& image);
+// animates whatever was asked. `truncated`: whether a PNG or JPEG whose
+// decoder stops short of the last row fails.
+bool decodePicture(std::vector<uint8_t>& bytes, bool animated, Truncated truncated, LogoImage& image);
 
 }  // namespace om

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <csetjmp>
 #include <vector>
@@ -20,10 +21,16 @@ namespace {
 struct JpegErrors {
   jpeg_error_mgr manager;
   jmp_buf jump;
+  bool endedEarly = false;
 };
 
 void jpegErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegErrors*>(cinfo->err)->jump, 1); }
-void jpegOutputMessage(j_common_ptr) {}  // nothing is logged
+// Nothing is logged. A file that ends before its EOI is only a warning to
+// libjpeg, which goes on with grey rows.
+void jpegEmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+    reinterpret_cast<JpegErrors*>(cinfo->err)->endedEarly = true;
+}
 
 // A progressive file can hold any number of scans, each re-reading the whole
 // coefficient buffer; real pictures use a dozen.
@@ -112,11 +119,11 @@ struct JpegReader {
 
 }  // namespace
 
-bool decodeJpeg(const uint8_t* data, size_t size, LogoImage& image) {
+bool decodeJpeg(const uint8_t* data, size_t size, Truncated truncated, LogoImage& image) {
   JpegReader reader;
   reader.cinfo.err = jpeg_std_error(&reader.errors.manager);
   reader.errors.manager.error_exit = jpegErrorExit;
-  reader.errors.manager.output_message = jpegOutputMessage;
+  reader.errors.manager.emit_message = jpegEmitMessage;
   if (!createJpeg(&reader.cinfo, &reader.errors)) return false;
   reader.created = true;
   // The library's own buffers (a progressive file keeps every coefficient)
@@ -140,6 +147,7 @@ bool decodeJpeg(const uint8_t* data, size_t size, LogoImage& image) {
   std::vector<uint8_t> cmykRow(header.cmyk ? static_cast<size_t>(width) * 4 : 0);
   uint32_t rowsRead = 0;
   readJpegRows(&reader.cinfo, &reader.errors, rows.data(), &header, cmykRow.data(), &rowsRead);
+  if (truncated == Truncated::kFails && (rowsRead < header.height || reader.errors.endedEarly)) return false;
   return rowsRead > 0;
 }
 

@@ -10,6 +10,8 @@
 
 namespace om {
 
-bool decodeJpeg(const uint8_t* data, size_t size, LogoImage& image);
+// `truncated`: whether a picture that ends early (libjpeg's premature end,
+// rows short of the last) fails rather than shows what decoded.
+bool decodeJpeg(const uint8_t* data, size_t size, Truncated truncated, LogoImage& image);
 
 }  // namespace om

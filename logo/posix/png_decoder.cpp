@@ -55,15 +55,17 @@ bool readPngHeader(png_structp png, png_infop info, PngInfo* out) {
 }
 
 // Reads every pass into `rows`; `*rowsRead` counts rows of the first pass
-// that arrived, so a truncated file still shows its top part.
-void readPngRows(png_structp png, png_bytep* rows, uint32_t height, int passes, uint32_t* rowsRead) {
-  if (setjmp(png_jmpbuf(png))) return;
+// that arrived, so a truncated file still shows its top part. True when
+// every row of every pass arrived.
+bool readPngRows(png_structp png, png_bytep* rows, uint32_t height, int passes, uint32_t* rowsRead) {
+  if (setjmp(png_jmpbuf(png))) return false;
   for (int pass = 0; pass < passes; ++pass) {
     for (uint32_t y = 0; y < height; ++y) {
       png_read_row(png, rows[y], nullptr);
       if (pass == 0) *rowsRead = y + 1;
     }
   }
+  return true;
 }
 
 // Reads every pass into rows `stride` pixels apart from `top`; true only
@@ -106,7 +108,7 @@ bool decodeWholePng(const uint8_t* png, size_t size, int32_t width, int32_t heig
   return true;
 }
 
-bool decodePng(const uint8_t* data, size_t size, LogoImage& image) {
+bool decodePng(const uint8_t* data, size_t size, Truncated truncated, LogoImage& image) {
   PngSource src{data, size, 0};
   PngReader reader;
   if (!reader.open(src)) return false;
@@ -124,8 +126,8 @@ bool decodePng(const uint8_t* data, size_t size, LogoImage& image) {
   for (uint32_t y = 0; y < header.height; ++y)
     rows[y] = reinterpret_cast<png_bytep>(pixels + static_cast<size_t>(height - 1 - static_cast<int32_t>(y)) * width);
   uint32_t rowsRead = 0;
-  readPngRows(reader.png, rows.data(), header.height, header.passes, &rowsRead);
-  if (rowsRead == 0) return false;
+  const bool whole = readPngRows(reader.png, rows.data(), header.height, header.passes, &rowsRead);
+  if (rowsRead == 0 || (!whole && truncated == Truncated::kFails)) return false;
   premultiplyPixels(pixels, static_cast<size_t>(width) * height);
   return true;
 }

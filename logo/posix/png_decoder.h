@@ -10,7 +10,9 @@
 
 namespace om {
 
-bool decodePng(const uint8_t* data, size_t size, LogoImage& image);
+// `truncated`: whether a picture whose rows stop short (a libpng error, a
+// short read) fails rather than shows the rows that arrived.
+bool decodePng(const uint8_t* data, size_t size, Truncated truncated, LogoImage& image);
 
 // decodePngFrame through libpng: every row of every pass, or false.
 bool decodeWholePng(const uint8_t* png, size_t size, int32_t width, int32_t height, uint32_t* pixels);

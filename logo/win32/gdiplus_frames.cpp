@@ -5,6 +5,7 @@
 #include "logo/apng_source.h"
 #include "logo/bmp_reader.h"
 #include "logo/image_codec.h"
+#include "logo/picture_end.h"
 
 namespace om {
 namespace gdiplus {
@@ -149,6 +150,15 @@ bool FileStream::copyAnimatedPng(std::vector<uint8_t>& bytes) const {
   }
   GlobalUnlock(memory_);
   return animated;
+}
+
+bool FileStream::reachesItsEnd() const {
+  if (!memory_) return false;
+  const void* data = GlobalLock(memory_);
+  if (!data) return false;
+  const bool whole = pictureReachesItsEnd(static_cast<const uint8_t*>(data), GlobalSize(memory_));
+  GlobalUnlock(memory_);
+  return whole;
 }
 
 void imageSize(const Api& gp, Image* image, UINT& width, UINT& height) {

@@ -51,6 +51,8 @@ class FileStream {
   const platform::FileStamp& stamp() const { return stamp_; }
   // A copy of the bytes when they are an animated PNG; false otherwise.
   bool copyAnimatedPng(std::vector<uint8_t>& bytes) const;
+  // Whether the bytes reach their format's end (pictureReachesItsEnd).
+  bool reachesItsEnd() const;
 
  private:
   IStream* stream_ = nullptr;

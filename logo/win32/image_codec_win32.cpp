@@ -12,6 +12,7 @@
 #include "common/alloc_hook.h"
 #include "logo/apng_source.h"
 #include "logo/image_codec.h"
+#include "logo/picture_end.h"
 #include "logo/win32/gdiplus_api.h"
 #include "logo/win32/gdiplus_frames.h"
 #include "platform/files.h"
@@ -34,6 +35,19 @@ bool loadStill(const gdiplus::Api& gp, gdiplus::Image* image, LogoImage& out) {
   LogoFrame& frame = out.currentForWriting();
   gdiplus::renderFrame(gp, image, frame.pixels, frame.width, frame.height);
   return true;
+}
+
+// The window system's loader shows a bitmap cut short without a word, so
+// its bytes are looked at first.
+bool fileReachesItsEnd(platform::RegularFile& file) {
+  if (file.size() > kPictureMemoryBudget) return false;
+  try {
+    std::vector<uint8_t> bytes(static_cast<size_t>(file.size()));
+    bytes.resize(file.read(bytes.data(), bytes.size()));
+    return !file.failed() && pictureReachesItsEnd(bytes.data(), bytes.size());
+  } catch (...) {
+    return false;
+  }
 }
 
 }  // namespace
@@ -59,13 +73,16 @@ CodecScope::~CodecScope() {
   if (available_ && token_ != 0) gdiplus::api()->GdiplusShutdown(token_);
 }
 
-bool CodecScope::loadPicture(const char* path, bool animated, LogoImage& image) {
+bool CodecScope::loadPicture(const char* path, bool animated, Truncated truncated, LogoImage& image) {
   const gdiplus::Api* gp = gdiplus::api();
   if (!available_ || !gp || !path || !*path) return false;
   try {
     // Outlives every picture decoded from it; a streamed animation keeps it.
     auto stream = std::make_unique<gdiplus::FileStream>();
     if (!stream->load(path)) return false;
+    // GDI+ shows what it decoded of a file cut short, so a load that must
+    // not looks at the bytes first.
+    if (truncated == Truncated::kFails && !stream->reachesItsEnd()) return false;
     const platform::FileStamp stamp = stream->stamp();
     // An animated PNG animates by its content, whatever its name; GDI+
     // shows its default image, which is what an invalid one shows.
@@ -128,13 +145,14 @@ std::string CodecScope::decoderFilter() {
   return filter + pairs;
 }
 
-bool loadBitmapFallback(const char* path, LogoImage& image) {
+bool loadBitmapFallback(const char* path, Truncated truncated, LogoImage& image) {
   if (!path || !*path) return false;
   platform::FileStamp stamp;
   {
     platform::RegularFile file;  // no devices, pipes or folders
     if (!file.open(path)) return false;
     stamp = file.stamp();
+    if (truncated == Truncated::kFails && !fileReachesItsEnd(file)) return false;
   }
   // A DIB section keeps the file's colours exact whatever the display depth.
   const HBITMAP loaded = static_cast<HBITMAP>(

@@ -88,7 +88,7 @@ bool folderOfFileReachable(const std::string& path) noexcept {
     struct stat st;
     return stat(folderOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   } catch (...) {
-    return true;  // out of memory: the old rule
+    return true;  // out of memory: the name is kept, as for a folder not there yet
   }
 }
 
@@ -105,6 +105,26 @@ static bool resolveLinks(std::string& path) {
     path = next[0] == '/' ? next : folderOf(path) + "/" + next;
   }
   return false;  // a loop
+}
+
+SaveTarget saveTargetOf(const std::string& path) noexcept {
+  if (path.empty()) return SaveTarget::kRefused;
+  const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? SaveTarget::kMissing : SaveTarget::kRefused;
+  struct stat st;
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular ? SaveTarget::kReplaceable : SaveTarget::kRefused;
+}
+
+bool createEmptyFile(const std::string& path) noexcept {
+  if (path.empty()) return false;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  struct stat st;
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular;
 }
 
 static bool writeAll(int fd, const std::string& contents) {
@@ -130,7 +150,7 @@ bool writeFileAtomically(const std::string& path, const std::string& contents) n
     // Users mark the file read-only to freeze their settings; root could
     // write it anyway, but must not either.
     if (exists && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0)) return false;
-    const std::string tmp = target + ".tmp" + std::to_string(static_cast<long>(getpid()));
+    const std::string tmp = target + "." + std::to_string(static_cast<long>(getpid())) + ".tmp";
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) return false;
     bool ok = writeAll(fd, contents);

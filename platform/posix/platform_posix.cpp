@@ -11,7 +11,11 @@
 #include <cstring>
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/dialog_messages.h"
+#include "platform/location.h"
+#include "platform/lock.h"
+#include "platform/thread.h"
 
 namespace om {
 namespace platform {

@@ -153,7 +153,7 @@ bool folderOfFileReachable(const std::string& path) noexcept {
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
   } catch (...) {
-    return true;  // out of memory: the old rule
+    return true;  // out of memory: the name is kept, as for a folder not there yet
   }
 }
 
@@ -170,19 +170,48 @@ static bool writeAll(HANDLE file, const std::string& contents) {
   return true;
 }
 
+SaveTarget saveTargetOf(const std::string& path) noexcept {
+  try {
+    const std::wstring wide = path.empty() ? std::wstring() : widen(path.c_str(), CP_ACP);
+    if (wide.empty() || namesADevice(wide)) return SaveTarget::kRefused;
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = GetLastError();
+      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? SaveTarget::kMissing
+                                                                              : SaveTarget::kRefused;
+    }
+    // A folder in the way, or a file the user made read-only, stays as it is.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return SaveTarget::kRefused;
+    return SaveTarget::kReplaceable;
+  } catch (...) {
+    return SaveTarget::kRefused;
+  }
+}
+
+bool createEmptyFile(const std::string& path) noexcept {
+  try {
+    const std::wstring wide = path.empty() ? std::wstring() : widen(path.c_str(), CP_ACP);
+    if (wide.empty() || namesADevice(wide)) return false;
+    const HANDLE file = CreateFileW(wide.c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool disk = GetFileType(file) == FILE_TYPE_DISK;
+    CloseHandle(file);
+    return disk;
+  } catch (...) {
+    return false;
+  }
+}
+
 bool writeFileAtomically(const std::string& path, const std::string& contents) noexcept {
   try {
-    if (path.empty()) return false;
-    // A folder in the way, or a file the user made read-only, stays as it
-    // is (the rename would refuse on Windows anyway; this keeps it so under
-    // any account and emulation).
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-      return false;
+    // The same name, the same way, as reading takes it.
+    if (saveTargetOf(path) == SaveTarget::kRefused) return false;
+    const std::wstring wide = widen(path.c_str(), CP_ACP);
     // Beside the target, so the final step is a rename within one volume.
-    const std::string tmp = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
-    const HANDLE file = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const std::wstring tmp = wide + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const HANDLE file = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = writeAll(file, contents) && FlushFileBuffers(file);
@@ -190,11 +219,11 @@ bool writeFileAtomically(const std::string& path, const std::string& contents) n
     if (ok) {
       // ReplaceFile keeps the old file's attributes and security; it refuses
       // when there is no old file yet, and then a plain rename does the job.
-      ok = ReplaceFileA(path.c_str(), tmp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+      ok = ReplaceFileW(wide.c_str(), tmp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                         nullptr) ||
-           MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+           MoveFileExW(tmp.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     }
-    if (!ok) DeleteFileA(tmp.c_str());
+    if (!ok) DeleteFileW(tmp.c_str());
     return ok;
   } catch (...) {
     return false;

@@ -9,7 +9,11 @@
 
 #include "common/notify.h"
 #include "common/plugin_identity.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/dialog_messages.h"
+#include "platform/location.h"
+#include "platform/lock.h"
+#include "platform/thread.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/win32_module.h"
 

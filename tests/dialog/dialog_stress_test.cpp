@@ -1,6 +1,7 @@
 // The video thread stamps frames as fast as it can while the UI thread runs
 // every dialog handler and the file follower reloads pictures another
-// thread keeps rewriting. Run under ThreadSanitizer (build with
+// thread keeps rewriting, one of them a streamed animation whose frames the
+// plug-in's thread draws ahead. Run under ThreadSanitizer (build with
 // -DOM_SANITIZE=thread) to check for races; OM_DIALOG_STRESS_SECONDS sets how
 // long it runs (default 2.5 s).
 #include <gtest/gtest.h>
@@ -23,6 +24,8 @@
 #include "logo/logo_image.h"
 #include "plugin/frame_pipeline.h"
 #include "plugin/plugin_state.h"
+#include "logo/image_codec.h"
+#include "tests/win32/frame_check/test_pictures.h"
 
 namespace om {
 namespace {
@@ -39,7 +42,19 @@ double stressSeconds() {
 struct PictureFile {
   std::string path;
   int32_t width, height;
+  bool animated = false;
 };
+
+bool writePicture(const PictureFile& f, const std::string& target, uint32_t n) {
+  if (f.animated) {
+    std::vector<testpic::GifFrame> frames = testpic::gifFrames(f.width, f.height);
+    for (testpic::GifFrame& frame : frames)
+      for (uint8_t& index : frame.indices) index = static_cast<uint8_t>((index + n) % 127 + 1);
+    return testpic::writeFile(target, testpic::makeGif(f.width, f.height, testpic::gifPalette(), frames));
+  }
+  return testing_support::writeBmp24(target, f.width, f.height,
+                                     [n](int x, int y) { return static_cast<uint32_t>((x + y + n) * 0x030201); });
+}
 
 // What any state the video thread can observe must satisfy: each handler
 // makes its edit, reload and rebuild inside one FrameLock hold, so a half-made
@@ -85,6 +100,12 @@ void runStress(bool uiReloads) {
     }));
     files[f.path] = f;
   }
+  // First in the map, so the record starts with it: streamed, as an animation
+  // over the picture budget would be.
+  const PictureFile animation{dir + "dialog_stress_.gif", 48, 20, true};
+  ASSERT_TRUE(writePicture(animation, animation.path, 0));
+  files[animation.path] = animation;
+  setFullLoadBudgetForTesting(1);
   const std::string broken = dir + "dialog_stress_broken.bmp";
   {
     FILE* f = std::fopen(broken.c_str(), "wb");
@@ -160,8 +181,7 @@ void runStress(bool uiReloads) {
       for (const auto& entry : files) {
         const PictureFile& f = entry.second;
         const std::string target = ++n % 2 ? f.path : f.path + ".new";
-        testing_support::writeBmp24(target, f.width, f.height,
-                                    [n](int x, int y) { return static_cast<uint32_t>((x + y + n) * 0x030201); });
+        writePicture(f, target, n);
         if (target != f.path) std::rename(target.c_str(), f.path.c_str());
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
@@ -215,7 +235,7 @@ void runStress(bool uiReloads) {
           if (pick(5) == 0)
             view.fileAnswers.push_back(std::nullopt);
           else
-            view.fileAnswers.push_back(choices[static_cast<size_t>(pick(4))]);
+            view.fileAnswers.push_back(choices[static_cast<size_t>(pick(static_cast<int>(choices.size())))]);
           view.click(kIdChooseLogo);
           break;
         case 1: view.click(kIdRemoveLogo); break;
@@ -274,6 +294,7 @@ void runStress(bool uiReloads) {
   watchdog.join();
   writer.join();
   s.follower.stop();
+  setFullLoadBudgetForTesting(0);
 
   std::printf("%u pictures reloaded by the follower\n", s.follower.reloads());
   std::printf("%llu frames (%llu with a picture), %llu UI actions, %llu openings, %llu cancels\n",

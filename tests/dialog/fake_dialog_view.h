@@ -153,7 +153,7 @@ class FakeDialogView : public DialogView {
     chosen = *answer;
     return true;
   }
-  void showOpacityWarning(const char* text) override {
+  void showRangeWarning(const char* text) override {
     checkUnlocked();
     warnings.push_back(text);
   }

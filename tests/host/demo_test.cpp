@@ -46,7 +46,7 @@ TEST(DemoSettings, EveryChannelReadsBackAsMeantWithItsKeysInTableOrder) {
   ASSERT_EQ(s.channelTable.size(), 4u);
   const om::ChannelRecord defaults;
   // What each record holds beyond the defaults: placements aside, channel 1
-  // is the old behaviour; 2 and 3 take the video's colours; 3 is keyed.
+  // keeps every default; 2 and 3 take the video's colours; 3 is keyed.
   for (size_t i = 0; i < 4; ++i) {
     const om::ChannelRecord& r = s.channelTable[i];
     SCOPED_TRACE("record " + std::to_string(i));
@@ -71,7 +71,7 @@ TEST(DemoSettings, EveryChannelReadsBackAsMeantWithItsKeysInTableOrder) {
       EXPECT_EQ(l[line++], "[" + std::to_string(i) + "]");
     }
     for (const om::SettingRow& row : om::kSettingRows) {
-      if (row.optional && om::settingText(r, row) == om::settingText(defaults, row)) continue;
+      if (row.written == om::Written::WhenNotDefault && row.isDefault(r)) continue;
       ASSERT_LT(line, l.size());
       EXPECT_EQ(l[line++], std::string(row.key) + "=" + om::settingText(r, row));
     }

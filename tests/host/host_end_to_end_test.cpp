@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -352,6 +353,37 @@ TEST(HostProgram, ChannelScheduleAndHostAnswersReachThePlugin) {
   EXPECT_NE(ini.find("[1]"), std::string::npos) << ini;  // ids 1 and 2 are always kept
   EXPECT_NE(ini.find("[5]"), std::string::npos) << ini;
   EXPECT_EQ(ini.find("[9]"), std::string::npos) << ini;
+}
+
+// The summary names the file the plug-in really kept, wherever its own
+// rules put it: "-inst:" anywhere on the command line means an instance
+// folder. Every label stands in one column, and the times of each kind of
+// frame under each other.
+TEST(HostProgram, SummaryNamesTheSettingsFileUsedInAlignedColumns) {
+  ScratchDir dir;
+  const std::string cfg = dir / "cfg-inst:Q";
+  const HostRun run = runHost(dir, "--frames 12 --channels 1@0,2@5 --settings-dir " + quoted(cfg));
+  ASSERT_EQ(run.code, 0) << run.err;
+  const std::string used = cfg + "/Tulvane/Instances/q/Plugins/Ostrane_Marquel.ini";
+  EXPECT_TRUE(hosttest::fs::exists(used)) << run.err;
+  EXPECT_NE(run.err.find("\n  settings      " + used + "\n"), std::string::npos) << run.err;
+
+  const size_t start = run.err.find("summary\n");
+  ASSERT_NE(start, std::string::npos) << run.err;
+  std::istringstream summary(run.err.substr(start + 8));
+  size_t timeLines = 0, medianColumn = 0;
+  for (std::string line; std::getline(summary, line);) {
+    SCOPED_TRACE(line);
+    ASSERT_GT(line.size(), 16u);
+    EXPECT_EQ(line.substr(0, 2), "  ");
+    EXPECT_NE(line[2], ' ');
+    EXPECT_EQ(line[15], ' ');
+    const size_t median = line.find(" frames: median ");
+    if (median == std::string::npos) continue;
+    if (timeLines++ == 0) medianColumn = median;
+    EXPECT_EQ(median, medianColumn);
+  }
+  EXPECT_EQ(timeLines, 3u);  // all, switching, plain; stepping: none
 }
 
 TEST(HostProgram, DemoWritesVideoPicturesAndSettings) {

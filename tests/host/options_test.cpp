@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <vector>
 
 namespace {
@@ -68,16 +69,63 @@ TEST(CommandLine, ReadsOptionsAndRejectsBadValues) {
   EXPECT_EQ(decimal.input.fpsNum, 29970);
   EXPECT_EQ(decimal.input.fpsDen, 1000);
 
+  HostOptions shortNames;
+  ASSERT_TRUE(parse({"-i", "in.y4m", "-n", "7", "-o", "-", "--rewrite", "logo.png@5,0.5"},
+                    shortNames, error))
+      << error;
+  EXPECT_EQ(shortNames.input.path, "in.y4m");
+  EXPECT_EQ(shortNames.frames, 7);
+  EXPECT_EQ(shortNames.rawOutput, "-");
+  EXPECT_EQ(shortNames.rewriteFile, "logo.png");
+  EXPECT_EQ(shortNames.rewriteAt, (std::vector<double>{0.5, 5}));
+
   const std::vector<std::vector<const char*>> bad = {
       {"--bogus"},          {"--size"},           {"--size", "0x10"},  {"--size", "12"},
       {"--layout", "nv12"}, {"--fps", "0"},       {"--fps", "1/0"},    {"--frames", "-1"},
-      {"--simd", "neon"},   {"--snapshot", "a"},  {"--cpu-class", "9999999999"}};
+      {"--simd", "neon"},   {"--snapshot", "a"},  {"--cpu-class", "9999999999"},
+      {"--channels", "1:A@5"}, {"--rewrite", "logo.png"}, {"--existing-channels", "1,x"}};
   for (const auto& args : bad) {
     HostOptions x;
     error.clear();
     EXPECT_FALSE(parse(args, x, error)) << args[0];
     EXPECT_FALSE(error.empty()) << args[0];
   }
+}
+
+// The table is the only description: every option in it parses, and --help
+// gives each one line of its own.
+TEST(CommandLine, EveryOptionOfTheTableParsesAndHelpListsItOnce) {
+  const std::string usage = "\n" + usageText();
+  std::set<std::string> names;
+  size_t options = 0;
+  for (const OptionRow& row : optionRows()) {
+    if (row.kind != OptionRowKind::Option) continue;
+    ++options;
+    std::string line = std::string("\n  ") + row.name;
+    if (row.shortName) line = line + ", " + row.shortName;
+    if (row.argument) line = line + " " + row.argument;
+    size_t count = 0;
+    for (size_t at = usage.find(line + " "); at != std::string::npos;
+         at = usage.find(line + " ", at + 1))
+      ++count;
+    EXPECT_EQ(count, 1u) << row.name;
+    for (const char* name : {row.name, row.shortName}) {
+      if (!name) continue;
+      EXPECT_TRUE(names.insert(name).second) << name << " is in the table twice";
+      HostOptions o;
+      std::string error;
+      std::vector<const char*> args = {name};
+      if (row.argument) args.push_back("1");
+      parse(args, o, error);
+      EXPECT_EQ(error.find("unknown option"), std::string::npos) << name;
+      EXPECT_EQ(error.find("needs a value"), std::string::npos) << name;
+    }
+  }
+  EXPECT_GE(options, 26u);
+  HostOptions help;
+  std::string error;
+  ASSERT_TRUE(parse({"-h"}, help, error));
+  EXPECT_TRUE(help.help);
 }
 
 }  // namespace

@@ -101,7 +101,8 @@ uint64_t touchAll(const LogoImage& image) {
 }
 
 // An animation decoded frame by frame, as one over the budget is, plays the
-// frames of the full load, damaged as the file may be.
+// frames of the full load, damaged as the file may be, and counts them once
+// it has played them.
 void expectStreamedPlaysTheSame(const std::string& path, const LogoImage& full) {
   if (full.FrameCount() < 2) return;
   LogoImage streamed;
@@ -118,6 +119,7 @@ void expectStreamedPlaysTheSame(const std::string& path, const LogoImage& full) 
     ASSERT_EQ(std::memcmp(a.pixels, b.pixels, static_cast<size_t>(a.width) * a.height * 4), 0) << step;
     streamed.NextFrame();
   }
+  ASSERT_EQ(streamed.FrameCount(), n);
 }
 
 TEST(DamagedFiles, EveryCutFailsOrLoadsWholeFrames) {
@@ -132,6 +134,35 @@ TEST(DamagedFiles, EveryCutFailsOrLoadsWholeFrames) {
       EXPECT_EQ(ok, image.FrameCount() > 0) << s.name << " cut at " << length;
       touchAll(image);
       expectStreamedPlaysTheSame(path, image);
+    }
+  }
+}
+
+// A file its writer has not finished is cut short: a load told to fail on
+// that (as a reload of a followed file is) fails at every cut, yet loads the
+// whole file, bytes after its end too, as a load that shows what decoded.
+TEST(DamagedFiles, EveryCutFailsWhenTruncatedFails) {
+  TempDir dir;
+  LogoImage image, shown;
+  for (const Sample& s : samples()) {
+    Bytes padded = s.bytes;
+    padded.resize(padded.size() + 16);
+    for (const Bytes& whole : {s.bytes, padded}) {
+      const std::string path = dir.write(s.name, whole);
+      ASSERT_TRUE(image.LoadFromFile(path.c_str(), Truncated::kFails)) << s.name;
+      ASSERT_TRUE(shown.LoadFromFile(path.c_str())) << s.name;
+      ASSERT_EQ(image.FrameCount(), shown.FrameCount()) << s.name;
+      for (int i = 0; i < image.FrameCount(); ++i) {
+        const LogoFrame& a = image.frame(i);
+        ASSERT_EQ(std::memcmp(a.pixels, shown.frame(i).pixels, static_cast<size_t>(a.width) * a.height * 4), 0)
+            << s.name << " frame " << i;
+      }
+    }
+    for (size_t length = 0; length < s.bytes.size(); ++length) {
+      const Bytes cut(s.bytes.begin(), s.bytes.begin() + static_cast<std::ptrdiff_t>(length));
+      EXPECT_FALSE(image.LoadFromFile(dir.write(s.name, cut).c_str(), Truncated::kFails))
+          << s.name << " cut at " << length;
+      EXPECT_EQ(image.FrameCount(), 0);
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -43,15 +44,35 @@ struct BudgetLowered {
 };
 
 // Loads `path` whole and streamed; the streamed play shows the full load's
-// frames in order, with their delays, for two loops and back and forth.
+// frames in order, with their delays, for two loops and back and forth, and
+// from its first loop on counts the frames it plays. So does a play whose
+// frames are drawn ahead, as the plug-in's thread draws them.
 void expectStreamedPlayEqualsFullLoad(const std::string& path) {
-  LogoImage full, streamed;
+  LogoImage full, streamed, ahead;
   ASSERT_TRUE(full.LoadFromFile(path.c_str()));
   ASSERT_FALSE(full.streamed());
   {
     BudgetLowered lowered;
     ASSERT_TRUE(streamed.LoadFromFile(path.c_str()));
+    ASSERT_TRUE(ahead.LoadFromFile(path.c_str()));
   }
+  int drawnAhead = -1, loans = 0;
+  const auto stepAhead = [&] {
+    if (ahead.lendAhead()) {
+      ++loans;
+      ahead.drawAhead([](const LogoFrame&, int index, void* seen) { *static_cast<int*>(seen) = index; },
+                      &drawnAhead);
+      ASSERT_TRUE(ahead.aheadReady());
+    }
+    const int next = ahead.NextFrame();
+    if (drawnAhead >= 0) {
+      ASSERT_EQ(next, drawnAhead) << "the frame drawn ahead is the one shown next";
+    }
+    drawnAhead = -1;
+    ASSERT_EQ(shown(ahead.current()), shown(streamed.current()));
+    ASSERT_EQ(ahead.CurrentDelay(), streamed.CurrentDelay());
+    ASSERT_EQ(ahead.FrameCount(), streamed.FrameCount());
+  };
   const int n = full.FrameCount();
   ASSERT_EQ(streamed.streamed(), n > 1);
   const uint64_t generation = streamed.generation();
@@ -61,12 +82,17 @@ void expectStreamedPlayEqualsFullLoad(const std::string& path) {
     ASSERT_EQ(streamed.CurrentDelay(), full.frame(i).delayMs) << "step " << step;
     ASSERT_EQ(shown(streamed.current()), shown(full.frame(i))) << "step " << step;
     streamed.NextFrame();
+    stepAhead();
+    if (step >= n - 1) {
+      ASSERT_EQ(streamed.FrameCount(), n) << "step " << step;
+    }
   }
   for (int i : {n - 1, 0, n / 2, n / 2, 1}) {
     ASSERT_EQ(streamed.SelectFrame(i), i);
     ASSERT_EQ(shown(streamed.current()), shown(full.frame(i))) << "selected " << i;
   }
   EXPECT_EQ(streamed.generation(), generation) << "steps leave prepared overlays valid";
+  EXPECT_EQ(loans > 0, n > 1) << "frames were drawn ahead";
 }
 
 std::vector<std::pair<std::string, Bytes>> animations() {
@@ -94,6 +120,11 @@ std::vector<std::pair<std::string, Bytes>> animations() {
   const size_t fiveBytes = writeGif(12, 9, colors, five, true).size() - 1;  // without the trailer
   for (size_t into : {30, 36, 41})
     out.emplace_back("damaged" + std::to_string(into) + ".gif", Bytes(gif.begin(), gif.begin() + static_cast<long>(fiveBytes + into)));
+  // Frame 5's blocks whole but its codes not: counted by the file's outline,
+  // yet not one row decodes, so the loop ends before it.
+  Bytes badCodes = gif;
+  std::fill_n(badCodes.begin() + static_cast<long>(fiveBytes + 32), 4, 0xFF);
+  out.emplace_back("bad_codes.gif", badCodes);
   out.emplace_back("every_op.png", testpic::makeApng(23, 17, testpic::apngTestFrames(23, 17, true)));
   auto apart = testpic::apngTestFrames(16, 12, false, 2);
   const Bytes defaultImage = apart[5].png;
@@ -165,6 +196,27 @@ TEST(StreamedAnimation, PreparedOverlaysShowTheFrameOfTheirIndex) {
     }
   }
   EXPECT_NE(all.canvas.overlay().pixels, all.canvas.overlay().block) << "shown from prepared frames";
+}
+
+// A picture being replaced still holds its share of the budget: an
+// animation loaded beside it is decoded whole only within what is left,
+// streamed beyond it, and refused when not even its stream fits.
+TEST(StreamedAnimation, LoadsWithinTheBudgetLeft) {
+  TempDir dir;
+  const std::string path = dir.write("every_disposal.gif", animations().front().second);
+  LogoImage image;
+  ASSERT_TRUE(image.LoadFromFile(path.c_str()));
+  const int n = image.FrameCount();
+  const uint64_t whole = image.budgetHeld();
+  ASSERT_FALSE(image.streamed());
+  ASSERT_TRUE(image.LoadFromFile(path.c_str(), Truncated::kShowsWhatDecoded, whole));
+  EXPECT_FALSE(image.streamed());
+  ASSERT_TRUE(image.LoadFromFile(path.c_str(), Truncated::kShowsWhatDecoded, whole - 1));
+  EXPECT_TRUE(image.streamed());
+  EXPECT_EQ(image.FrameCount(), n);
+  EXPECT_LE(image.budgetHeld(), whole - 1);
+  EXPECT_FALSE(image.LoadFromFile(path.c_str(), Truncated::kShowsWhatDecoded, whole / n))
+      << "not even the stream's canvases fit";
 }
 
 // giflib keeps a record (and a copy of a local colour map) for every image

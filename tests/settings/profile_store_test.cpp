@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "settings/profile_store.h"
+#include "settings/settings_model.h"
 
 namespace om {
 namespace {
@@ -49,19 +50,16 @@ TEST(ProfileStoreRead, ValuesBlanksDefaultsAndCase) {
       "ColorKey=1\n"
       "ColorKey=2\n");
   EXPECT_EQ(valueOf(store, "COMMON", "LogoFileName"), " C:\\a b.bmp ") << "text kept unchanged";
-  int32_t posX = -1;
-  uint32_t show = 0, keyEnable = 7, leftTop = 0, key = 0;
-  const SettingsKey rows[] = {{kValueInt32, "LogoPosX", &posX, 99, nullptr},
-                              {kValueUInt32, "ShowLogo", &show, 1, nullptr},
-                              {kValueUInt32, "ColorKeyEnable", &keyEnable, 7, nullptr},
-                              {kValueUInt32, " LeftTopPixelColor ", &leftTop, 0, nullptr},
-                              {kValueColor, "ColorKey", &key, 0, nullptr}};
-  store.readKeyTable(store.findSection(" COMMON "), rows, 5);
-  EXPECT_EQ(posX, 12);
-  EXPECT_EQ(show, 1u) << "empty value gives the default; the lower-case key is another key";
-  EXPECT_EQ(keyEnable, 0u) << "a value without digits reads as 0, not the default";
-  EXPECT_EQ(leftTop, 3u) << "names are trimmed, file keys too";
-  EXPECT_EQ(key, 1u) << "the first line of a key decides";
+  LogoSettings r;
+  r.LogoPosX = -1;
+  r.ShowLogo = 0;
+  readRecord(store, store.findSection(" COMMON "), r);
+  EXPECT_EQ(r.LogoPosX, 12);
+  EXPECT_EQ(r.ShowLogo, 1u) << "empty value gives the default; the lower-case key is another key";
+  EXPECT_EQ(r.ColorKeyEnable, 0u) << "a value without digits reads as 0, not the default";
+  EXPECT_EQ(r.LeftTopPixelColor, 3u) << "keys in the file are trimmed";
+  EXPECT_EQ(r.ColorKey, 1u) << "the first line of a key decides";
+  EXPECT_EQ(r.LogoOpacity, 60) << "a missing key gives the default";
   EXPECT_EQ(valueOf(store, "common", "LogoPosX"), "<missing>") << "section names keep their case";
 }
 
@@ -98,71 +96,45 @@ TEST(ProfileStoreSections, EveryHeaderInFileOrderReadsItsOwnKeys) {
   EXPECT_EQ(names, (std::vector<std::string>{" 5 ", "5", "x", "", "COMMON"}));
   ASSERT_EQ(headers.size(), 5u);
   EXPECT_EQ(headers[0].start, text.find("[ 5 ]"));
-  uint32_t k = 9;
-  const SettingsKey row{kValueUInt32, "k", &k, 44, nullptr};
-  const uint32_t expected[] = {1, 2, 44, 44, 3};
+  const char* const expected[] = {"1", "2", "<missing>", "<missing>", "3"};
+  std::string k;
   for (size_t i = 0; i < headers.size(); ++i) {
-    store.readKeyTable(headers[i].start, &row, 1);
+    if (!store.readValue(headers[i].start, "k", k)) k = "<missing>";
     EXPECT_EQ(k, expected[i]) << names[i];
   }
-  store.readKeyTable(1, &row, 1);
-  EXPECT_EQ(k, 44u) << "no header starts there: defaults";
+  EXPECT_FALSE(store.readValue(1, "k", k)) << "no header starts there";
 }
 
-TEST(ProfileStoreKeyTable, EveryTypeCodeRoundTripsItsBits) {
-  struct Fields {
-    uint32_t u32 = 0, color = 0;
-    int32_t i32 = 0;
-    std::string text;
-    uint32_t untouched = 0;
-  };
-  auto rowsFor = [](Fields& f) {
-    return std::vector<SettingsKey>{
-        {kValueUInt32, "u32", &f.u32, -1, nullptr},
-        {kValueColor, "color", &f.color, 0x1000000FF, nullptr},
-        {kValueInt32, "i32", &f.i32, -2, nullptr},
-        {kValueString, "text", &f.text, 0, " def"},
-        {13, "untouched", &f.untouched, 9, nullptr},
-    };
-  };
-
-  // Nothing in the file: the defaults, cut to each field's width.
-  Fields d;
-  d.untouched = 77;
+// A record's keys through the text and back: every bit of unsigned and
+// signed keys, text with its blanks, and the defaults of keys not there.
+TEST(ProfileStoreRecord, EveryKindOfKeyRoundTripsItsBits) {
+  LogoSettings d;
+  d.LogoOpacity = 5;
   ProfileStore empty = reading("[S]\n");
-  const auto dRows = rowsFor(d);
-  empty.readKeyTable(empty.findSection("S"), dRows.data(), dRows.size());
-  EXPECT_EQ(d.u32, 4294967295u);
-  EXPECT_EQ(d.color, 0xFFu);
-  EXPECT_EQ(d.i32, -2);
-  EXPECT_EQ(d.text, " def");
-  EXPECT_EQ(d.untouched, 77u) << "other codes are skipped";
+  readRecord(empty, empty.findSection("S"), d);
+  EXPECT_TRUE(sameSettings(d, LogoSettings())) << "nothing in the file: the defaults";
 
-  Fields in;
-  in.u32 = 4294967295u;
-  in.color = 0x00123456;
-  in.i32 = INT32_MIN;
-  in.text = "  two blanks, trailing blank ";
-  in.untouched = 5;
+  LogoSettings in;
+  in.ColorKey = 4294967295u;
+  in.LogoPosX = INT32_MIN;
+  in.LogoFileName = "  two blanks, trailing blank ";
+  in.FadeMs = 10000;
   ProfileStore writer;
   writer.lineEnd = "\n";
   ASSERT_TRUE(writer.openInMemory(ProfileStore::Mode::Writing));
   writer.writeSection("  S\t");
-  const auto inRows = rowsFor(in);
-  writer.writeKeyTable(inRows.data(), inRows.size());
+  writeRecord(writer, in);
   const std::string text = writer.text();
-  EXPECT_EQ(text.find("[S]\nu32=4294967295\n"), 0u) << text;
-  EXPECT_NE(text.find("\ni32=-2147483648\n"), std::string::npos);
-  EXPECT_EQ(text.find("untouched"), std::string::npos);
+  EXPECT_EQ(text.find("[S]\nLogoFileName=  two blanks, trailing blank \nLogoPosX=-2147483648\n"), 0u)
+      << text;
+  EXPECT_NE(text.find("\nColorKey=4294967295\n"), std::string::npos);
+  EXPECT_NE(text.find("\nFadeMs=10000\n"), std::string::npos);
+  EXPECT_EQ(text.find("KeySoftness"), std::string::npos) << "a later key at its default";
 
-  Fields out;
+  LogoSettings out;
   ProfileStore reader = reading(text);
-  const auto outRows = rowsFor(out);
-  reader.readKeyTable(reader.findSection("S"), outRows.data(), outRows.size());
-  EXPECT_EQ(out.u32, in.u32);
-  EXPECT_EQ(out.color, in.color);
-  EXPECT_EQ(out.i32, in.i32);
-  EXPECT_EQ(out.text, in.text);
+  readRecord(reader, reader.findSection("S"), out);
+  EXPECT_TRUE(sameSettings(out, in));
 }
 
 TEST(ProfileStoreWrite, ValueCannotForgeLinesAndLineEndIsASetting) {
@@ -178,10 +150,8 @@ TEST(ProfileStoreWrite, ValueCannotForgeLinesAndLineEndIsASetting) {
 TEST(ProfileStoreOpen, ClosedStoreGivesDefaultsAndNoSections) {
   ProfileStore store;  // no path
   EXPECT_FALSE(store.open(ProfileStore::Mode::Reading));
-  int32_t v = 0;
-  const SettingsKey row{kValueInt32, "x", &v, -100, nullptr};
-  store.readKeyTable(store.findSection("COMMON"), &row, 1);
-  EXPECT_EQ(v, -100);
+  std::string v;
+  EXPECT_FALSE(store.readValue(store.findSection("COMMON"), "x", v));
   EXPECT_TRUE(store.sectionHeaders().empty());
   EXPECT_FALSE(store.open(ProfileStore::Mode::Writing));
 }

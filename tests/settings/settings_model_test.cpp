@@ -28,7 +28,8 @@ struct ModelSection {
     std::string out = "[" + name + "]\n";
     for (const SettingRow& row : kSettingRows) {
       const std::string text = settingText(values, row);
-      if (!row.optional || text != settingText(defaults, row)) out += std::string(row.key) + "=" + text + "\n";
+      if (row.written == Written::Always || text != settingText(defaults, row))
+        out += std::string(row.key) + "=" + text + "\n";
     }
     return out;
   }
@@ -41,10 +42,10 @@ ModelSection randomSection(std::mt19937& rng, const std::string& name) {
   for (const SettingRow& row : kSettingRows) {
     if (rng() % 3 == 0) continue;
     std::string text;
-    if (row.text) {
+    if (row.isText) {
       text = rng() % 2 ? " C:\\logo " + std::to_string(rng() % 100) + ".png" : "/l/a.gif";
-      s.values.*row.text = text;
-    } else if (row.optional) {
+      row.parse(s.values, text, row);
+    } else if (row.written == Written::WhenNotDefault) {
       // Clamped when read; values beyond 32 and 64 bits saturate first.
       static const char* const huge[] = {"4294967296", "-2147483649", "99999999999999999999",
                                          "-99999999999999999999", "18446744073709551617"};
@@ -54,15 +55,12 @@ ModelSection randomSection(std::mt19937& rng, const std::string& name) {
         text = huge[rng() % 5];
         v = text[0] == '-' ? INT64_MIN : INT64_MAX;
       }
-      s.values.*row.number = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(v, row.min), row.max));
-    } else if (row.number) {
-      const int32_t v = static_cast<int32_t>(rng() % 3000) - 1000;
-      text = std::to_string(v);
-      s.values.*row.number = v;
+      row.setValue(s.values, std::clamp<int64_t>(v, row.min, row.max));
     } else {
-      const uint32_t v = row.type == kValueColor ? rng() % 0x1000000 : rng() % 2;
+      // Kept as written, negative ones in unsigned keys as their 32 bits.
+      const int64_t v = static_cast<int64_t>(rng() % 3000) - 1000;
       text = std::to_string(v);
-      s.values.*row.bits = v;
+      row.setValue(s.values, v);
     }
     s.lines.push_back(std::string(row.key) + "=" + text);
   }

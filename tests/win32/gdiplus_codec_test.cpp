@@ -252,6 +252,27 @@ TEST_F(GdiplusCodec, UnreadableFilesFailAndLeaveNothing) {
   }
 }
 
+// A file its writer has not finished fails a load told so, through GDI+
+// and through the bitmap loader, while the whole file loads.
+TEST_F(GdiplusCodec, CutShortFailsWhenTruncatedFails) {
+  const Bytes files[] = {testpic::makePng(9, 7, gradient(9, 7, true)), testpic::makeBmp(9, 7, gradient(9, 7, false)),
+                         testpic::makeGif(9, 5, testpic::gifPalette(), testpic::gifFrames(9, 5)),
+                         testpic::makeApng(16, 12, testpic::apngTestFrames(16, 12, true))};
+  for (const bool fallback : {false, true}) {
+    setCodecUnavailableForTesting(fallback);
+    for (const Bytes& whole : files) {
+      if (fallback && whole[0] != 'B') continue;
+      EXPECT_TRUE(image_.LoadFromFile(writePicture(folder_, "whole.gif", whole).c_str(), Truncated::kFails));
+      for (const size_t length : {whole.size() / 2, whole.size() - 1}) {
+        const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+        EXPECT_FALSE(image_.LoadFromFile(writePicture(folder_, "cut.gif", cut).c_str(), Truncated::kFails))
+            << whole[1] << " cut at " << length << (fallback ? " without GDI+" : "");
+      }
+    }
+  }
+  setCodecUnavailableForTesting(false);
+}
+
 TEST_F(GdiplusCodec, SidesAboveTheLimitAreRefused) {
   std::vector<Rgba> row(static_cast<size_t>(kMaxPictureSide) + 1, Rgba{10, 20, 30, 255});
   const std::string tooWide = writePicture(folder_, "wide.bmp", testpic::makeBmp(kMaxPictureSide + 1, 1, row));

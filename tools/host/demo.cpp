@@ -11,6 +11,7 @@
 #include "settings/settings_model.h"
 #include "tools/host/host_platform.h"
 #include "tools/host/host_run.h"
+#include "tools/host/plugin_session.h"
 
 namespace omhost {
 namespace {
@@ -140,22 +141,26 @@ std::string demoSettingsText(const DemoLogos& logos) {
 int runDemo(HostOptions options) {
   std::error_code ec;
   const fs::path outDir = fs::absolute(fs::path(options.demoDir), ec);
-#ifdef _WIN32
-  // The Windows plug-in takes its folder from the registry and the host's
-  // own folder, not from the environment: the demo's file goes where it
-  // looks, beside this executable.
-  const fs::path pluginsDir = fs::path(executableFolder()) / "Plugins";
-#else
-  const fs::path pluginsDir = outDir / "settings" / "Tulvane" / "Plugins";
-#endif
-  // On Windows the settings go elsewhere, so the output folder is made on its own.
-  for (const fs::path& dir : {outDir, pluginsDir}) {
-    fs::create_directories(dir, ec);
-    if (ec) {
-      std::fprintf(stderr, "om_host: cannot create %s\n", dir.string().c_str());
-      return 1;
-    }
+  fs::create_directories(outDir, ec);
+  if (ec) {
+    std::fprintf(stderr, "om_host: cannot create %s\n", outDir.string().c_str());
+    return 1;
   }
+#ifndef _WIN32
+  options.settingsDir = (outDir / "settings").string();
+#endif
+  // The file goes where the plug-in will look: under the output folder, or
+  // on Windows, which takes no folder from a host, in its own.
+  std::string iniPath, error;
+  if (!prepareSettingsFile(options.settingsDir, pluginPathFor(options), iniPath, error)) {
+    std::fprintf(stderr, "om_host: %s\n", error.c_str());
+    return 2;
+  }
+  if (iniPath.empty()) {
+    std::fprintf(stderr, "om_host: the plug-in finds no folder for its settings\n");
+    return 1;
+  }
+  fs::create_directories(fs::path(iniPath).parent_path(), ec);
 
   std::string samples = options.samplesDir;
 #ifdef OM_HOST_SAMPLES_DIR
@@ -172,7 +177,6 @@ int runDemo(HostOptions options) {
       std::fprintf(stderr, "om_host: %s is missing; its channel shows no logo\n", logo->c_str());
   }
 
-  const std::string iniPath = (pluginsDir / "Ostrane_Marquel.ini").string();
   FILE* ini = std::fopen(iniPath.c_str(), "wb");
   const std::string text = demoSettingsText(logos);
   const bool iniOk = ini && std::fwrite(text.data(), 1, text.size(), ini) == text.size();
@@ -182,13 +186,8 @@ int runDemo(HostOptions options) {
     return 1;
   }
 
-#ifndef _WIN32
-  options.settingsDir = (outDir / "settings").string();
-#endif
-  if (options.channels.empty()) {
-    std::string error;
+  if (options.channels.empty())
     parseChannelSchedule("1:Первый@0,2:Второй@50,3:Третий@100", options.channels, error);
-  }
   if (options.frames < 0) options.frames = 150;
   // As broadcast video is; a Y4M input's own tag still decides for it.
   options.input.range = ColorRange::Tv;

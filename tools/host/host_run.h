@@ -1,5 +1,6 @@
-// One run of the host: load the plug-in, announce the format, feed every
-// frame with its channel, collect outputs and timings, shut the plug-in down.
+// One run of the host, in four steps: open the video, the outputs, the
+// settings and the plug-in; start the plug-in; feed it every frame with its
+// channel; shut it down and report.
 #pragma once
 
 #include <cstddef>

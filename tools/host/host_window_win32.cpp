@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "dialog/dialog_resources.h"
 #include "plugin/host_api.h"
 #include "tools/host/host_platform.h"
+#include "tools/host/plugin_session.h"
 #include "tools/host/pixel_convert.h"
 #include "tools/host/test_pattern.h"
 #include "tools/win32/window_capture.h"
@@ -27,7 +29,6 @@ const int kWidth = 720;
 const int kHeight = 576;
 const UINT kMenuSettings = 1;
 const UINT kMenuExit = 2;
-const int kShowLogoControl = 5120;
 
 struct Shared {
   CRITICAL_SECTION lock;
@@ -129,8 +130,12 @@ bool writeFile(const std::string& path, const std::string& bytes) {
   return std::fclose(f) == 0 && ok;
 }
 
-// A white 64x32 bitmap and the settings that show it: the test's logo.
-bool prepareTestLogo(const std::string& folder) {
+// A white 64x32 bitmap in `folder` and the settings that show it, where
+// the plug-in will read them: the test's logo.
+bool prepareTestLogo(const std::string& folder, const std::string& pluginPath) {
+  std::string iniPath, error;
+  if (!prepareSettingsFile("", pluginPath, iniPath, error) || iniPath.empty()) return false;
+  CreateDirectoryA(iniPath.substr(0, iniPath.find_last_of('\\')).c_str(), nullptr);
   const int w = 64, h = 32, stride = w * 3;
   std::string bmp(54 + static_cast<size_t>(stride) * h, '\xFF');
   const uint32_t fields[] = {static_cast<uint32_t>(bmp.size()), 0, 54, 40, w, h};
@@ -143,11 +148,10 @@ bool prepareTestLogo(const std::string& folder) {
   bmp[26] = 1;
   bmp[28] = 24;
   const std::string logo = folder + "live_logo.bmp";
-  CreateDirectoryA((folder + "Plugins").c_str(), nullptr);
   const std::string ini = "[COMMON]\r\nLogoFileName=" + logo +
                           "\r\nLogoPosX=600\r\nLogoPosY=100\r\nLogoSizeX=200\r\nLogoSizeY=150\r\n"
                           "LogoOpacity=100\r\nShowLogo=1\r\n";
-  return writeFile(logo, bmp) && writeFile(folder + "Plugins\\Ostrane_Marquel.ini", ini);
+  return writeFile(logo, bmp) && writeFile(iniPath, ini);
 }
 
 struct Counts {
@@ -194,7 +198,7 @@ int windowTest(HWND hwnd, const std::string& shots) {
     return 1;
   }
   if (!shots.empty()) om::captureWindow(hwnd, shots + "\\host-window.bmp");
-  HWND showLogo = GetDlgItem(dialog, kShowLogoControl);
+  HWND showLogo = GetDlgItem(dialog, om::kIdShowLogo);
   SendMessageW(showLogo, BM_CLICK, 0, 0);
   pump(300);  // frames already in flight
   const Counts off = counts();
@@ -223,24 +227,20 @@ int windowTest(HWND hwnd, const std::string& shots) {
 
 }  // namespace
 
-int runHostWindow(int argc, char** argv) {
-  std::string testFolder;
-  bool test = false;
-  for (int i = 2; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--window-test") == 0 && i + 1 < argc) {
-      test = true;
-      testFolder = argv[++i];
-    }
-  }
+int runHostWindow(const HostOptions& options) {
+  const bool test = !options.windowTestDir.empty();
   const std::string folder = executableFolder();
-  if (test && !prepareTestLogo(folder)) {
+  // --plugin, else the DLL beside this program, else the one built with it.
+  std::string path = options.pluginPath;
+  if (path.empty()) path = folder + "Ostrane_Marquel.dll";
+  if (options.pluginPath.empty() && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    path = OM_HOST_DEFAULT_PLUGIN;
+  if (test && !prepareTestLogo(folder, path)) {
     std::fprintf(stderr, "om_host: cannot write the test logo in %s\n", folder.c_str());
     return 1;
   }
   PluginLibrary library;
   std::string error;
-  std::string path = folder + "Ostrane_Marquel.dll";
-  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) path = OM_HOST_DEFAULT_PLUGIN;
   if (!library.open(path, error)) {
     std::fprintf(stderr, "om_host: %s\n", error.c_str());
     return 1;
@@ -282,7 +282,7 @@ int runHostWindow(int argc, char** argv) {
   HANDLE video = CreateThread(nullptr, 0, videoThread, nullptr, 0, nullptr);
   int status = 0;
   if (test) {
-    status = windowTest(g.window, testFolder);
+    status = windowTest(g.window, options.windowTestDir);
     DestroyWindow(g.window);
   }
   MSG msg;

@@ -1,9 +1,11 @@
 // om_host --window: a live host window on Windows, as a TV viewer has one.
 #pragma once
 
+#include "tools/host/options.h"
+
 namespace omhost {
 
-// om_host --window [--window-test FOLDER]. Returns the process exit status.
-int runHostWindow(int argc, char** argv);
+// om_host --window, or --window-test DIR. Returns the process exit status.
+int runHostWindow(const HostOptions& options);
 
 }  // namespace omhost

@@ -12,10 +12,6 @@
 #endif
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  // The live window: video in a window of its own, the settings dialog on F2.
-  if (argc > 1 && std::string(argv[1]) == "--window") return omhost::runHostWindow(argc, argv);
-#endif
   omhost::HostOptions options;
   std::string error;
   if (!omhost::parseOptions(argc, argv, options, error)) {
@@ -23,10 +19,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (options.help) {
-    std::fputs(omhost::usageText(), stdout);
+    std::fputs(omhost::usageText().c_str(), stdout);
     return 0;
   }
   try {
+#ifdef _WIN32
+    // The live window: video in a window of its own, the settings dialog on F2.
+    if (options.window) return omhost::runHostWindow(options);
+#endif
     return options.demoDir.empty() ? omhost::runHost(options) : omhost::runDemo(options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "om_host: %s\n", e.what());

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "common/cp1251.h"
 
@@ -72,7 +74,311 @@ bool parseRate(const std::string& text, int& num, int& den) {
   return true;
 }
 
+
+// "FILE@2,5.5": a file and the seconds of wall time to save it at, sorted.
+bool parseRewrite(const std::string& text, std::string& file, std::vector<double>& seconds) {
+  const size_t at = text.rfind('@');
+  file = at == std::string::npos ? std::string() : text.substr(0, at);
+  seconds.clear();
+  for (size_t start = at + 1; at != std::string::npos && start <= text.size();) {
+    const size_t comma = std::min(text.find(',', start), text.size());
+    char* end = nullptr;
+    const std::string item = text.substr(start, comma - start);
+    const double s = std::strtod(item.c_str(), &end);
+    if (item.empty() || *end || !(s >= 0)) break;
+    seconds.push_back(s);
+    start = comma + 1;
+  }
+  std::sort(seconds.begin(), seconds.end());
+  return !file.empty() && !seconds.empty();
+}
+
+// Frame numbers, sorted, each once.
+bool parseFrameList(const std::string& text, std::vector<int64_t>& frames) {
+  if (!parseInt64List(text, frames) ||
+      std::any_of(frames.begin(), frames.end(), [](int64_t n) { return n < 0; }))
+    return false;
+  std::sort(frames.begin(), frames.end());
+  frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+  return true;
+}
+
+template <std::string HostOptions::*field>
+bool setText(HostOptions& o, const std::string& value, std::string&) {
+  o.*field = value;
+  return true;
+}
+
+template <bool HostOptions::*field>
+bool setSwitch(HostOptions& o, const std::string&, std::string&) {
+  o.*field = true;
+  return true;
+}
+
+constexpr OptionRow heading(const char* title) {
+  return {OptionRowKind::Heading, nullptr, nullptr, nullptr, title, nullptr};
+}
+constexpr OptionRow note(const char* text) {
+  return {OptionRowKind::Note, nullptr, nullptr, nullptr, text, nullptr};
+}
+constexpr OptionRowKind kOption = OptionRowKind::Option;
+
+// The one description of every option: --help prints the rows in order, the
+// parser looks names up in them and lets the row set the options.
+const OptionRow kOptionRows[] = {
+    heading("Input (default: a moving test picture, 720x576 packed 4:2:2, 25 fps, 150 frames)"),
+    {kOption, "--input", "-i", "FILE|-",
+     "raw frames or a Y4M stream (Y4M is recognised by its\n"
+     "header; 4:2:0, 4:2:2, 4:4:4 and mono are converted\n"
+     "to packed 4:2:2 on the way in); \"-\" reads stdin",
+     [](HostOptions& o, const std::string& v, std::string&) {
+       o.input.path = v;
+       return true;
+     }},
+    {kOption, "--size", nullptr, "WxH", "frame size of raw input (or of the test picture)",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       wants = "WxH, e.g. 1280x720";
+       if (!parseSize(v, o.input.width, o.input.height)) return false;
+       o.input.haveSize = true;
+       return true;
+     }},
+    {kOption, "--layout", nullptr, "L",
+     "byte layout of raw frames in and out:\n"
+     "  yuyv             packed 4:2:2 Y0 Cb Y1 Cr (plug-in code 0)\n"
+     "  bgr24-bottom-up  B G R, bottom row first (plug-in code 1)\n"
+     "  bgr24, rgb24     top row first; converted to code 1\n"
+     "With the test picture or Y4M input it picks the\n"
+     "plug-in's layout (default yuyv).",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       wants = "yuyv, bgr24-bottom-up, bgr24 or rgb24";
+       return parseRawLayout(v.c_str(), o.input.layout);
+     }},
+    {kOption, "--fps", nullptr, "RATE", "25, 29.97 or 30000/1001 (default: the input's, else 25)",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       wants = "a rate such as 25, 29.97 or 30000/1001";
+       if (!parseRate(v, o.input.fpsNum, o.input.fpsDen)) return false;
+       o.input.fpsForced = true;
+       return true;
+     }},
+    {kOption, "--tv-range", nullptr, nullptr,
+     "the video's YCbCr is TV range (luma 16-235, chroma\n"
+     "16-240): the test picture is drawn so, raw and\n"
+     "untagged Y4M input is read so; a Y4M input's\n"
+     "XCOLORRANGE tag says it for itself. Pictures and\n"
+     "24-bit layouts are converted by the range.",
+     [](HostOptions& o, const std::string&, std::string&) {
+       o.input.range = ColorRange::Tv;
+       return true;
+     }},
+    {kOption, "--frames", "-n", "N", "stop after N frames",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       wants = "a count >= 0";
+       return parseInt64(v, o.frames) && o.frames >= 0;
+     }},
+
+    heading("Output"),
+    {kOption, "--output", "-o", "FILE|-", "raw frames in the --layout",
+     setText<&HostOptions::rawOutput>},
+    {kOption, "--y4m", nullptr, "FILE|-", "a Y4M stream, 4:2:2 planar (C422)",
+     setText<&HostOptions::y4mOutput>},
+    {kOption, "--snapshot", nullptr, "N[,N...]", "save these frames as PNG (frame_NNNNNN.png)",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       wants = "frame numbers like 10,40,70";
+       return parseFrameList(v, o.snapshots);
+     }},
+    {kOption, "--snapshot-dir", nullptr, "DIR", "where the snapshots go (default: current folder)",
+     setText<&HostOptions::snapshotDir>},
+    {kOption, "--contact-sheet", nullptr, "FILE",
+     "one PNG with the snapshots side by side (without\n"
+     "--snapshot: six frames spread over the run)",
+     setText<&HostOptions::contactSheet>},
+    {kOption, "--checksum", nullptr, nullptr,
+     "print a 64-bit FNV-1a checksum of the frames as the\n"
+     "plug-in got them (in) and left them (out)",
+     setSwitch<&HostOptions::checksum>},
+    {kOption, "--progress", nullptr, nullptr,
+     "a progress line on stderr (default: only on a terminal)", setSwitch<&HostOptions::progress>},
+    note("A summary (frames; median, p99 and maximum time inside the plug-in, for all\n"
+         "frames and apart for frames that switched channel, stepped the animation or\n"
+         "neither; SIMD level; the settings file the plug-in used) goes to stderr;\n"
+         "other reports go to stdout unless video goes there."),
+
+    heading("Plug-in and host"),
+    {kOption, "--plugin", nullptr, "PATH",
+     "the plug-in module (default: the one built with om_host)",
+     setText<&HostOptions::pluginPath>},
+    {kOption, "--info", nullptr, nullptr, "print the plug-in's name and description, then stop",
+     setSwitch<&HostOptions::info>},
+    {kOption, "--help", "-h", nullptr, "print this text, then stop", setSwitch<&HostOptions::help>},
+    {kOption, "--simd", nullptr, "L", "cap the plug-in's kernels: scalar, sse2 or avx2",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       wants = "scalar, sse2 or avx2";
+       o.simd = v;
+       return v == "scalar" || v == "sse2" || v == "avx2";
+     }},
+    {kOption, "--cpu-class", nullptr, "N",
+     "processor code to announce (1 or 2: no SSE, the\n"
+     "plug-in passes frames through untouched; default 0)",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       wants = "an integer";
+       int64_t c = 0;
+       if (!parseInt64(v, c) || c < INT32_MIN || c > INT32_MAX) return false;
+       o.cpuClass = static_cast<int32_t>(c);
+       return true;
+     }},
+    {kOption, "--settings-dir", nullptr, "DIR",
+     "keep the plug-in's settings under DIR: the file is\n"
+     "DIR/Tulvane/Plugins/Ostrane_Marquel.ini. Not on\n"
+     "Windows, where the plug-in finds its folder itself\n"
+     "(Plugins\\ beside om_host.exe); the summary names it",
+     setText<&HostOptions::settingsDir>},
+    {kOption, "--channels", nullptr, "LIST",
+     "channel schedule, id:name@frame entries, e.g.\n"
+     "\"1:First@0,2:Second@75\" (default \"1:Первый@0\")",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       if (parseChannelSchedule(v, o.channels, wants)) return true;
+       wants = "id:name@frame entries; " + wants;
+       return false;
+     }},
+    {kOption, "--existing-channels", nullptr, "L",
+     "ids the host still knows when the plug-in saves its\n"
+     "settings, e.g. 1,5 or none (default: every channel;\n"
+     "id 0 only when the schedule uses it)",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       wants = "ids like 1,2,5 or 'none'";
+       o.everyChannelExists = false;
+       o.existingChannels.clear();
+       return v == "none" || parseInt64List(v, o.existingChannels);
+     }},
+    {kOption, "--realtime", nullptr, nullptr,
+     "animate logos on the wall clock instead of video time",
+     setSwitch<&HostOptions::realtime>},
+    {kOption, "--pace", nullptr, nullptr, "play frames at the frame rate in wall time",
+     setSwitch<&HostOptions::pace>},
+    {kOption, "--rewrite", nullptr, "FILE@S[,S]",
+     "at these seconds of wall time into the run, save FILE\n"
+     "again as a program would (a copy renamed over it):\n"
+     "the plug-in's file follower reloads it; the summary\n"
+     "then gives the frames of the 3 s after each apart",
+     [](HostOptions& o, const std::string& v, std::string& wants) {
+       wants = "FILE@SECONDS[,SECONDS...]";
+       return parseRewrite(v, o.rewriteFile, o.rewriteAt);
+     }},
+#ifdef _WIN32
+    {kOption, "--window", nullptr, nullptr,
+     "a live window as the TV viewer has: the test picture\n"
+     "at 25 fps through the plug-in, its settings dialog on\n"
+     "F2 (of the other options only --plugin applies)",
+     setSwitch<&HostOptions::window>},
+    {kOption, "--window-test", nullptr, "DIR",
+     "--window, then edit the logo from the dialog, check\n"
+     "that the frames followed, and save a screenshot in DIR",
+     [](HostOptions& o, const std::string& v, std::string&) {
+       o.window = true;
+       o.windowTestDir = v;
+       return true;
+     }},
+#endif
+
+    heading("Demo"),
+    {kOption, "--demo", nullptr, "OUTDIR",
+     "write a three-channel settings file, run 150 frames of\n"
+     "the test picture in TV range switching channel at\n"
+     "frames 50 and 100, and write OUTDIR/demo.y4m,\n"
+     "snapshots and a contact sheet",
+     setText<&HostOptions::demoDir>},
+    {kOption, "--samples", nullptr, "DIR", "where the demo finds its logo pictures",
+     setText<&HostOptions::samplesDir>},
+};
+
+constexpr char kUsageIntro[] =
+    R"(om_host - drives the logo plug-in the way the TV viewer does, on real video.
+
+It loads the plug-in only through its exports, announces a video format,
+feeds it frames with a channel for each, and writes what comes back.
+
+Usage: om_host [options]
+)";
+
+constexpr char kUsageExamples[] = R"(
+Examples
+  om_host --info
+  om_host --demo out/
+  om_host --frames 250 --y4m out.y4m --checksum
+  om_host --input clip.y4m --settings-dir cfg --snapshot 0,100 --snapshot-dir shots
+  ffmpeg -i in.mp4 -f rawvideo -pix_fmt yuyv422 - |
+    om_host --input - --size 1280x720 --settings-dir cfg --output - |
+    ffmpeg -f rawvideo -pix_fmt yuyv422 -s 1280x720 -r 25 -i - out.mp4
+)";
+
+// Option names and arguments take this many columns; the help text follows.
+constexpr size_t kNameColumns = 21;
+
+void appendOptionHelp(std::string& text, const OptionRow& row) {
+  std::string left = row.name;
+  if (row.shortName) left = left + ", " + row.shortName;
+  if (row.argument) left = left + " " + row.argument;
+  const std::string indent(kNameColumns + 3, ' ');
+  text += "  " + left;
+  // A name too wide for its column puts its text on the next line.
+  text += left.size() <= kNameColumns ? std::string(kNameColumns + 1 - left.size(), ' ')
+                                      : "\n" + indent;
+  for (const char* c = row.help; *c; ++c) {
+    text += *c;
+    if (*c == '\n') text += indent;
+  }
+  text += '\n';
+}
+
+const OptionRow* findOption(const std::string& arg) {
+  for (const OptionRow& row : optionRows()) {
+    if (row.kind == OptionRowKind::Option &&
+        (arg == row.name || (row.shortName && arg == row.shortName)))
+      return &row;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+OptionRows optionRows() { return {std::begin(kOptionRows), std::end(kOptionRows)}; }
+
+bool parseOptions(int argc, const char* const* argv, HostOptions& o, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const OptionRow* row = findOption(arg);
+    if (!row) {
+      error = "unknown option '" + arg + "' (see --help)";
+      return false;
+    }
+    std::string value;
+    if (row->argument) {
+      if (i + 1 >= argc) {
+        error = arg + " needs a value";
+        return false;
+      }
+      value = argv[++i];
+    }
+    std::string wants;
+    if (!row->apply(o, value, wants)) {
+      error = std::string(row->name) + " wants " + wants + " (got '" + value + "')";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string usageText() {
+  std::string text = kUsageIntro;
+  for (const OptionRow& row : optionRows()) {
+    switch (row.kind) {
+      case OptionRowKind::Heading: text = text + "\n" + row.help + "\n"; break;
+      case OptionRowKind::Note: text = text + row.help + "\n"; break;
+      case OptionRowKind::Option: appendOptionHelp(text, row); break;
+    }
+  }
+  return text + kUsageExamples;
+}
 
 bool parseChannelSchedule(const std::string& text, std::vector<ChannelSlot>& slots,
                           std::string& error) {
@@ -118,215 +424,4 @@ bool parseChannelSchedule(const std::string& text, std::vector<ChannelSlot>& slo
   }
   return true;
 }
-
-bool parseOptions(int argc, const char* const* argv, HostOptions& o, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) {
-        error = arg + " needs a value";
-        return false;
-      }
-      out = argv[++i];
-      return true;
-    };
-    std::string v;
-    if (arg == "-h" || arg == "--help") {
-      o.help = true;
-    } else if (arg == "--info") {
-      o.info = true;
-    } else if (arg == "--plugin") {
-      if (!value(o.pluginPath)) return false;
-    } else if (arg == "--input" || arg == "-i") {
-      if (!value(o.input.path)) return false;
-    } else if (arg == "--size") {
-      if (!value(v)) return false;
-      if (!parseSize(v, o.input.width, o.input.height)) {
-        error = "--size wants WxH, e.g. 1280x720 (got '" + v + "')";
-        return false;
-      }
-      o.input.haveSize = true;
-    } else if (arg == "--layout") {
-      if (!value(v)) return false;
-      if (!parseRawLayout(v.c_str(), o.input.layout)) {
-        error = "--layout wants yuyv, bgr24-bottom-up, bgr24 or rgb24 (got '" + v + "')";
-        return false;
-      }
-    } else if (arg == "--fps") {
-      if (!value(v)) return false;
-      if (!parseRate(v, o.input.fpsNum, o.input.fpsDen)) {
-        error = "--fps wants a rate such as 25, 29.97 or 30000/1001 (got '" + v + "')";
-        return false;
-      }
-      o.input.fpsForced = true;
-    } else if (arg == "--tv-range") {
-      o.input.range = ColorRange::Tv;
-    } else if (arg == "--frames" || arg == "-n") {
-      if (!value(v)) return false;
-      if (!parseInt64(v, o.frames) || o.frames < 0) {
-        error = "--frames wants a count >= 0 (got '" + v + "')";
-        return false;
-      }
-    } else if (arg == "--output" || arg == "-o") {
-      if (!value(o.rawOutput)) return false;
-    } else if (arg == "--y4m") {
-      if (!value(o.y4mOutput)) return false;
-    } else if (arg == "--snapshot") {
-      if (!value(v)) return false;
-      if (!parseInt64List(v, o.snapshots) ||
-          std::any_of(o.snapshots.begin(), o.snapshots.end(), [](int64_t n) { return n < 0; })) {
-        error = "--snapshot wants frame numbers like 10,40,70 (got '" + v + "')";
-        return false;
-      }
-    } else if (arg == "--snapshot-dir") {
-      if (!value(o.snapshotDir)) return false;
-    } else if (arg == "--contact-sheet") {
-      if (!value(o.contactSheet)) return false;
-    } else if (arg == "--checksum") {
-      o.checksum = true;
-    } else if (arg == "--progress") {
-      o.progress = true;
-    } else if (arg == "--realtime") {
-      o.realtime = true;
-    } else if (arg == "--pace") {
-      o.pace = true;
-    } else if (arg == "--rewrite") {
-      if (!value(v)) return false;
-      const size_t at = v.rfind('@');
-      o.rewriteFile = at == std::string::npos ? std::string() : v.substr(0, at);
-      o.rewriteAt.clear();
-      for (size_t start = at + 1; at != std::string::npos && start <= v.size();) {
-        const size_t comma = std::min(v.find(',', start), v.size());
-        char* end = nullptr;
-        const std::string item = v.substr(start, comma - start);
-        const double seconds = std::strtod(item.c_str(), &end);
-        if (item.empty() || *end || !(seconds >= 0)) break;
-        o.rewriteAt.push_back(seconds);
-        start = comma + 1;
-      }
-      if (o.rewriteFile.empty() || o.rewriteAt.empty()) {
-        error = "--rewrite wants FILE@SECONDS[,SECONDS...] (got '" + v + "')";
-        return false;
-      }
-      std::sort(o.rewriteAt.begin(), o.rewriteAt.end());
-    } else if (arg == "--simd") {
-      if (!value(o.simd)) return false;
-      if (o.simd != "scalar" && o.simd != "sse2" && o.simd != "avx2") {
-        error = "--simd wants scalar, sse2 or avx2 (got '" + o.simd + "')";
-        return false;
-      }
-    } else if (arg == "--cpu-class") {
-      if (!value(v)) return false;
-      int64_t c;
-      if (!parseInt64(v, c) || c < INT32_MIN || c > INT32_MAX) {
-        error = "--cpu-class wants an integer (got '" + v + "')";
-        return false;
-      }
-      o.cpuClass = static_cast<int32_t>(c);
-    } else if (arg == "--settings-dir") {
-      if (!value(o.settingsDir)) return false;
-    } else if (arg == "--channels") {
-      if (!value(v)) return false;
-      if (!parseChannelSchedule(v, o.channels, error)) return false;
-    } else if (arg == "--existing-channels") {
-      if (!value(v)) return false;
-      o.everyChannelExists = false;
-      if (v != "none" && !parseInt64List(v, o.existingChannels)) {
-        error = "--existing-channels wants ids like 1,2,5 or 'none' (got '" + v + "')";
-        return false;
-      }
-    } else if (arg == "--demo") {
-      if (!value(o.demoDir)) return false;
-    } else if (arg == "--samples") {
-      if (!value(o.samplesDir)) return false;
-    } else {
-      error = "unknown option '" + arg + "' (see --help)";
-      return false;
-    }
-  }
-  std::sort(o.snapshots.begin(), o.snapshots.end());
-  o.snapshots.erase(std::unique(o.snapshots.begin(), o.snapshots.end()), o.snapshots.end());
-  return true;
-}
-
-const char* usageText() {
-  return R"(om_host - drives the logo plug-in the way the TV viewer does, on real video.
-
-It loads the plug-in only through its exports, announces a video format,
-feeds it frames with a channel for each, and writes what comes back.
-
-Usage: om_host [options]
-
-Input (default: a moving test picture, 720x576 packed 4:2:2, 25 fps, 150 frames)
-  --input FILE|-        raw frames or a Y4M stream (Y4M is recognised by its
-                        header; 4:2:0, 4:2:2, 4:4:4 and mono are converted
-                        to packed 4:2:2 on the way in); "-" reads stdin
-  --size WxH            frame size of raw input (or of the test picture)
-  --layout L            byte layout of raw frames in and out:
-                          yuyv             packed 4:2:2 Y0 Cb Y1 Cr (plug-in code 0)
-                          bgr24-bottom-up  B G R, bottom row first (plug-in code 1)
-                          bgr24, rgb24     top row first; converted to code 1
-                        With the test picture or Y4M input it picks the
-                        plug-in's layout (default yuyv).
-  --fps RATE            25, 29.97 or 30000/1001 (default: the input's, else 25)
-  --tv-range            the video's YCbCr is TV range (luma 16-235, chroma
-                        16-240): the test picture is drawn so, raw and
-                        untagged Y4M input is read so; a Y4M input's
-                        XCOLORRANGE tag says it for itself. Pictures and
-                        24-bit layouts are converted by the range.
-  --frames N            stop after N frames
-
-Output
-  --output FILE|-       raw frames in the --layout
-  --y4m FILE|-          a Y4M stream, 4:2:2 planar (C422)
-  --snapshot N[,N...]   save these frames as PNG (frame_NNNNNN.png)
-  --snapshot-dir DIR    where the snapshots go (default: current folder)
-  --contact-sheet FILE  one PNG with the snapshots side by side (without
-                        --snapshot: six frames spread over the run)
-  --checksum            print a 64-bit FNV-1a checksum of the frames as the
-                        plug-in got them (in) and left them (out)
-  --progress            a progress line on stderr (default: only on a terminal)
-A summary (frames; median, p99 and maximum time inside the plug-in, for all
-frames and apart for frames that switched channel, stepped the animation or
-neither; SIMD level) goes to stderr; other reports go to stdout unless video
-goes there.
-
-Plug-in and host
-  --plugin PATH         the plug-in module (default: the one built with om_host)
-  --info                print the plug-in's name and description, then stop
-  --simd L              cap the plug-in's kernels: scalar, sse2 or avx2
-  --cpu-class N         processor code to announce (1 or 2: no SSE, the
-                        plug-in passes frames through untouched; default 0)
-  --settings-dir DIR    keep the plug-in's settings under DIR: the file is
-                        DIR/Tulvane/Plugins/Ostrane_Marquel.ini
-  --channels LIST       channel schedule, id:name@frame entries, e.g.
-                        "1:First@0,2:Second@75" (default "1:Первый@0")
-  --existing-channels L ids the host still knows when the plug-in saves its
-                        settings, e.g. 1,5 or none (default: every channel;
-                        id 0 only when the schedule uses it)
-  --realtime            animate logos on the wall clock instead of video time
-  --pace                play frames at the frame rate in wall time
-  --rewrite FILE@S[,S]  at these seconds of wall time into the run, save FILE
-                        again as a program would (a copy renamed over it):
-                        the plug-in's file follower reloads it; the summary
-                        then gives the frames of the 3 s after each apart
-
-Demo
-  --demo OUTDIR         write a three-channel settings file, run 150 frames of
-                        the test picture in TV range switching channel at
-                        frames 50 and 100, and write OUTDIR/demo.y4m,
-                        snapshots and a contact sheet
-  --samples DIR         where the demo finds its logo pictures
-
-Examples
-  om_host --info
-  om_host --demo out/
-  om_host --frames 250 --y4m out.y4m --checksum
-  om_host --input clip.y4m --settings-dir cfg --snapshot 0,100 --snapshot-dir shots
-  ffmpeg -i in.mp4 -f rawvideo -pix_fmt yuyv422 - |
-    om_host --input - --size 1280x720 --settings-dir cfg --output - |
-    ffmpeg -f rawvideo -pix_fmt yuyv422 -s 1280x720 -r 25 -i - out.mp4
-)";
-}
-
 }  // namespace omhost

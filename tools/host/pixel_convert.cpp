@@ -47,16 +47,46 @@ inline uint8_t lumaOf(const YuvCoefficients& k, int r, int g, int b) {
   return clamp255(k.lumaOffset + ((k.toY[0] * r + k.toY[1] * g + k.toY[2] * b + 32768) >> 16));
 }
 
+// How a 24-bit buffer holds its picture.
+enum class RowOrder : uint8_t { TopDown, BottomUp };
+enum class ChannelOrder : uint8_t { Bgr, Rgb };
+struct Layout24 {
+  RowOrder rows;
+  ChannelOrder channels;
+};
+constexpr Layout24 kPluginBgr{RowOrder::BottomUp, ChannelOrder::Bgr};  // code 1
+constexpr Layout24 kBgrTopDown{RowOrder::TopDown, ChannelOrder::Bgr};
+constexpr Layout24 kRgbTopDown{RowOrder::TopDown, ChannelOrder::Rgb};
+
 // Row r of the picture (top-down) inside a 24-bit buffer.
-inline size_t row24Offset(int width, int height, int r, bool bottomUp) {
-  const int stored = bottomUp ? height - 1 - r : r;
+inline size_t row24Offset(int width, int height, int r, RowOrder rows) {
+  const int stored = rows == RowOrder::BottomUp ? height - 1 - r : r;
   return static_cast<size_t>(stored) * static_cast<size_t>(width) * 3;
 }
-inline const uint8_t* row24(const uint8_t* base, int width, int height, int r, bool bottomUp) {
-  return base + row24Offset(width, height, r, bottomUp);
+inline const uint8_t* row24(const uint8_t* base, int width, int height, int r, RowOrder rows) {
+  return base + row24Offset(width, height, r, rows);
 }
-inline uint8_t* row24(uint8_t* base, int width, int height, int r, bool bottomUp) {
-  return base + row24Offset(width, height, r, bottomUp);
+inline uint8_t* row24(uint8_t* base, int width, int height, int r, RowOrder rows) {
+  return base + row24Offset(width, height, r, rows);
+}
+
+// Between two 24-bit layouts: rows reordered, R and B swapped if need be.
+void convert24(const uint8_t* src, Layout24 from, uint8_t* dst, Layout24 to, int width,
+               int height) {
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  for (int r = 0; r < height; ++r) {
+    const uint8_t* s = row24(src, width, height, r, from.rows);
+    uint8_t* d = row24(dst, width, height, r, to.rows);
+    if (from.channels == to.channels) {
+      std::memcpy(d, s, rowBytes);
+    } else {
+      for (int x = 0; x < width; ++x, s += 3, d += 3) {
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -97,24 +127,6 @@ bool parseRawLayout(const char* text, RawLayout& layout) {
   return false;
 }
 
-static void convert24(const uint8_t* src, bool srcBottomUp, bool srcRgb, uint8_t* dst,
-                      bool dstBottomUp, bool dstRgb, int width, int height) {
-  const size_t rowBytes = static_cast<size_t>(width) * 3;
-  for (int r = 0; r < height; ++r) {
-    const uint8_t* s = row24(src, width, height, r, srcBottomUp);
-    uint8_t* d = row24(dst, width, height, r, dstBottomUp);
-    if (srcRgb == dstRgb) {
-      std::memcpy(d, s, rowBytes);
-    } else {
-      for (int x = 0; x < width; ++x, s += 3, d += 3) {
-        d[0] = s[2];
-        d[1] = s[1];
-        d[2] = s[0];
-      }
-    }
-  }
-}
-
 void rawToPluginBuffer(RawLayout layout, const uint8_t* raw, int width, int height,
                        uint8_t* buffer) {
   switch (layout) {
@@ -122,8 +134,8 @@ void rawToPluginBuffer(RawLayout layout, const uint8_t* raw, int width, int heig
     case RawLayout::Bgr24BottomUp:
       std::memcpy(buffer, raw, rawFrameBytes(layout, width, height));
       break;
-    case RawLayout::Bgr24: convert24(raw, false, false, buffer, true, false, width, height); break;
-    case RawLayout::Rgb24: convert24(raw, false, true, buffer, true, false, width, height); break;
+    case RawLayout::Bgr24: convert24(raw, kBgrTopDown, buffer, kPluginBgr, width, height); break;
+    case RawLayout::Rgb24: convert24(raw, kRgbTopDown, buffer, kPluginBgr, width, height); break;
   }
 }
 
@@ -134,8 +146,8 @@ void pluginBufferToRaw(RawLayout layout, const uint8_t* buffer, int width, int h
     case RawLayout::Bgr24BottomUp:
       std::memcpy(raw, buffer, rawFrameBytes(layout, width, height));
       break;
-    case RawLayout::Bgr24: convert24(buffer, true, false, raw, false, false, width, height); break;
-    case RawLayout::Rgb24: convert24(buffer, true, false, raw, false, true, width, height); break;
+    case RawLayout::Bgr24: convert24(buffer, kPluginBgr, raw, kBgrTopDown, width, height); break;
+    case RawLayout::Rgb24: convert24(buffer, kPluginBgr, raw, kRgbTopDown, width, height); break;
   }
 }
 
@@ -161,7 +173,7 @@ void packed422ToBgrBottomUp(const uint8_t* packed, int width, int height, uint8_
   uint8_t rgb[3];
   for (int r = 0; r < height; ++r) {
     const uint8_t* s = packed + static_cast<size_t>(r) * static_cast<size_t>(width) * 2;
-    uint8_t* d = row24(bgr, width, height, r, true);
+    uint8_t* d = row24(bgr, width, height, r, RowOrder::BottomUp);
     for (int x = 0; x + 1 < width; x += 2, s += 4) {
       for (int k = 0; k < 2; ++k, d += 3) {
         yuvToRgb(s[2 * k], s[1], s[3], rgb, range);
@@ -176,7 +188,7 @@ void packed422ToBgrBottomUp(const uint8_t* packed, int width, int height, uint8_
 void rgbToPluginBuffer(int32_t code, const uint8_t* rgb, int width, int height,
                        uint8_t* buffer, ColorRange range) {
   if (code != 0) {
-    convert24(rgb, false, true, buffer, true, false, width, height);
+    convert24(rgb, kRgbTopDown, buffer, kPluginBgr, width, height);
     return;
   }
   const YuvCoefficients& k = coefficientsFor(range);
@@ -194,7 +206,7 @@ void rgbToPluginBuffer(int32_t code, const uint8_t* rgb, int width, int height,
 void pluginBufferToRgb(int32_t code, const uint8_t* buffer, int width, int height,
                        uint8_t* rgb, ColorRange range) {
   if (code != 0) {
-    convert24(buffer, true, false, rgb, false, true, width, height);
+    convert24(buffer, kPluginBgr, rgb, kRgbTopDown, width, height);
     return;
   }
   for (int r = 0; r < height; ++r) {
@@ -229,7 +241,7 @@ void pluginBufferToPlanar422(int32_t code, const uint8_t* buffer, int width, int
       }
       continue;
     }
-    const uint8_t* s = row24(buffer, width, height, r, true);
+    const uint8_t* s = row24(buffer, width, height, r, RowOrder::BottomUp);
     for (size_t x = 0; x < w; x += 2) {
       const int n = x + 1 < w ? 2 : 1;  // an odd width leaves a lone last pixel
       int sr = 0, sg = 0, sb = 0;

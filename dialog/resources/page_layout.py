@@ -1,0 +1,136 @@
+"""The page of further settings, laid out from its rows.
+
+Each control is one row: its ids and label text follow from its stem and
+first id, and it names the setting it shows (a key of kSettingRows), what a
+change does, and the setting that must be on for it to be enabled. The rows
+give the page's template and the dialog's table of setting controls. Rows
+stand in group boxes, top to bottom; a group that does not fit the page's
+height starts a new column, so the page grows sideways instead of past the
+dialog.
+"""
+
+PAGE_HEIGHT = 150      # the settings dialog's height, in dialog units
+COLUMN_WIDTH = 200
+GROUP_WIDTH = 196
+SPIN = 'UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_NOTHOUSANDS'
+
+
+def c_string(text):
+    return '"%s"' % text if text else 'nullptr'
+
+
+class Number:
+    """A label, a decimal edit and its up-down: kId<stem>Label, Edit, Spin."""
+    height = 14
+
+    def __init__(self, stem, first_id, label, setting, effect, enabled_by=None, right_aligned=False):
+        self.stem, self.first_id, self.label = stem, first_id, label
+        self.setting, self.effect, self.enabled_by = setting, effect, enabled_by
+        self.right_aligned = right_aligned
+
+    def control(self):
+        s = self.stem
+        return 'numberControl(kId%sEdit, kId%sSpin, kId%sLabel, "%s", ChangeEffect::%s, %s)' % (
+            s, s, s, self.setting, self.effect, c_string(self.enabled_by))
+
+    def ids(self):
+        return [('kId%sLabel' % self.stem, self.first_id), ('kId%sEdit' % self.stem, self.first_id + 1),
+                ('kId%sSpin' % self.stem, self.first_id + 2)]
+
+    def texts(self):
+        return [('k%sLabel' % self.stem, self.label)]
+
+    def lines(self, x, y):
+        kind = 'RTEXT' if self.right_aligned else 'LTEXT'
+        return ['%-15s "@@k%sLabel@@", @kId%sLabel@, %d, %d, 136, 8' % (kind, self.stem, self.stem, x + 8, y + 2),
+                'EDITTEXT        @kId%sEdit@, %d, %d, 30, 12, ES_AUTOHSCROLL | ES_NUMBER' % (self.stem, x + 146, y),
+                'CONTROL         "", @kId%sSpin@, "msctls_updown32", %s, %d, %d, 11, 12' % (self.stem, SPIN, x + 176, y)]
+
+
+class Choice:
+    """A label and a drop-down list: kId<stem>Label and kId<stem>."""
+    height = 15
+
+    def __init__(self, stem, first_id, label, setting, items, effect):
+        self.stem, self.first_id, self.label = stem, first_id, label
+        self.setting, self.items, self.effect = setting, items, effect
+
+    def control(self):
+        return 'choiceControl(kId%s, kId%sLabel, "%s", %s, ChangeEffect::%s)' % (
+            self.stem, self.stem, self.setting, self.items, self.effect)
+
+    def ids(self):
+        return [('kId%sLabel' % self.stem, self.first_id), ('kId%s' % self.stem, self.first_id + 1)]
+
+    def texts(self):
+        return [('k%sLabel' % self.stem, self.label)]
+
+    def lines(self, x, y):
+        return ['LTEXT           "@@k%sLabel@@", @kId%sLabel@, %d, %d, 52, 8' % (self.stem, self.stem, x + 8, y + 2),
+                'COMBOBOX        @kId%s@, %d, %d, 128, 80, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP'
+                % (self.stem, x + 62, y)]
+
+
+class Check:
+    """A check box: kId<stem>, its text k<stem>."""
+    height = 12
+
+    def __init__(self, stem, control_id, text, setting, effect, needs_picture=True):
+        self.stem, self.control_id, self.text = stem, control_id, text
+        self.setting, self.effect, self.needs_picture = setting, effect, needs_picture
+
+    def control(self):
+        return 'checkBoxControl(kId%s, "%s", ChangeEffect::%s, NeedsPicture::%s)' % (
+            self.stem, self.setting, self.effect, 'Yes' if self.needs_picture else 'No')
+
+    def ids(self):
+        return [('kId%s' % self.stem, self.control_id)]
+
+    def texts(self):
+        return [('k%s' % self.stem, self.text)]
+
+    def lines(self, x, y):
+        return ['AUTOCHECKBOX    "@@k%s@@", @kId%s@, %d, %d, 180, 10' % (self.stem, self.stem, x + 8, y)]
+
+
+class Group:
+    """A group box around rows; `caption` a text's name, `box_id` an id's."""
+
+    def __init__(self, rows, caption=None, box_id=None):
+        self.rows, self.caption, self.box_id = rows, caption, box_id
+
+    def height(self):
+        top = 15 if self.caption else 10
+        return top + sum(row.height for row in self.rows) + 3
+
+
+def page_ids(groups):
+    return [pair for g in groups for row in g.rows for pair in row.ids()]
+
+
+def page_texts(groups):
+    return [pair for g in groups for row in g.rows for pair in row.texts()]
+
+
+def page_controls(groups):
+    """The page's rows of the dialog's table of setting controls."""
+    return [row.control() for g in groups for row in g.rows]
+
+
+def page_template(groups, template_name):
+    """The page's DIALOGEX, its controls placed from the rows."""
+    body, x, y, columns = [], 0, 3, 1
+    for group in groups:
+        if y + group.height() > PAGE_HEIGHT and y > 3:
+            x, y, columns = x + COLUMN_WIDTH, 3, columns + 1
+        caption = '@@%s@@' % group.caption if group.caption else ''
+        box = '@%s@' % group.box_id if group.box_id else 'IDC_STATIC'
+        body.append('GROUPBOX        "%s", %s, %d, %d, %d, %d' % (caption, box, x, y, GROUP_WIDTH, group.height()))
+        row_y = y + (13 if group.caption else 8)
+        for row in group.rows:
+            body += row.lines(x, row_y)
+            row_y += row.height
+        y += group.height() + 2
+    head = ['@%s@ DIALOGEX 0, 0, %d, %d' % (template_name, columns * COLUMN_WIDTH, PAGE_HEIGHT),
+            'STYLE DS_CONTROL | DS_SETFONT | WS_CHILD', 'FONT 8, "MS Sans Serif"', 'BEGIN']
+    return '\n'.join(head + ['    ' + line for line in body] + ['END', '', ''])

@@ -1,0 +1,91 @@
+// A picture put in place by the follower, decoded and prepared aside, shows
+// exactly as a channel switch to it shows it, and the overlay the frames
+// then read is the one prepared away from FrameLock.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "plugin/channel_ops.h"
+#include "plugin/frame_pipeline.h"
+#include "plugin/plugin_state.h"
+#include "plugin/prepared_picture.h"
+#include "tests/support/bmp_file.h"
+
+namespace om {
+namespace {
+
+struct Rig {
+  PluginState state;
+  std::vector<uint8_t> frame;
+  Rig(int32_t width, int32_t height, int32_t code, const ChannelRecord& record) {
+    state.initialized = true;
+    state.channelTable.push_back(record);
+    state.canvas.SetFormat(width, height, code);
+  }
+  std::vector<uint8_t> blended() {
+    frame.assign(static_cast<size_t>(state.canvas.width()) * state.canvas.height() *
+                     static_cast<size_t>(state.canvas.bytesPerPixel()), 0x55);
+    const ChannelRecord& r = state.recordInUse();
+    const int32_t position[2] = {r.LogoPosX, r.LogoPosY};
+    state.canvas.BlendOverlay(frame.data(), position, r.LogoOpacity);
+    return frame;
+  }
+};
+
+TEST(PreparedPicture, ShowsAsASwitchShowsIt) {
+  const uint32_t seed = std::random_device{}();
+  std::printf("seed %u\n", seed);
+  std::mt19937 rng(seed);
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("om-prepared-" + std::to_string(seed) + ".bmp")).string();
+  for (int round = 0; round < 40; ++round) {
+    const int32_t pw = 1 + static_cast<int32_t>(rng() % 90), ph = 1 + static_cast<int32_t>(rng() % 70);
+    ASSERT_TRUE(test::writeBmp24(path, pw, ph, [&](int x, int y) {
+      return static_cast<uint32_t>(x * 2654435761u ^ y * 40503u) & 0xFFFFFF;
+    }));
+    ChannelRecord record;
+    record.LogoFileName = path;
+    record.LogoPosX = static_cast<int32_t>(rng() % 1200) - 100;
+    record.LogoPosY = static_cast<int32_t>(rng() % 1200) - 100;
+    record.LogoSizeX = static_cast<int32_t>(rng() % 1100);
+    record.LogoSizeY = static_cast<int32_t>(rng() % 1100);
+    record.LogoOpacity = static_cast<int32_t>(rng() % 101);
+    record.ColorKeyEnable = rng() % 2;
+    record.KeySoftness = static_cast<int32_t>(rng() % 3) * 10;
+    record.VideoColors = static_cast<int32_t>(rng() % 5);
+    const int32_t code = static_cast<int32_t>(rng() % 2);
+    const int32_t width = 2 + static_cast<int32_t>(rng() % 200), height = 2 + static_cast<int32_t>(rng() % 150);
+
+    // Settings edited while the overlay was prepared: rebuilt in place instead.
+    const bool edited = rng() % 4 == 0;
+    ChannelRecord edit = record;
+    edit.LogoOpacity = 50;
+    edit.LogoSizeX = 300;
+    Rig switched(width, height, code, edited ? edit : record);
+    reloadLogo(switched.state);
+    rebuildOverlay(switched.state);
+
+    Rig followed(width, height, code, record);
+    PreparedPicture prepared;
+    ASSERT_TRUE(prepared.picture().LoadFromFile(path.c_str()));
+    prepared.beginPreparing(followed.state);
+    prepared.prepareOverlay();
+    const uint8_t* aside = prepared.overlay().pixels;
+    if (edited) followed.state.recordInUse() = edit;
+    prepared.putInPlace(followed.state);
+    if (!edited && !followed.state.canvas.overlay().content.empty()) {
+      EXPECT_EQ(followed.state.canvas.overlay().pixels, aside) << "the overlay prepared aside";
+    }
+    ASSERT_TRUE(sameSettings(followed.state.recordInUse(), switched.state.recordInUse()))
+        << "seed " << seed << " round " << round;
+    ASSERT_EQ(followed.blended(), switched.blended()) << "seed " << seed << " round " << round;
+  }
+  std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace om

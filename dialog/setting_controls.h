@@ -58,23 +58,25 @@ struct SettingControl {
   void setValue(LogoSettings& record, int32_t v) const { setting->setValue(record, v); }
 };
 
-// The row of a setting by its key: a control table naming a key no setting
-// has does not compile.
+// The row of a setting by its key, none for an empty key: a control table
+// naming a key no setting has does not compile. (Indices, not pointers, are
+// compared: sanitizer builds cannot compare addresses at compile time.)
 constexpr const SettingRow* settingFor(std::string_view key) {
-  const SettingRow* row = findSettingRow(key);
-  return row ? row : throw "no setting has this key";
+  return key.empty()                             ? nullptr
+         : settingIndex(key) < kSettingsKeyCount ? &kSettingRows[settingIndex(key)]
+                                                 : throw "no setting has this key";
 }
 
 constexpr SettingControl checkBoxControl(int32_t id, std::string_view key, ChangeEffect effect,
                                          NeedsPicture needsPicture = NeedsPicture::Yes,
-                                         const char* enabledBy = nullptr) {
+                                         std::string_view enabledBy = {}) {
   return {id,
           0,
           0,
           ControlKind::CheckBox,
           settingFor(key),
           needsPicture,
-          enabledBy ? settingFor(enabledBy) : nullptr,
+          settingFor(enabledBy),
           nullptr,
           effect,
           nullptr,
@@ -83,7 +85,7 @@ constexpr SettingControl checkBoxControl(int32_t id, std::string_view key, Chang
 
 constexpr SettingControl numberControl(int32_t id, int32_t spinId, int32_t labelId,
                                        std::string_view key, ChangeEffect effect,
-                                       const char* enabledBy = nullptr,
+                                       std::string_view enabledBy = {},
                                        const char* outOfRangeWarning = nullptr) {
   return {id,
           spinId,
@@ -91,7 +93,7 @@ constexpr SettingControl numberControl(int32_t id, int32_t spinId, int32_t label
           ControlKind::Number,
           settingFor(key),
           NeedsPicture::Yes,
-          enabledBy ? settingFor(enabledBy) : nullptr,
+          settingFor(enabledBy),
           nullptr,
           effect,
           outOfRangeWarning,
@@ -109,8 +111,8 @@ constexpr SettingControl choiceControl(int32_t id, int32_t labelId, std::string_
 }
 
 // The key colour's swatch: a button that opens the colour chooser.
-constexpr SettingControl colorButtonControl(int32_t id, std::string_view key, const char* enabledBy,
-                                            const char* disabledBy) {
+constexpr SettingControl colorButtonControl(int32_t id, std::string_view key,
+                                            std::string_view enabledBy, std::string_view disabledBy) {
   return {id,      0,       0,       ControlKind::ColorButton, settingFor(key),
           NeedsPicture::Yes, settingFor(enabledBy), settingFor(disabledBy), ChangeEffect::Rebuild,
           nullptr, nullptr};

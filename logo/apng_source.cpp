@@ -232,8 +232,7 @@ class ApngSource final : public FrameSource {
   std::vector<uint8_t> stream_;  // the frame as a PNG stream of its own
   std::vector<uint32_t> frame_;  // the decoded frame, top row first
   std::vector<uint32_t> saved_;  // its rectangle before drawing, for dispose PREVIOUS
-  Rect pendingRect_;
-  uint8_t pendingDispose_ = kDisposeNone;
+  PendingDisposal pending_;
 };
 
 // Writes the frame at next_ as a PNG stream: signature, IHDR with the
@@ -294,19 +293,13 @@ FrameStep ApngSource::drawNext(uint32_t* canvas, int32_t& delayMs) {
     return FrameStep::kFailed;
 
   const CanvasRows rows(canvas, width_, height_);
-  if (drawn_ == 0) {
-    rows.clearAll();
-  } else if (pendingDispose_ == kDisposeBackground) {
-    rows.clear(pendingRect_);
-  } else if (pendingDispose_ == kDisposePrevious) {
-    rows.restore(pendingRect_, saved_.data());
-  }
-  // The first frame has nothing before it to go back to.
-  if (drawn_ == 0 && control.dispose == kDisposePrevious) control.dispose = kDisposeBackground;
-  if (control.dispose == kDisposePrevious) rows.save(control.rect, saved_.data());
+  // The first frame has nothing before it to go back to: it clears instead.
+  const Disposal disposal = control.dispose == kDisposeBackground ? Disposal::kClear
+                            : control.dispose != kDisposePrevious ? Disposal::kKeep
+                            : drawn_ == 0                         ? Disposal::kClear
+                                                                  : Disposal::kRestore;
+  pending_.startFrame(rows, drawn_ == 0, control.rect, disposal, saved_.data());
   compose(rows, control);
-  pendingRect_ = control.rect;
-  pendingDispose_ = control.dispose;
   delayMs = control.delayMs;
   ++drawn_;
   return FrameStep::kDrawn;
@@ -359,12 +352,10 @@ bool loadAnimatedPng(std::vector<uint8_t>& bytes, LogoImage& image) {
   // The source's canvases are taken only for an animation adoptAnimation
   // accepts: a huge canvas announced in a few bytes costs nothing.
   if (!animationFitsBudget(outline.width, outline.height, static_cast<uint64_t>(outline.frames))) return false;
-  std::unique_ptr<ApngSource> apng(new ApngSource(bytes, std::move(outline)));
-  ApngSource* const kept = apng.get();
-  std::unique_ptr<FrameSource> source(std::move(apng));
-  if (image.adoptAnimation(source)) return true;
-  // Not taken, so still ours: the bytes go back for the still picture.
-  kept->giveBytesBack(bytes);
+  std::unique_ptr<FrameSource> unused;
+  if (image.adoptAnimation(std::make_unique<ApngSource>(bytes, std::move(outline)), &unused)) return true;
+  // Handed back: the bytes it took return for the still picture.
+  if (unused) static_cast<ApngSource&>(*unused).giveBytesBack(bytes);
   image.clear();
   return false;
 }

@@ -25,4 +25,18 @@ void CanvasRows::restore(const Rect& r, const uint32_t* saved) const {
     std::memcpy(row(y) + r.left, saved + static_cast<size_t>(y - r.top) * n, n * 4);
 }
 
+void PendingDisposal::startFrame(const CanvasRows& rows, bool first, const Rect& area,
+                                 Disposal disposal, uint32_t* saved) {
+  if (first) {
+    rows.clearAll();
+  } else if (disposal_ == Disposal::kClear) {
+    rows.clear(area_);
+  } else if (disposal_ == Disposal::kRestore) {
+    rows.restore(area_, saved);
+  }
+  area_ = area;
+  disposal_ = disposal;
+  if (disposal == Disposal::kRestore) rows.save(area, saved);
+}
+
 }  // namespace om

@@ -68,6 +68,25 @@ class CanvasRows {
   int32_t width_, height_;
 };
 
+// What a frame leaves for the next one, in GIF's and APNG's words alike:
+// the canvas as drawn, its area cleared, or the canvas under it put back.
+enum class Disposal : uint8_t { kKeep, kClear, kRestore };
+
+// The disposal bookkeeping of a source: the frame before's area and what it
+// leaves, applied as the next frame starts.
+class PendingDisposal {
+ public:
+  // Before a frame is drawn over `area`: the first frame starts on a clear
+  // canvas, any other on what the frame before left; then the canvas under
+  // `area` is kept in `saved` (canvas-sized) when this frame will restore it.
+  void startFrame(const CanvasRows& rows, bool first, const Rect& area, Disposal disposal,
+                  uint32_t* saved);
+
+ private:
+  Rect area_;
+  Disposal disposal_ = Disposal::kKeep;
+};
+
 // Largest number of frames an animation plays: beyond it the file's frames
 // are not counted, so bookkeeping per frame stays bounded (at 10 ms a frame,
 // almost three hours).

@@ -169,8 +169,16 @@ void LogoImage::setCurrentDelay(int32_t delayMs) {
   frames_[slot()].delayMs = delayMs;
 }
 
-bool LogoImage::adoptAnimation(std::unique_ptr<FrameSource>& source) {
-  if (!source || !frames_.empty()) return false;
+bool LogoImage::adoptAnimation(std::unique_ptr<FrameSource> source,
+                               std::unique_ptr<FrameSource>* unused) {
+  const bool shown = source && playAnimation(source);
+  if (unused) *unused = std::move(source);
+  return shown;
+}
+
+// Moves `source` into the image when it streams; leaves it otherwise.
+bool LogoImage::playAnimation(std::unique_ptr<FrameSource>& source) {
+  if (!frames_.empty()) return false;
   const int32_t width = source->width();
   const int32_t height = source->height();
   const int count = source->frameCount();

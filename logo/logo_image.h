@@ -106,10 +106,13 @@ class LogoImage {
   }
   void setCurrentDelay(int32_t delayMs);
   // An animation, into an empty image: every frame decoded now when they fit
-  // the picture budget (the source stays with the caller), otherwise the
-  // source taken and stepped one frame per NextFrame. False when there is
-  // nothing to show or a frame failed to decode during a full load.
-  bool adoptAnimation(std::unique_ptr<FrameSource>& source);
+  // the picture budget, otherwise stepped one frame per NextFrame. The image
+  // keeps the source only for the latter; otherwise it is handed back
+  // through `unused` when given (for what the caller lent it), or freed.
+  // False when there is nothing to show or a frame failed to decode during
+  // a full load.
+  bool adoptAnimation(std::unique_ptr<FrameSource> source,
+                      std::unique_ptr<FrameSource>* unused = nullptr);
 
   // Exchanges the pictures, so one can be decoded aside and put in place.
   void swap(LogoImage& other) noexcept;
@@ -140,6 +143,7 @@ class LogoImage {
   bool takeSpareBitmap(LogoFrame& frame);
   void releaseSpares();
   size_t slot() const { return stream_ ? 0 : static_cast<size_t>(currentFrame_); }
+  bool playAnimation(std::unique_ptr<FrameSource>& source);
   bool decodeEveryFrame(FrameSource& source);
   bool seekStream(int index);
   void endStreamAt(int frames);

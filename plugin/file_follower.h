@@ -35,8 +35,6 @@ class FileFollower {
   void start() noexcept;
   void stop() noexcept;
 
-  // One look at the file, as the thread takes it every period.
-  void poll();
   // Wakes the thread for a frame to draw ahead; any thread.
   void wake() noexcept { wake_.set(); }
   // Between start and stop: streamed frames are drawn ahead, never on a step.
@@ -45,11 +43,14 @@ class FileFollower {
   // Pictures put in place so far.
   uint32_t reloads() const { return reloads_.load(std::memory_order_relaxed); }
 
+  // How often the file is looked at; set before start.
   static constexpr uint32_t kPollMs = 1000;
-  void setPollPeriodForTesting(uint32_t ms) { pollMs_ = ms; }
+  void setPollPeriod(uint32_t ms) { pollMs_ = ms; }
 
  private:
   static void run(void* self);
+  // One look at the file, as the thread takes it every period.
+  void poll();
   bool changeSettled(const platform::FileStamp& now, bool showing, const platform::FileStamp& shown);
   void releaseModuleHold() noexcept;
 

@@ -152,11 +152,15 @@ inline constexpr SettingRow kSettingRows[] = {
 };
 constexpr size_t kSettingsKeyCount = sizeof kSettingRows / sizeof kSettingRows[0];
 
+// The index of `key`'s row; kSettingsKeyCount when no row has that name.
+constexpr size_t settingIndex(std::string_view key) {
+  for (size_t i = 0; i < kSettingsKeyCount; ++i)
+    if (key == kSettingRows[i].key) return i;
+  return kSettingsKeyCount;
+}
 // The row of `key`; null when no row has that name.
 constexpr const SettingRow* findSettingRow(std::string_view key) {
-  for (const SettingRow& row : kSettingRows)
-    if (key == row.key) return &row;
-  return nullptr;
+  return settingIndex(key) < kSettingsKeyCount ? &kSettingRows[settingIndex(key)] : nullptr;
 }
 
 // Whether two records hold the same value in every key.

@@ -120,7 +120,7 @@ MAIN_CONTROLS = [
     'checkBoxControl(kIdColorKeyEnable, "ColorKeyEnable", ChangeEffect::Rebuild)',
     'checkBoxControl(kIdLeftTopPixel, "LeftTopPixelColor", ChangeEffect::Rebuild, NeedsPicture::Yes, "ColorKeyEnable")',
     'colorButtonControl(kIdColorSwatch, "ColorKey", "ColorKeyEnable", "LeftTopPixelColor")',
-    'numberControl(kIdOpacityEdit, kIdOpacitySpin, kIdOpacityLabel, "LogoOpacity", ChangeEffect::NextFrame, nullptr, texts::kOpacityWarning)',
+    'numberControl(kIdOpacityEdit, kIdOpacitySpin, kIdOpacityLabel, "LogoOpacity", ChangeEffect::NextFrame, "", texts::kOpacityWarning)',
 ]
 
 # The page of further settings: a control is one row (page_layout.py).

@@ -16,7 +16,7 @@ SPIN = 'UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS | UDS_N
 
 
 def c_string(text):
-    return '"%s"' % text if text else 'nullptr'
+    return '"%s"' % (text or '')
 
 
 class Number:

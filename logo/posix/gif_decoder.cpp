@@ -186,26 +186,17 @@ class GifFrameSource final : public FrameSource {
   std::vector<GifPixelType> line_;
   // The area under a "previous"-disposal frame, canvas-sized.
   std::vector<uint32_t> saved_;
-  Rect pendingArea_;
-  int pendingDisposal_ = DISPOSAL_UNSPECIFIED;
+  PendingDisposal pending_;
 };
 
-// Clears the canvas for the first frame or applies the previous frame's
-// disposal, then keeps what a "previous"-disposal frame will cover.
+// A GIF's background disposal clears (its background colour is never
+// painted). The outline read every frame's control block; one it did not
+// see keeps the canvas rather than restoring from a buffer never taken.
 void GifFrameSource::startFrame(const CanvasRows& rows, const Rect& area, int disposal) {
-  if (drawn_ == 0) {
-    rows.clearAll();
-  } else if (pendingDisposal_ == DISPOSE_BACKGROUND) {
-    rows.clear(pendingArea_);
-  } else if (pendingDisposal_ == DISPOSE_PREVIOUS) {
-    rows.restore(pendingArea_, saved_.data());
-  }
-  // The outline read every frame's control block; one it did not see keeps
-  // the canvas rather than restoring from a buffer never taken.
-  if (disposal == DISPOSE_PREVIOUS && saved_.empty()) disposal = DISPOSE_DO_NOT;
-  pendingArea_ = area;
-  pendingDisposal_ = disposal;
-  if (disposal == DISPOSE_PREVIOUS) rows.save(area, saved_.data());
+  const Disposal d = disposal == DISPOSE_BACKGROUND                    ? Disposal::kClear
+                     : disposal == DISPOSE_PREVIOUS && !saved_.empty() ? Disposal::kRestore
+                                                                      : Disposal::kKeep;
+  pending_.startFrame(rows, drawn_ == 0, area, d, saved_.data());
 }
 
 // Decodes the current image's rows onto the canvas, de-interlacing as
@@ -311,7 +302,7 @@ bool decodeGif(std::vector<uint8_t>& bytes, bool animated, LogoImage& image) {
     if (!gif->open()) return false;
     source = std::move(gif);
   }
-  return image.adoptAnimation(source);
+  return image.adoptAnimation(std::move(source));
 }
 
 }  // namespace om

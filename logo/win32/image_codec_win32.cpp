@@ -90,7 +90,7 @@ bool CodecScope::loadPicture(const char* path, bool animated, Truncated truncate
     bool loaded = stream->copyAnimatedPng(apng) && loadAnimatedPng(apng, image);
     if (!loaded && animated) {
       std::unique_ptr<FrameSource> source = gdiplus::openAnimation(*gp, std::move(stream));
-      loaded = source && image.adoptAnimation(source);
+      loaded = source && image.adoptAnimation(std::move(source));
     } else if (!loaded) {
       gdiplus::Image* raw = nullptr;
       if (gp->GdipCreateBitmapFromStream(stream->rewound(), &raw) != gdiplus::kOk) raw = nullptr;

@@ -127,7 +127,7 @@ void runStress(bool uiReloads) {
   const int32_t width = 320, height = 240;
   s.canvas.SetFormat(width, height, 1);
   // The file follower looks often, and its files keep changing.
-  s.follower.setPollPeriodForTesting(1);
+  s.follower.setPollPeriod(1);
   s.follower.start();
 
   const uint32_t seed = std::random_device{}();

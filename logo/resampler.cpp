@@ -201,6 +201,39 @@ class ConvertedRows {
   int32_t* held_ = nullptr;
 };
 
+// The filter tables and plan for this geometry (kept when it is the last
+// one), and the per-row buffers at their sizes. False when a block could
+// not be had.
+bool prepareTables(ResamplerCache& cache, const Rect& src, const Rect& clip,
+                   const Rect& destinationRect, int64_t destinationWidth,
+                   int64_t destinationHeight, int32_t sourceRowStep) {
+  switch (ensureTable(cache.vertical, src.height(), static_cast<int32_t>(destinationHeight),
+                      clip.top - destinationRect.top, clip.height(), sourceRowStep)) {
+    case TableState::Failed: return false;
+    case TableState::Rebuilt: cache.verticalMaxTaps = maxTapsOf(cache.vertical); break;
+    case TableState::Kept: break;
+  }
+  switch (ensureTable(cache.horizontal, src.width(), static_cast<int32_t>(destinationWidth),
+                      clip.left - destinationRect.left, clip.width(), 4)) {
+    case TableState::Failed: return false;
+    case TableState::Rebuilt:
+      if (!buildHorizontalPlan(cache.horizontal, cache.plan)) {
+        // A table the pixel passes cannot read is no table.
+        cache.horizontal.block.release();
+        forgetTableKey(cache.horizontal);
+        return false;
+      }
+      break;
+    case TableState::Kept: break;
+  }
+  const int32_t maxTaps = cache.verticalMaxTaps > 0 ? cache.verticalMaxTaps : 1;
+  const int32_t width = src.width();
+  return cache.rowBuffer.reserve(width, 8, 30, 100) &&
+         cache.tapRows.reserve(maxTaps, sizeof(const void*), 30, 100) &&
+         cache.tapSourceRows.reserve(maxTaps, 4, 30, 100) &&
+         cache.tapWeights.reserve(maxTaps, 8, 30, 100);
+}
+
 bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
                          const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
                          const Rect& sourceRect, SourceMode mode, uint8_t* destination,
@@ -225,31 +258,10 @@ bool resampleWithKernels(const ResamplerKernels& kernels, ResamplerCache& cache,
 
   const int32_t sourceRowStep = -4 * sourceWidth;
   const int32_t width = src.width();
-  switch (ensureTable(cache.vertical, src.height(), static_cast<int32_t>(destinationHeight),
-                      clip.top - destinationRect.top, clip.height(), sourceRowStep)) {
-    case TableState::Failed: return false;
-    case TableState::Rebuilt: cache.verticalMaxTaps = maxTapsOf(cache.vertical); break;
-    case TableState::Kept: break;
-  }
-  switch (ensureTable(cache.horizontal, src.width(), static_cast<int32_t>(destinationWidth),
-                      clip.left - destinationRect.left, clip.width(), 4)) {
-    case TableState::Failed: return false;
-    case TableState::Rebuilt:
-      if (!buildHorizontalPlan(cache.horizontal, cache.plan)) {
-        // A table the pixel passes cannot read is no table.
-        cache.horizontal.block.release();
-        forgetTableKey(cache.horizontal);
-        return false;
-      }
-      break;
-    case TableState::Kept: break;
-  }
-  const int32_t maxTaps = cache.verticalMaxTaps > 0 ? cache.verticalMaxTaps : 1;
-  if (!cache.rowBuffer.reserve(width, 8, 30, 100) ||
-      !cache.tapRows.reserve(maxTaps, sizeof(const void*), 30, 100) ||
-      !cache.tapSourceRows.reserve(maxTaps, 4, 30, 100) ||
-      !cache.tapWeights.reserve(maxTaps, 8, 30, 100))
+  if (!prepareTables(cache, src, clip, destinationRect, destinationWidth, destinationHeight,
+                     sourceRowStep))
     return false;
+  const int32_t maxTaps = cache.verticalMaxTaps > 0 ? cache.verticalMaxTaps : 1;
 
   const uint8_t* sourceBytes = reinterpret_cast<const uint8_t*>(source);
   const uint8_t* sourceFirst =

@@ -128,6 +128,9 @@ class LogoImage {
   bool lendAhead();
   void drawAhead(void (*drawn)(const LogoFrame& frame, int index, void* context), void* context);
   bool aheadReady() const { return ahead_.state.load(std::memory_order_acquire) == kAheadReady; }
+  // Whether frames can be drawn ahead at all: a streamed animation with that
+  // canvas, whose source has not failed. Otherwise NextFrame decodes.
+  bool drawsAhead() const { return stream_ && ahead_.canvas.pixels && !ahead_.failed; }
 
   // The file the picture was decoded from, as it was then: what a later
   // look at the file compares with to see it rewritten.

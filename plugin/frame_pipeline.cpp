@@ -61,7 +61,7 @@ int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
         state.restartAnimationClock = false;
       } else if (static_cast<int32_t>(now - state.nextFrameDue) >= 0) {
         // Wrap-safe "now is not below nextFrameDue" on the 32-bit tick.
-        if (state.logo.streamed() && state.follower.running()) {
+        if (state.logo.drawsAhead() && state.follower.running()) {
           // Drawn ahead on the plug-in's thread; until it is, the frame shown stays.
           if (!state.animationAhead.step(state)) return 1;
         } else {

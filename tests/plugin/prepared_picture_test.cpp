@@ -3,7 +3,10 @@
 // then read is the one prepared away from FrameLock.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <set>
+#include <thread>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -13,6 +16,9 @@
 #include "plugin/frame_pipeline.h"
 #include "plugin/plugin_state.h"
 #include "plugin/prepared_picture.h"
+#include "plugin/tick.h"
+#include "tests/win32/frame_check/test_pictures.h"
+#include "logo/image_codec.h"
 #include "tests/support/bmp_file.h"
 
 namespace om {
@@ -84,6 +90,52 @@ TEST(PreparedPicture, ShowsAsASwitchShowsIt) {
         << "seed " << seed << " round " << round;
     ASSERT_EQ(followed.blended(), switched.blended()) << "seed " << seed << " round " << round;
   }
+  std::remove(path.c_str());
+}
+
+uint32_t g_nowMs = 0;
+uint32_t TULVANE_CDECL fakeTick() { return g_nowMs; }
+
+// With the plug-in's thread running, a streamed animation steps whether or
+// not the budget leaves room to draw its frames ahead (a canvas-sized
+// source, here an APNG restoring frames, may take that room).
+TEST(AnimationAhead, StreamedAnimationStepsWithAndWithoutACanvasAhead) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("om-ahead-" + std::to_string(std::random_device{}()) + ".png")).string();
+  ASSERT_TRUE(testpic::writeFile(path, testpic::makeApng(64, 64, testpic::apngTestFrames(64, 64, false, 2))));
+  setTickSource(&fakeTick);
+  setFullLoadBudgetForTesting(1);
+  for (const bool roomAhead : {true, false}) {
+    SCOPED_TRACE(roomAhead ? "drawn ahead" : "decoded on the step");
+    Rig rig(96, 96, kPackedYuv422, ChannelRecord());
+    const uint64_t budget = roomAhead ? kPictureMemoryBudget : 3 * frameBudgetBytes(64, 64);
+    ASSERT_TRUE(rig.state.logo.LoadFromFile(path.c_str(), Truncated::kShowsWhatDecoded, budget));
+    ASSERT_TRUE(rig.state.logo.streamed());
+    EXPECT_EQ(rig.state.logo.drawsAhead(), roomAhead);
+    rig.state.logoLoaded = 1;
+    rig.state.recordInUse().LogoSizeX = rig.state.recordInUse().LogoSizeY = 500;
+    rebuildOverlay(rig.state);
+    rig.state.follower.start();
+    std::vector<uint8_t> pixels(96 * 96 * 2, 0x80);
+    ChannelInfo channel{};
+    FrameInfo info{};
+    info.pixels = pixels.data();
+    info.channel = &channel;
+    rig.state.currentChannelId = channel.id;
+    std::set<int> shown;
+    for (int i = 0; i < 400 && shown.size() < 6; ++i) {
+      g_nowMs += 20;
+      runFramePipeline(rig.state, info);
+      platform::LockGuard hold(rig.state.frameLock);
+      shown.insert(rig.state.logo.currentFrame());
+      if (i % 10 == 0) rig.state.follower.wake();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    rig.state.follower.stop();
+    EXPECT_EQ(shown.size(), 6u) << "every frame of the animation shows";
+  }
+  setFullLoadBudgetForTesting(0);
+  setTickSource(nullptr);
   std::remove(path.c_str());
 }
 

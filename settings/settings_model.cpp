@@ -37,13 +37,12 @@ void parseInto(uint32_t& field, std::string_view text, const SettingRow&) {
 
 bool SettingRow::isDefault(const LogoSettings& record) const {
   static const LogoSettings defaults;
-  return isText ? text(record) == text(defaults) : value(record) == value(defaults);
+  return same(record, defaults);
 }
 
 bool sameSettings(const LogoSettings& a, const LogoSettings& b) {
-  for (const SettingRow& row : kSettingRows) {
-    if (row.isText ? row.text(a) != row.text(b) : row.value(a) != row.value(b)) return false;
-  }
+  for (const SettingRow& row : kSettingRows)
+    if (!row.same(a, b)) return false;
   return true;
 }
 

@@ -73,12 +73,15 @@ struct SettingRow {
   bool isText;
   // The value as the file writes it; the file's text into the field (the
   // rules of the field's type, and the clamp above); the value as a number
-  // (0 for text) and back (text rows ignore it); the field's default.
+  // (0 for text) and back (text rows ignore it); the field's default;
+  // whether two records hold the same value (without a copy: the frame path
+  // compares records).
   std::string (*text)(const LogoSettings& record);
   void (*parse)(LogoSettings& record, std::string_view text, const SettingRow& row);
   int64_t (*value)(const LogoSettings& record);
   void (*setValue)(LogoSettings& record, int64_t value);
   void (*reset)(LogoSettings& record);
+  bool (*same)(const LogoSettings& a, const LogoSettings& b);
 
   bool isDefault(const LogoSettings& record) const;
 };
@@ -110,6 +113,7 @@ struct Access {
   static int64_t value(const LogoSettings& r) { return numberOf(r.*Field); }
   static void setValue(LogoSettings& r, int64_t v) { assign(r.*Field, v); }
   static void reset(LogoSettings& r) { r.*Field = LogoSettings().*Field; }
+  static bool same(const LogoSettings& a, const LogoSettings& b) { return a.*Field == b.*Field; }
 };
 }  // namespace setting_field
 
@@ -126,7 +130,8 @@ constexpr SettingRow settingRow(const char* key, Written written = Written::Alwa
           &Access::parse,
           &Access::value,
           &Access::setValue,
-          &Access::reset};
+          &Access::reset,
+          &Access::same};
 }
 
 // Every key of a record, in the order they are read and written.

@@ -91,6 +91,10 @@ class Animation final : public FrameSource {
   // are then the first loop's, whatever GDI+ keeps between frames.
   bool rewind() override { return open(); }
   bool keepsCanvas() const override { return false; }
+  // The file's bytes, and the frame GDI+ composes inside the picture.
+  uint64_t heldBytes() const override {
+    return stream_->stamp().size + static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_) * 4;
+  }
 
  private:
   const Api& gp_;

@@ -405,16 +405,21 @@ void LogoImage::drawAhead(void (*onDrawn)(const LogoFrame& frame, int index, voi
     }
     return reached;
   };
-  int reached = drawTo(ahead_.index);
-  if (reached != ahead_.index && ahead_.index != 0) reached = drawTo(0);
-  ahead_.endsAt = endsAt;
-  bool ready = reached >= 0;
-  if (ready) {
-    ahead_.index = reached;
-    if (onDrawn) onDrawn(canvas, reached, context);
-  } else {
-    ahead_.failed = true;  // the source would not go on; steps decode again
+  bool ready = false;
+  // The loan ends whatever happens here: the video thread may be waiting.
+  try {
+    int reached = drawTo(ahead_.index);
+    if (reached != ahead_.index && ahead_.index != 0) reached = drawTo(0);
+    ready = reached >= 0;
+    if (ready) {
+      ahead_.index = reached;
+      if (onDrawn) onDrawn(canvas, reached, context);
+    }
+  } catch (...) {
+    ready = false;
   }
+  ahead_.endsAt = endsAt;
+  if (!ready) ahead_.failed = true;  // the source would not go on; steps decode again
   ahead_.state.store(ready ? kAheadReady : kAheadIdle, std::memory_order_release);
   ahead_.returned.set();
 }

@@ -300,8 +300,4 @@ void ProfileStore::writeInt(const std::string& key, int32_t value) {
   writeValue(key, std::to_string(value));
 }
 
-void ProfileStore::writeUnsigned(const std::string& key, uint32_t value) {
-  writeValue(key, std::to_string(value));
-}
-
 }  // namespace om

@@ -75,7 +75,6 @@ class ProfileStore {
   void writeSection(int64_t id);
   void writeValue(const std::string& key, const std::string& text);
   void writeInt(const std::string& key, int32_t value);
-  void writeUnsigned(const std::string& key, uint32_t value);
   // Lines kept as they were read; a last line without its end gets one.
   void writeVerbatim(std::string_view lines);
 

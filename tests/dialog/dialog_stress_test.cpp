@@ -90,11 +90,14 @@ void checkState(PluginState& s, const std::map<std::string, PictureFile>& files,
 // `uiReloads`: the dialog picks, removes and restores pictures and the video
 // switches channels; without it the pictures change only by the follower.
 void runStress(bool uiReloads) {
-  const std::string dir = ::testing::TempDir();
+  // Files of their own: ctest may run the other stress test at the same
+  // time, and its writer must not rewrite this run's pictures.
+  const std::string dir = ::testing::TempDir() + "dialog_stress_" +
+                          std::to_string(std::random_device{}()) + "_";
   std::map<std::string, PictureFile> files;
   const int32_t sizes[][2] = {{40, 30}, {64, 16}, {17, 23}};
   for (int i = 0; i < 3; ++i) {
-    PictureFile f{dir + "dialog_stress_" + std::to_string(i) + ".bmp", sizes[i][0], sizes[i][1]};
+    PictureFile f{dir + std::to_string(i) + ".bmp", sizes[i][0], sizes[i][1]};
     ASSERT_TRUE(testing_support::writeBmp24(f.path, f.width, f.height, [i](int x, int y) {
       return static_cast<uint32_t>((x * 13 + y * 7 + i * 50) * 0x010203);
     }));
@@ -102,11 +105,11 @@ void runStress(bool uiReloads) {
   }
   // First in the map, so the record starts with it: streamed, as an animation
   // over the picture budget would be.
-  const PictureFile animation{dir + "dialog_stress_.gif", 48, 20, true};
+  const PictureFile animation{dir + ".gif", 48, 20, true};
   ASSERT_TRUE(writePicture(animation, animation.path, 0));
   files[animation.path] = animation;
   setFullLoadBudgetForTesting(1);
-  const std::string broken = dir + "dialog_stress_broken.bmp";
+  const std::string broken = dir + "broken.bmp";
   {
     FILE* f = std::fopen(broken.c_str(), "wb");
     ASSERT_NE(f, nullptr);
@@ -312,6 +315,8 @@ void runStress(bool uiReloads) {
       EXPECT_GT(s.follower.reloads(), 0u) << "the follower never put a picture in place";
     }
   }
+  for (const auto& f : files) std::remove(f.first.c_str());
+  std::remove(broken.c_str());
 }
 
 TEST(DialogStress, VideoAndUiThreadsShareTheStateSafely) { runStress(true); }

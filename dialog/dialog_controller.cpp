@@ -182,24 +182,27 @@ void DialogController::refreshPreview() {
 }
 
 void DialogController::refreshEnabling() {
-  bool loaded = false;
+  bool loaded = false, placesBareRectangle = false;
   std::vector<bool> enabled(kSettingControlCount);
   {
     FrameHold hold(model_->frameLock());
     const ChannelRecord* r = recordInUse();
     loaded = model_->logoLoaded();
+    placesBareRectangle = r && r->CoverMode != kCoverPicture;
     for (size_t i = 0; i < kSettingControlCount; ++i) {
       const SettingControl& c = kSettingControls[i];
       enabled[i] = r && (loaded || c.needsPicture == NeedsPicture::No) &&
-                   (!c.enabledBy || c.enabledBy->value(*r) != 0) &&
+                   (!c.enabledBy || c.enabledAt(static_cast<int32_t>(c.enabledBy->value(*r)))) &&
                    (!c.disabledBy || c.disabledBy->value(*r) == 0);
     }
   }
-  static const int32_t kNeedPicture[] = {
-      kIdMoveLeft, kIdMoveRight,  kIdMoveUp,     kIdMoveDown,     kIdSmaller,     kIdLarger,
-      kIdTopLeft,  kIdBottomLeft, kIdTopRight,   kIdBottomRight,  kIdHiddenGlyph, kIdRemoveLogo,
+  // A cover without a picture still has a rectangle to place.
+  static const int32_t kPlaceRectangle[] = {
+      kIdMoveLeft, kIdMoveRight,  kIdMoveUp,   kIdMoveDown,    kIdSmaller,     kIdLarger,
+      kIdTopLeft,  kIdBottomLeft, kIdTopRight, kIdBottomRight, kIdHiddenGlyph,
   };
-  for (const int32_t id : kNeedPicture) view_->setEnabled(id, loaded);
+  for (const int32_t id : kPlaceRectangle) view_->setEnabled(id, loaded || placesBareRectangle);
+  view_->setEnabled(kIdRemoveLogo, loaded);
   for (size_t i = 0; i < kSettingControlCount; ++i) {
     const SettingControl& c = kSettingControls[i];
     for (const int32_t id : {c.id, c.spinId, c.labelId})
@@ -330,6 +333,7 @@ void DialogController::moveToCorner(int32_t controlId) {
   const int32_t bottom = saturate(1000 - static_cast<int64_t>(r->LogoSizeY));
   r->LogoPosX = (controlId == kIdTopRight || controlId == kIdBottomRight) ? right : 0;
   r->LogoPosY = (controlId == kIdBottomLeft || controlId == kIdBottomRight) ? bottom : 0;
+  view_->postNotify(kNotifyEverything);  // the page's rectangle numbers follow
 }
 
 void DialogController::onNumberTextChanged(int32_t editId) noexcept {
@@ -430,11 +434,14 @@ void DialogController::startFlash(int32_t n) noexcept {
 void DialogController::stepHeldButton() {
   FrameHold hold(model_->frameLock());
   ChannelRecord* r = recordInUse();
-  // The buttons are disabled without a picture; a tick that arrives after the
-  // picture went away must not size the logo from a picture of no size.
+  // The buttons are disabled without a picture or a cover; a tick that
+  // arrives after the picture went away must not size the logo from a
+  // picture of no size. A bare cover grows by the step in both directions.
   int32_t pictureWidth = 0, pictureHeight = 0;
-  if (!r || !model_->pictureSize(pictureWidth, pictureHeight)) return;
-  if (pictureWidth <= 0 || pictureHeight <= 0) return;
+  if (!r) return;
+  const bool picture = model_->pictureSize(pictureWidth, pictureHeight) && pictureWidth > 0 &&
+                       pictureHeight > 0;
+  if (!picture && (r->CoverMode == kCoverPicture || model_->logoLoaded())) return;
   const int64_t s = static_cast<int64_t>(std::min(stepAccumulator_, 1e9));
   switch (heldButton_) {
     case kIdMoveLeft: r->LogoPosX = saturate(r->LogoPosX - s); break;
@@ -449,8 +456,14 @@ void DialogController::stepHeldButton() {
       int64_t w = heldButton_ == kIdSmaller ? r->LogoSizeX - s : r->LogoSizeX + s;
       if (heldButton_ == kIdSmaller && w < 0) w = 0;
       if (heldButton_ == kIdLarger && w > 1000) w = 1000;
-      r->LogoSizeX = saturate(w);
-      r->LogoSizeY = MulDiv(MulDiv(r->LogoSizeX, pictureHeight, pictureWidth), 4, 3);
+      if (picture) {
+        r->LogoSizeX = saturate(w);
+        r->LogoSizeY = MulDiv(MulDiv(r->LogoSizeX, pictureHeight, pictureWidth), 4, 3);
+      } else {
+        const int64_t grow = heldButton_ == kIdSmaller ? -s : s;
+        r->LogoSizeX = saturate(std::min<int64_t>(std::max<int64_t>(r->LogoSizeX + grow, 0), 1000));
+        r->LogoSizeY = saturate(std::min<int64_t>(std::max<int64_t>(r->LogoSizeY + grow, 0), 1000));
+      }
       r->LogoPosX = saturate(cx - r->LogoSizeX / 2);
       r->LogoPosY = saturate(cy - r->LogoSizeY / 2);
       break;
@@ -458,6 +471,7 @@ void DialogController::stepHeldButton() {
     default: return;
   }
   model_->rebuildOverlay();
+  view_->postNotify(kNotifyEverything);  // the page's rectangle numbers follow
 }
 
 SwatchLook DialogController::swatchLook(bool disabled) const noexcept {

@@ -69,6 +69,23 @@ enum DialogControlId : int32_t {
   kIdForEdit = 5178,
   kIdForSpin = 5179,
   kIdFollowFile = 5180,
+  kIdCoverModeLabel = 5183,
+  kIdCoverMode = 5184,
+  kIdStrengthLabel = 5185,
+  kIdStrengthEdit = 5186,
+  kIdStrengthSpin = 5187,
+  kIdRectLeftLabel = 5188,
+  kIdRectLeftEdit = 5189,
+  kIdRectLeftSpin = 5190,
+  kIdRectTopLabel = 5191,
+  kIdRectTopEdit = 5192,
+  kIdRectTopSpin = 5193,
+  kIdRectWidthLabel = 5194,
+  kIdRectWidthEdit = 5195,
+  kIdRectWidthSpin = 5196,
+  kIdRectHeightLabel = 5197,
+  kIdRectHeightEdit = 5198,
+  kIdRectHeightSpin = 5199,
 };
 
 namespace texts {
@@ -92,6 +109,10 @@ inline constexpr char kVideoColorsAutomatic[] = "\xC0\xE2\xF2\xEE\xEC\xE0\xF2\xE
 inline constexpr char kVideoColorsTvBt601[] = "\xD2\xC2-\xE4\xE8\xE0\xEF\xE0\xE7\xEE\xED, BT.601";  // ТВ-диапазон, BT.601
 inline constexpr char kVideoColorsTvBt709[] = "\xD2\xC2-\xE4\xE8\xE0\xEF\xE0\xE7\xEE\xED, BT.709";  // ТВ-диапазон, BT.709
 inline constexpr char kVideoColorsFullBt709[] = "\xCF\xEE\xEB\xED\xFB\xE9 \xE4\xE8\xE0\xEF\xE0\xE7\xEE\xED, BT.709";  // Полный диапазон, BT.709
+inline constexpr char kCoverModePicture[] = "\xCB\xEE\xE3\xEE\xF2\xE8\xEF";  // Логотип
+inline constexpr char kCoverModeErase[] = "\xD1\xF2\xE5\xF0\xE5\xF2\xFC";  // Стереть
+inline constexpr char kCoverModeBlur[] = "\xD0\xE0\xE7\xEC\xFB\xF2\xFC";  // Размыть
+inline constexpr char kCoverModeMosaic[] = "\xCC\xEE\xE7\xE0\xE8\xEA\xE0";  // Мозаика
 inline constexpr char kNoLogo[] = "\xCB \xEE \xE3 \xEE \xF2 \xE8 \xEF   \xED \xE5   \xE2 \xFB \xE1 \xF0 \xE0 \xED";  // Л о г о т и п   н е   в ы б р а н
 inline constexpr char kOpacityWarning[] = "\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5 \xEF\xF0\xEE\xE7\xF0\xE0\xF7\xED\xEE\xF1\xF2\xE8 \xE4\xEE\xEB\xE6\xED\xEE \xE1\xFB\xF2\xFC \xF6\xE8\xF4\xF0\xEE\xE9 \xEE\xF2 0 \xE4\xEE 100";  // Значение прозрачности должно быть цифрой от 0 до 100
 inline constexpr char kTipPreview[] = "\xCB\xEE\xE3\xEE\xF2\xE8\xEF";  // Логотип
@@ -107,6 +128,12 @@ inline constexpr char kFadeLabel[] = "\xCF\xEE\xFF\xE2\xEB\xE5\xED\xE8\xE5 \xE8 
 inline constexpr char kEveryLabel[] = "\xCF\xEE\xEA\xE0\xE7\xFB\xE2\xE0\xF2\xFC \xEA\xE0\xE6\xE4\xFB\xE5, \xEC\xE8\xED (0 \x97 \xE2\xF1\xE5\xE3\xE4\xE0):";  // Показывать каждые, мин (0 — всегда):
 inline constexpr char kForLabel[] = "\xE2 \xF2\xE5\xF7\xE5\xED\xE8\xE5, \xF1:";  // в течение, с:
 inline constexpr char kFollowFile[] = "\xCE\xE1\xED\xEE\xE2\xEB\xFF\xF2\xFC \xEF\xF0\xE8 \xE8\xE7\xEC\xE5\xED\xE5\xED\xE8\xE8 \xF4\xE0\xE9\xEB\xE0";  // Обновлять при изменении файла
+inline constexpr char kCoverModeLabel[] = "\xD0\xE5\xE6\xE8\xEC:";  // Режим:
+inline constexpr char kStrengthLabel[] = "\xD1\xE8\xEB\xE0, \xEF\xE8\xEA\xF1.:";  // Сила, пикс.:
+inline constexpr char kRectLeftLabel[] = "\xD1\xEB\xE5\xE2\xE0:";  // Слева:
+inline constexpr char kRectTopLabel[] = "\xD1\xE2\xE5\xF0\xF5\xF3:";  // Сверху:
+inline constexpr char kRectWidthLabel[] = "\xD8\xE8\xF0\xE8\xED\xE0:";  // Ширина:
+inline constexpr char kRectHeightLabel[] = "\xC2\xFB\xF1\xEE\xF2\xE0:";  // Высота:
 
 // The tooltip of a control, or null when it has none.
 inline const char* tooltipFor(int32_t controlId) {

@@ -49,9 +49,21 @@ struct SettingControl {
   const char* outOfRangeWarning;
   // A choice's item texts (Windows-1251), one per value of the range.
   const char* const* items;
+  // The values of enabledBy's setting that enable it, one bit each: by
+  // default every value but 0.
+  uint32_t enabledValues = kAnyValueButZero;
+  // A range narrower than the setting's (the rectangle's thousandths, which
+  // the file keeps as written); ownMax < ownMin: the setting's.
+  int32_t ownMin = 0;
+  int32_t ownMax = -1;
 
-  int32_t min() const { return setting->min; }
-  int32_t max() const { return setting->max; }
+  static constexpr uint32_t kAnyValueButZero = ~uint32_t{1};
+  int32_t min() const { return ownMax < ownMin ? setting->min : ownMin; }
+  int32_t max() const { return ownMax < ownMin ? setting->max : ownMax; }
+  // Whether enabledBy's value `v` enables the control.
+  bool enabledAt(int32_t v) const {
+    return v >= 0 && v < 32 ? ((enabledValues >> v) & 1) != 0 : v != 0;
+  }
   int32_t value(const LogoSettings& record) const {
     return static_cast<int32_t>(setting->value(record));
   }
@@ -86,26 +98,33 @@ constexpr SettingControl checkBoxControl(int32_t id, std::string_view key, Chang
 constexpr SettingControl numberControl(int32_t id, int32_t spinId, int32_t labelId,
                                        std::string_view key, ChangeEffect effect,
                                        std::string_view enabledBy = {},
-                                       const char* outOfRangeWarning = nullptr) {
+                                       const char* outOfRangeWarning = nullptr,
+                                       NeedsPicture needsPicture = NeedsPicture::Yes,
+                                       uint32_t enabledValues = SettingControl::kAnyValueButZero,
+                                       int32_t ownMin = 0, int32_t ownMax = -1) {
   return {id,
           spinId,
           labelId,
           ControlKind::Number,
           settingFor(key),
-          NeedsPicture::Yes,
+          needsPicture,
           settingFor(enabledBy),
           nullptr,
           effect,
           outOfRangeWarning,
-          nullptr};
+          nullptr,
+          enabledValues,
+          ownMin,
+          ownMax};
 }
 
 template <size_t N>
 constexpr SettingControl choiceControl(int32_t id, int32_t labelId, std::string_view key,
-                                       const char* const (&items)[N], ChangeEffect effect) {
+                                       const char* const (&items)[N], ChangeEffect effect,
+                                       NeedsPicture needsPicture = NeedsPicture::Yes) {
   const SettingRow* row = settingFor(key);
   return {id,      0,       labelId, ControlKind::Choice, row,
-          NeedsPicture::Yes, nullptr, nullptr, effect, nullptr,
+          needsPicture, nullptr, nullptr, effect, nullptr,
           row->min == 0 && row->max == static_cast<int32_t>(N) - 1 ? items
                                                                    : throw "one item per value"};
 }
@@ -121,6 +140,11 @@ constexpr SettingControl colorButtonControl(int32_t id, std::string_view key,
 inline constexpr const char* kVideoColorsItems[] = {
     texts::kVideoColorsFullBt601, texts::kVideoColorsAutomatic, texts::kVideoColorsTvBt601,
     texts::kVideoColorsTvBt709,   texts::kVideoColorsFullBt709,
+};
+
+inline constexpr const char* kCoverModeItems[] = {
+    texts::kCoverModePicture, texts::kCoverModeErase, texts::kCoverModeBlur,
+    texts::kCoverModeMosaic,
 };
 
 inline constexpr SettingControl kSettingControls[] = {

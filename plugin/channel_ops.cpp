@@ -1,5 +1,6 @@
 #include "plugin/channel_ops.h"
 
+#include "common/muldiv.h"
 #include "dialog/preview_pane.h"
 #include "platform/files.h"
 #include "platform/dialog_messages.h"
@@ -59,8 +60,35 @@ bool forgetsNameOfFailedPicture(const std::string& path) {
 }
 
 void rebuildOverlay(PluginState& state) {
-  if (!state.logoLoaded) return;
-  state.overlayBuilder->rebuild(state.canvas, state.logo, state.recordInUse());
+  if (state.channelTable.empty()) return;
+  ChannelRecord& record = state.recordInUse();
+  if (state.logoLoaded)
+    state.overlayBuilder->rebuild(state.canvas, state.logo, record);
+  else if (record.CoverMode != kCoverPicture)
+    clampBareRectangle(record);
+  prepareCover(state);
+}
+
+Rect coverRectangle(const PluginState& state) {
+  const ChannelRecord& record = state.recordInUse();
+  const FrameCanvas& canvas = state.canvas;
+  Rect r;
+  r.left = MulDiv(canvas.width(), record.LogoPosX, 1000);
+  r.top = MulDiv(canvas.height(), record.LogoPosY, 1000);
+  const Rect& content = canvas.overlay().content;
+  const int32_t w = state.logoLoaded ? content.width() : MulDiv(canvas.width(), record.LogoSizeX, 1000);
+  const int32_t h = state.logoLoaded ? content.height() : MulDiv(canvas.height(), record.LogoSizeY, 1000);
+  r.right = r.left + (w > 0 ? w : 0);
+  r.bottom = r.top + (h > 0 ? h : 0);
+  return r;
+}
+
+void prepareCover(PluginState& state) {
+  const ChannelRecord& record = state.recordInUse();
+  const Rect r = coverRectangle(state);
+  state.cover.prepare(state.canvas.layoutCode(), state.canvas.width(), state.canvas.height(),
+                      r.width(), r.height(), static_cast<CoverMode>(record.CoverMode),
+                      record.CoverStrength);
 }
 
 void rebuildSteppedOverlay(PluginState& state) {

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/rect.h"
+
 namespace om {
 
 struct PluginState;
@@ -31,8 +33,14 @@ void reloadLogo(PluginState& state);
 bool forgetsNameOfFailedPicture(const std::string& path);
 
 // Clamps the record in use and rebuilds the overlay from the current logo
-// frame; does nothing while no picture is loaded.
+// frame, then makes the cover ready for the record's rectangle. Without a
+// picture only a cover's bare rectangle is clamped.
 void rebuildOverlay(PluginState& state);
+// Makes the cover ready for the record in use: its mode, and its rectangle
+// (the overlay's size when a picture is loaded).
+void prepareCover(PluginState& state);
+// The rectangle, in frame pixels, that the record in use covers.
+Rect coverRectangle(const PluginState& state);
 // The same after an animation step: a frame prepared before is shown again.
 void rebuildSteppedOverlay(PluginState& state);
 

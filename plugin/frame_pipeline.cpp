@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/muldiv.h"
 #include "common/notify.h"
 #include "platform/lock.h"
 #include "plugin/channel_ops.h"
@@ -28,14 +29,30 @@ void switchChannel(PluginState& state, int64_t id, const char* name) {
   if (state.logo.streamed()) state.follower.wake();  // the next frame, drawn ahead
 }
 
+namespace {
+
+// The record's cover over its rectangle, through the picture's weights when
+// it has one, at the blend's opacity.
+void drawCover(PluginState& state, uint8_t* pixels, int32_t visibility) {
+  const ChannelRecord& record = state.recordInUse();
+  const int32_t percent = record.LogoOpacity < 0 ? 0 : (record.LogoOpacity > 100 ? 100 : record.LogoOpacity);
+  const int32_t opacity = (MulDiv(percent, 256, 100) * visibility) >> 8;
+  const OverlayImage* mask = state.logoLoaded ? &state.canvas.overlay() : nullptr;
+  state.cover.apply(pixels, coverRectangle(state), mask, opacity);
+}
+
+}  // namespace
+
 int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
   platform::LockGuard hold(state.frameLock);
 
   const ChannelInfo& channel = *frame.channel;
   if (channel.id != state.currentChannelId) switchChannel(state, channel.id, channel.name);
 
-  if (state.logoLoaded) {
-    ChannelRecord& record = state.recordInUse();
+  ChannelRecord& record = state.recordInUse();
+  // A cover without a picture is a bare rectangle: drawn, and timed, too.
+  const bool bareCover = !state.logoLoaded && record.CoverMode != kCoverPicture;
+  if (state.logoLoaded || bareCover) {
     // A timed show reads the tick once, before the blend, and the animation
     // below goes by the same reading.
     const bool timed = showIsTimed(record);
@@ -48,10 +65,15 @@ int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
       state.showStart = settledShowStart(record, state.showStart, frameTick);
     }
     if (record.ShowLogo && visibility > 0) {
-      const int32_t position[2] = {record.LogoPosX, record.LogoPosY};
-      state.canvas.BlendOverlay(static_cast<uint8_t*>(frame.pixels), position,
-                                record.LogoOpacity, visibility);
+      if (record.CoverMode == kCoverPicture) {
+        const int32_t position[2] = {record.LogoPosX, record.LogoPosY};
+        state.canvas.BlendOverlay(static_cast<uint8_t*>(frame.pixels), position,
+                                  record.LogoOpacity, visibility);
+      } else {
+        drawCover(state, static_cast<uint8_t*>(frame.pixels), visibility);
+      }
     }
+    if (bareCover) return 1;
     // The step comes after the blend, so a new animation frame shows on the
     // next video frame; at most one step per frame, lost time is not caught up.
     if (state.logo.FrameCount() > 1) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "compositing/frame_canvas.h"
+#include "compositing/frame_cover.h"
 #include "dialog/preview_scaler.h"
 #include "dialog/settings_dialog.h"
 #include "logo/logo_image.h"
@@ -24,7 +25,8 @@ namespace om {
 struct PluginState {
   // Guarded by frameLock: the table and the record in use, currentIndex,
   // currentChannelId/Name, logo, logoLoaded, nextFrameDue, the show timing,
-  // the overlay and its builder, the canvas's format, and the preview scaler.
+  // the overlay and its builder, the cover, the canvas's format, and the
+  // preview scaler.
   platform::Lock frameLock;
 
   int32_t hostValue = 0;
@@ -60,6 +62,8 @@ struct PluginState {
   FrameCanvas canvas;
   // Held by pointer: a picture prepared aside brings its own, swapped in.
   std::unique_ptr<OverlayBuilder> overlayBuilder = std::make_unique<OverlayBuilder>();
+  // The record's cover, made ready at rebuilds for its rectangle.
+  FrameCover cover;
   PreviewScaler previewScaler;
   ProfileStore store;
   SettingsDialog dialog;
@@ -70,6 +74,7 @@ struct PluginState {
   FileFollower follower{*this};
 
   ChannelRecord& recordInUse() { return channelTable[static_cast<size_t>(currentIndex)]; }
+  const ChannelRecord& recordInUse() const { return channelTable[static_cast<size_t>(currentIndex)]; }
 
   // 1 and 2: the processor lacks SSE; frames pass through, no dialog.
   bool processorLacksSse() const { return cpuClass == 1 || cpuClass == 2; }

@@ -30,6 +30,7 @@ void PreparedPicture::putInPlace(PluginState& state) {
     static_cast<LogoSettings&>(record) = clamped_;
     std::swap(state.canvas.overlay(), canvas_.overlay());
     std::swap(state.overlayBuilder, builder_);
+    prepareCover(state);  // the new picture's overlay may have another size
   } else {
     rebuildOverlay(state);
   }

@@ -198,6 +198,15 @@ void clampPositionAndSize(LogoSettings& record, int32_t pictureWidth, int32_t pi
   if (int64_t{record.LogoPosY} + record.LogoSizeY > 1000) record.LogoPosY = 1000 - record.LogoSizeY;
 }
 
+void clampBareRectangle(LogoSettings& record) {
+  record.LogoSizeX = record.LogoSizeX < 0 ? 0 : (record.LogoSizeX > 1000 ? 1000 : record.LogoSizeX);
+  record.LogoSizeY = record.LogoSizeY < 0 ? 0 : (record.LogoSizeY > 1000 ? 1000 : record.LogoSizeY);
+  if (record.LogoPosX < 0) record.LogoPosX = 0;
+  if (record.LogoPosY < 0) record.LogoPosY = 0;
+  if (int64_t{record.LogoPosX} + record.LogoSizeX > 1000) record.LogoPosX = 1000 - record.LogoSizeX;
+  if (int64_t{record.LogoPosY} + record.LogoSizeY > 1000) record.LogoPosY = 1000 - record.LogoSizeY;
+}
+
 void applyInitialSize(LogoSettings& record, int32_t pictureWidth, int32_t pictureHeight,
                       int32_t frameHeight) {
   // The picture's own pixel height in thousandths of the frame height.

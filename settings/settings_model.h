@@ -35,6 +35,16 @@ struct LogoSettings {
   int32_t ShowEveryMinutes = 0; // 0: always shown; else it appears once a cycle this long
   int32_t ShowForSeconds = 15;  // each appearance lasts this long
   int32_t FollowFile = 1;       // the picture is reloaded when its file changes
+  int32_t CoverMode = 0;        // CoverModeChoice: stamp the picture, or hide what is under it
+  int32_t CoverStrength = 8;    // blur radius or mosaic block, frame pixels
+};
+
+// What a record does to its rectangle of the frame.
+enum CoverModeChoice : int32_t {
+  kCoverPicture = 0,  // the picture is stamped
+  kCoverErase = 1,    // filled from the rectangle's border
+  kCoverBlur = 2,
+  kCoverMosaic = 3,
 };
 
 // How packed 4:2:2 frames take the logo's colours.
@@ -154,6 +164,8 @@ inline constexpr SettingRow kSettingRows[] = {
     settingRow<&LogoSettings::ShowEveryMinutes>("ShowEveryMinutes", Written::WhenNotDefault, 0, 1440),
     settingRow<&LogoSettings::ShowForSeconds>("ShowForSeconds", Written::WhenNotDefault, 1, 3600),
     settingRow<&LogoSettings::FollowFile>("FollowFile", Written::WhenNotDefault, 0, 1),
+    settingRow<&LogoSettings::CoverMode>("CoverMode", Written::WhenNotDefault, 0, 3),
+    settingRow<&LogoSettings::CoverStrength>("CoverStrength", Written::WhenNotDefault, 1, 64),
 };
 constexpr size_t kSettingsKeyCount = sizeof kSettingRows / sizeof kSettingRows[0];
 
@@ -220,6 +232,9 @@ int32_t findChannelRecord(ChannelTable& table, const ChannelRecord& defaultRecor
 
 // Keeps position and size inside the frame (picture size in pixels).
 void clampPositionAndSize(LogoSettings& record, int32_t pictureWidth, int32_t pictureHeight);
+// The same for a cover without a picture, a bare rectangle: each size into
+// 0..1000, then the position rule.
+void clampBareRectangle(LogoSettings& record);
 // Natural pixel height of a newly chosen picture, width by its 4:3 aspect rule.
 void applyInitialSize(LogoSettings& record, int32_t pictureWidth, int32_t pictureHeight,
                       int32_t frameHeight);

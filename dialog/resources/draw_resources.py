@@ -94,6 +94,10 @@ TEXTS = [
     ('kVideoColorsTvBt601', 'ТВ-диапазон, BT.601'),
     ('kVideoColorsTvBt709', 'ТВ-диапазон, BT.709'),
     ('kVideoColorsFullBt709', 'Полный диапазон, BT.709'),
+    ('kCoverModePicture', 'Логотип'),
+    ('kCoverModeErase', 'Стереть'),
+    ('kCoverModeBlur', 'Размыть'),
+    ('kCoverModeMosaic', 'Мозаика'),
     ('kNoLogo', 'Л о г о т и п   н е   в ы б р а н'),
     ('kOpacityWarning', 'Значение прозрачности должно быть цифрой от 0 до 100'),
     ('kTipPreview', 'Логотип'),
@@ -135,6 +139,17 @@ PAGE = [
            # A name kept for a folder that is not there yet is followed too.
            Check('FollowFile', 5180, 'Обновлять при изменении файла', 'FollowFile', 'NextFrame',
                  needs_picture=False)]),
+    # A cover often has no picture: its rectangle is edited here directly.
+    Group([Choice('CoverMode', 5183, 'Режим:', 'CoverMode', 'kCoverModeItems', 'Rebuild',
+                  needs_picture=False),
+           Number('Strength', 5185, 'Сила, пикс.:', 'CoverStrength', 'Rebuild', 'CoverMode',
+                  enabled_values=[2, 3], needs_picture=False),
+           Number('RectLeft', 5188, 'Слева:', 'LogoPosX', 'Rebuild', needs_picture=False, value_range=(0, 1000)),
+           Number('RectTop', 5191, 'Сверху:', 'LogoPosY', 'Rebuild', needs_picture=False, value_range=(0, 1000)),
+           Number('RectWidth', 5194, 'Ширина:', 'LogoSizeX', 'Rebuild', needs_picture=False,
+                  value_range=(0, 1000)),
+           Number('RectHeight', 5197, 'Высота:', 'LogoSizeY', 'Rebuild', needs_picture=False,
+                  value_range=(0, 1000))]),
 ]
 
 

@@ -20,18 +20,30 @@ def c_string(text):
 
 
 class Number:
-    """A label, a decimal edit and its up-down: kId<stem>Label, Edit, Spin."""
+    """A label, a decimal edit and its up-down: kId<stem>Label, Edit, Spin.
+
+    `enabled_values`: the values of `enabled_by` that enable it (default:
+    every value but 0); `value_range`: a range narrower than the setting's."""
     height = 14
 
-    def __init__(self, stem, first_id, label, setting, effect, enabled_by=None, right_aligned=False):
+    def __init__(self, stem, first_id, label, setting, effect, enabled_by=None, right_aligned=False,
+                 enabled_values=None, needs_picture=True, value_range=None):
         self.stem, self.first_id, self.label = stem, first_id, label
         self.setting, self.effect, self.enabled_by = setting, effect, enabled_by
         self.right_aligned = right_aligned
+        self.enabled_values, self.needs_picture, self.value_range = enabled_values, needs_picture, value_range
 
     def control(self):
         s = self.stem
-        return 'numberControl(kId%sEdit, kId%sSpin, kId%sLabel, "%s", ChangeEffect::%s, %s)' % (
+        text = 'numberControl(kId%sEdit, kId%sSpin, kId%sLabel, "%s", ChangeEffect::%s, %s' % (
             s, s, s, self.setting, self.effect, c_string(self.enabled_by))
+        if self.needs_picture and self.enabled_values is None and self.value_range is None:
+            return text + ')'
+        values = ('0x%Xu' % sum(1 << v for v in self.enabled_values) if self.enabled_values
+                  else 'SettingControl::kAnyValueButZero')
+        low, high = self.value_range or (0, -1)
+        return text + ', nullptr, NeedsPicture::%s, %s, %d, %d)' % (
+            'Yes' if self.needs_picture else 'No', values, low, high)
 
     def ids(self):
         return [('kId%sLabel' % self.stem, self.first_id), ('kId%sEdit' % self.stem, self.first_id + 1),
@@ -51,13 +63,15 @@ class Choice:
     """A label and a drop-down list: kId<stem>Label and kId<stem>."""
     height = 15
 
-    def __init__(self, stem, first_id, label, setting, items, effect):
+    def __init__(self, stem, first_id, label, setting, items, effect, needs_picture=True):
         self.stem, self.first_id, self.label = stem, first_id, label
         self.setting, self.items, self.effect = setting, items, effect
+        self.needs_picture = needs_picture
 
     def control(self):
-        return 'choiceControl(kId%s, kId%sLabel, "%s", %s, ChangeEffect::%s)' % (
-            self.stem, self.stem, self.setting, self.items, self.effect)
+        return 'choiceControl(kId%s, kId%sLabel, "%s", %s, ChangeEffect::%s%s)' % (
+            self.stem, self.stem, self.setting, self.items, self.effect,
+            '' if self.needs_picture else ', NeedsPicture::No')
 
     def ids(self):
         return [('kId%sLabel' % self.stem, self.first_id), ('kId%s' % self.stem, self.first_id + 1)]

@@ -143,6 +143,7 @@ TEST_F(DialogTest, EverySettingControlFollowsItsRow) {
   open();
   for (const bool keyOn : {false, true}) {
     record().ColorKeyEnable = keyOn;
+    record().CoverMode = keyOn ? kCoverBlur : kCoverPicture;  // the strength is for blur
     controller().onNotify(kNotifyEnabling);
     for (const SettingControl& c : kSettingControls)
       for (const int32_t id : {c.id, c.spinId, c.labelId}) {
@@ -174,6 +175,9 @@ TEST_F(DialogTest, EverySettingControlFollowsItsRow) {
         continue;  // the colour chooser's own test below
     }
     view_.pump();
+    // The rebuild keeps the rectangle on the frame.
+    if (c.setting == findSettingRow("LogoPosX")) wanted = 1000 - record().LogoSizeX;
+    if (c.setting == findSettingRow("LogoPosY")) wanted = 1000 - record().LogoSizeY;
     EXPECT_EQ(c.value(record()), wanted) << c.id;
     EXPECT_EQ(!overlay.content.empty(), c.effect == ChangeEffect::Rebuild) << c.id;
     EXPECT_EQ(state_->restartShowTiming, c.effect == ChangeEffect::RestartsShow) << c.id;

@@ -130,12 +130,13 @@ TEST(Exports, SkipRules) {
 // whose logo fills the middle of a small BGR24 frame.
 class FollowingHost {
  public:
-  explicit FollowingHost(const std::string& picture) {
+  explicit FollowingHost(const std::string& picture, const std::string& moreKeys = "") {
     dir_ = std::filesystem::temp_directory_path() / ("om-follow-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir_ / "Tulvane" / "Plugins");
     std::ofstream(dir_ / "Tulvane" / "Plugins" / "Ostrane_Marquel.ini")
         << "[COMMON]\nLogoFileName=" << picture
-        << "\nLogoPosX=250\nLogoPosY=250\nLogoSizeX=500\nLogoSizeY=500\nLogoOpacity=100\n";
+        << "\nLogoPosX=250\nLogoPosY=250\nLogoSizeX=500\nLogoSizeY=500\nLogoOpacity=100\n"
+        << moreKeys;
     setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
     setenv("TULVANE_STORE_IN_USERS_FOLDER", "1", 1);
   }
@@ -234,6 +235,71 @@ TEST(Exports, PictureFollowsItsFile) {
   d->shutdown();
   EXPECT_NE(host.settings().find("LogoFileName=" + picture + "\n"), std::string::npos)
       << "the name survives";
+  std::remove(picture.c_str());
+}
+
+// A channel's own logo, a bright square on a flat frame, under a cover of
+// the frame's middle: erased to the frame around it exactly, blurred or
+// made blocks, nothing outside the rectangle touched; with a picture whose
+// left half is keyed out, only its right half covers. Both layouts.
+TEST(Exports, CoversHideWhatIsUnderThem) {
+  const std::string picture =
+      (std::filesystem::temp_directory_path() / ("om-cover-" + std::to_string(getpid()) + ".bmp")).string();
+  ASSERT_TRUE(om::test::writeBmp24(picture, 20, 20, [](int x, int) { return x < 10 ? 0u : 0xFFFFFFu; }));
+  for (const int32_t code : {0, 1})
+    for (const int mode : {1, 2, 3})
+      for (const bool masked : {false, true}) {
+        SCOPED_TRACE("layout " + std::to_string(code) + ", mode " + std::to_string(mode) +
+                     (masked ? ", masked" : ""));
+        FollowingHost host(masked ? picture : "",
+                           "ColorKeyEnable=1\nCoverMode=" + std::to_string(mode) + "\nCoverStrength=4\n");
+        LoadedPlugin plugin;
+        ASSERT_TRUE(plugin.ok());
+        PluginDescriptor* d = plugin.pr();
+        HostInitInfo init{0, nullptr};
+        d->init(&init);
+        VideoFormatInfo format{40, 40, 0, code, 3};
+        d->setFormat(&format);
+        const int bytes = code == 0 ? 2 : 3;
+        std::vector<uint8_t> frame(40 * 40 * bytes, 100);
+        auto sample = [&](int x, int y, int i) -> uint8_t& {
+          return frame[static_cast<size_t>((code == 0 ? y : 39 - y) * 40 + x) * bytes + i];
+        };
+        for (int y = 16; y < 24; ++y)
+          for (int x = 16; x < 24; ++x)
+            for (int i = 0; i < bytes; ++i) sample(x, y, i) = 250;
+        const std::vector<uint8_t> before = frame;
+        ChannelInfo channel{};
+        channel.id = 1;
+        FrameInfo info{};
+        info.pixels = frame.data();
+        info.channel = &channel;
+        ASSERT_EQ(d->processFrame(&info), 1);
+        d->shutdown();
+        EXPECT_NE(host.settings().find("CoverMode=" + std::to_string(mode) + "\nCoverStrength=4\n"),
+                  std::string::npos);
+
+        for (int y = 0; y < 40; ++y)
+          for (int x = 0; x < 40; ++x) {
+            const bool inside = x >= 10 && x < 30 && y >= 10 && y < 30;
+            const bool covered = inside && (!masked || x >= 20);
+            for (int i = 0; i < bytes; ++i) {
+              const uint8_t was = before[static_cast<size_t>(&sample(x, y, i) - frame.data())];
+              if (!covered) {
+                // The picture's keyed half is its mask's edge: the scaler may soften one column.
+                if (!(masked && inside && x == 19)) {
+                  EXPECT_EQ(sample(x, y, i), was) << x << "," << y;
+                }
+              } else if (mode == 1) {
+                EXPECT_EQ(sample(x, y, i), 100) << x << "," << y;
+              }
+            }
+          }
+        if (!masked && mode == 2) {  // the square's middle no longer stands out
+          const uint8_t middle = sample(20, 20, 0);
+          EXPECT_TRUE(middle > 100 && middle < 250) << int{middle};
+        }
+      }
   std::remove(picture.c_str());
 }
 

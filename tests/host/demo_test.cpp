@@ -43,7 +43,10 @@ TEST(DemoSettings, EveryChannelReadsBackAsMeantWithItsKeysInTableOrder) {
 
   const om::StoredSettings s = readBack(text);
   EXPECT_EQ(s.privateSettings, 1);
-  ASSERT_EQ(s.channelTable.size(), 4u);
+  ASSERT_EQ(s.channelTable.size(), 5u);
+  // Channel 4 erases the video's own logo, with no picture.
+  EXPECT_EQ(s.channelTable[4].LogoFileName, "");
+  EXPECT_EQ(s.channelTable[4].CoverMode, om::kCoverErase);
   const om::ChannelRecord defaults;
   // What each record holds beyond the defaults: placements aside, channel 1
   // keeps every default; 2 and 3 take the video's colours; 3 is keyed.
@@ -64,7 +67,7 @@ TEST(DemoSettings, EveryChannelReadsBackAsMeantWithItsKeysInTableOrder) {
   // after the first ten only where they differ from their default: the
   // common record and channel 1 are written as before these keys existed.
   size_t line = 4;
-  for (size_t i = 0; i < 4; ++i) {
+  for (size_t i = 0; i < 5; ++i) {
     const om::ChannelRecord& r = s.channelTable[i];
     if (i > 0) {
       ASSERT_LT(line, l.size());
@@ -83,8 +86,8 @@ TEST(DemoSettings, EveryChannelReadsBackAsMeantWithItsKeysInTableOrder) {
 TEST(DemoSettings, PlacementsStayInsideTheFrame) {
   // Without readable pictures the sizes fall back to fixed thousandths.
   const om::StoredSettings s = readBack(demoSettingsText({"/missing.gif", "/missing.png", "/missing.jpg"}));
-  ASSERT_EQ(s.channelTable.size(), 4u);
-  for (size_t i = 1; i < 4; ++i) {
+  ASSERT_EQ(s.channelTable.size(), 5u);
+  for (size_t i = 1; i < 5; ++i) {
     const om::ChannelRecord& r = s.channelTable[i];
     EXPECT_GT(r.LogoSizeX, 0) << i;
     EXPECT_GT(r.LogoSizeY, 0) << i;

@@ -394,26 +394,29 @@ TEST(HostProgram, DemoWritesVideoPicturesAndSettings) {
   const HostRun run = runHost(dir, "--demo " + quoted(out) + " --samples " + quoted(dir / "samples"));
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_NE(run.err.find("logo_noisy.jpg is missing"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("2 channel switches"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("3 channel switches"), std::string::npos) << run.err;
   const std::string y4m = readFile(out + "/demo.y4m");
   const size_t headerEnd = y4m.find('\n') + 1;
   EXPECT_EQ(y4m.substr(0, headerEnd), "YUV4MPEG2 W720 H576 F25:1 Ip A0:0 C422 XCOLORRANGE=LIMITED\n");
-  EXPECT_EQ(y4m.size(), headerEnd + 150u * (6 + 720 * 576 * 2));
-  for (const char* shot : {"10", "40", "60", "90", "110", "149"}) {
+  EXPECT_EQ(y4m.size(), headerEnd + 200u * (6 + 720 * 576 * 2));
+  for (const char* shot : {"10", "40", "60", "90", "110", "149", "160", "199"}) {
     const std::string name = out + "/snapshots/frame_000" + (std::string(shot).size() == 2 ? "0" : "") + shot + ".png";
     EXPECT_EQ(readFile(name).substr(1, 3), "PNG") << name;
     EXPECT_NE(run.out.find(name), std::string::npos) << run.out;
   }
   // Snapshots expand TV range: the 75 % bar, Y 180 in the video, is 191 again.
   EXPECT_EQ(pngPixel(out + "/snapshots/frame_000010.png", 5, 5), (std::array<int, 3>{191, 191, 191}));
+  // The video's own logo, a bright ring in the black bar, is erased on channel 4.
+  EXPECT_GT(pngPixel(out + "/snapshots/frame_000010.png", 705, 288)[0], 100);
+  EXPECT_EQ(pngPixel(out + "/snapshots/frame_000160.png", 705, 288), (std::array<int, 3>{0, 0, 0}));
   EXPECT_EQ(readFile(out + "/contact_sheet.png").substr(1, 3), "PNG");
   EXPECT_NE(run.out.find("contact_sheet.png"), std::string::npos);
   // Every channel is saved, and the common record is not saved a second time.
   const std::string ini = readFile(out + "/settings/Tulvane/Plugins/Ostrane_Marquel.ini");
-  for (const char* section : {"[1]", "[2]", "[3]"})
+  for (const char* section : {"[1]", "[2]", "[3]", "[4]"})
     EXPECT_NE(ini.find(section), std::string::npos) << ini;
   EXPECT_EQ(ini.find("[0]"), std::string::npos) << ini;
-  EXPECT_NE(run.err.find("channelExists asked about: 0 1 2 3"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("channelExists asked about: 0 1 2 3 4"), std::string::npos) << run.err;
 }
 
 }  // namespace

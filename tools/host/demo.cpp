@@ -124,12 +124,18 @@ std::string demoSettingsText(const DemoLogos& logos) {
   noisy.KeyTolerance = kNoisyKeyTolerance;
   noisy.KeySoftness = kNoisyKeySoftness;
 
+  // Channel 4 has no picture of its own: it erases the one the video carries
+  // (the test pattern's ring around a 7), filling it from the black around.
+  om::ChannelRecord erasing = channelRecord(4, "", Placement{880, 420, 110, 160, 100});
+  erasing.CoverMode = om::kCoverErase;
+
   om::StoredSettings settings;
   settings.privateSettings = 1;
   // Record 0, COMMON, keeps every default.
   settings.channelTable.push_back(channelRecord(1, logos.animated, first));
   settings.channelTable.push_back(badge);
   settings.channelTable.push_back(noisy);
+  settings.channelTable.push_back(erasing);
 
   om::ProfileStore store;
   store.lineEnd = "\n";
@@ -187,8 +193,8 @@ int runDemo(HostOptions options) {
   }
 
   if (options.channels.empty())
-    parseChannelSchedule("1:Первый@0,2:Второй@50,3:Третий@100", options.channels, error);
-  if (options.frames < 0) options.frames = 150;
+    parseChannelSchedule("1:Первый@0,2:Второй@50,3:Третий@100,4:Четвёртый@150", options.channels, error);
+  if (options.frames < 0) options.frames = 200;
   // As broadcast video is; a Y4M input's own tag still decides for it.
   options.input.range = ColorRange::Tv;
   if (options.y4mOutput.empty() && options.rawOutput.empty())
@@ -198,7 +204,7 @@ int runDemo(HostOptions options) {
 #else
   const bool pictures = true;
   // Two frames of each channel.
-  if (options.snapshots.empty()) options.snapshots = {10, 40, 60, 90, 110, 149};
+  if (options.snapshots.empty()) options.snapshots = {10, 40, 60, 90, 110, 149, 160, 199};
   if (options.snapshotDir.empty()) options.snapshotDir = (outDir / "snapshots").string();
   if (options.contactSheet.empty())
     options.contactSheet = (outDir / "contact_sheet.png").string();

@@ -43,6 +43,7 @@ TestPattern::TestPattern(int width, int height, int fpsNum, int fpsDen)
 const uint8_t* TestPattern::render(int64_t index) {
   drawBackground(index);
   drawBall(index);
+  drawChannelBug();
   drawCaption(index);
   return rgb_.data();
 }
@@ -102,6 +103,29 @@ void TestPattern::drawBall(int64_t index) {
         d[k] = static_cast<uint8_t>((color[k] * covered + d[k] * (16 - covered) + 8) / 16);
     }
   }
+}
+
+void TestPattern::drawChannelBug() {
+  // A ring around a 7, see-through white, inside the black bar: the demo's
+  // fourth channel erases it (thousandths 880..990 wide, 420..580 high).
+  const int cx = width_ * 935 / 1000, cy = height_ / 2;
+  const int radius = height_ / 16 > 4 ? height_ / 16 : 4;
+  const int inner = radius - (radius / 5 > 1 ? radius / 5 : 1);
+  for (int y = cy - radius; y <= cy + radius; ++y) {
+    if (y < 0 || y >= height_) continue;
+    for (int x = cx - radius; x <= cx + radius; ++x) {
+      if (x < 0 || x >= width_) continue;
+      const int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+      if (d2 > radius * radius || d2 < inner * inner) continue;
+      uint8_t* d = rgb_.data() + (static_cast<size_t>(y) * static_cast<size_t>(width_) +
+                                  static_cast<size_t>(x)) * 3;
+      for (int k = 0; k < 3; ++k) d[k] = static_cast<uint8_t>((d[k] + 3 * 235 + 2) / 4);
+    }
+  }
+  const int scale = radius / 7 > 1 ? radius / 7 : 1;
+  const uint8_t white[3] = {235, 235, 235};
+  drawText(rgb_.data(), width_, height_, cx - textWidth("7", scale) / 2,
+           cy - kGlyphHeight * scale / 2, scale, "7", white);
 }
 
 void TestPattern::drawCaption(int64_t index) {

@@ -1,6 +1,7 @@
 // The embedded default input: colour bars, two scrolling bands, a bouncing
 // ball and a frame counter with time code, all moving so that a viewer (and
-// a checksum) sees every frame differ.
+// a checksum) sees every frame differ; and, still, the channel's own logo
+// burnt in, as broadcasters do, for a cover to hide.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,7 @@ class TestPattern {
  private:
   void drawBackground(int64_t index);
   void drawBall(int64_t index);
+  void drawChannelBug();
   void drawCaption(int64_t index);
 
   int width_, height_, fpsNum_, fpsDen_;

@@ -67,7 +67,7 @@ for n in $(seq 90 130); do
   if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=:$n; break; fi
 done
 [[ -n $display ]] || { echo "run-gui-tests: no free X display" >&2; exit 2; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$logs/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 1600x900x24 -nolisten tcp >"$logs/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
 for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done

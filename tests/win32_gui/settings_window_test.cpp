@@ -275,6 +275,27 @@ TEST_F(SettingsWindow, MorePageEditsTheFurtherSettingsLive) {
     return host().frame() != exactKey;
   })) << "the soft key reaches the frames";
 
+  // The rectangle's numbers move the logo; blur, which enables its
+  // strength, then hides what is under it: the grey frame stays grey.
+  host().processFrame();
+  const std::vector<uint8_t> stamped = host().frame();
+  SendMessageW(GetDlgItem(page, kIdRectLeftEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"300"));
+  EXPECT_TRUE(waitFor([&] {
+    host().processFrame();
+    return host().frame() != stamped;
+  })) << "the logo moves";
+  const HWND mode = GetDlgItem(page, kIdCoverMode);
+  EXPECT_EQ(SendMessageW(mode, CB_GETCOUNT, 0, 0), 4);
+  EXPECT_FALSE(enabled(page, kIdStrengthEdit)) << "for blur and mosaic only";
+  SendMessageW(mode, CB_SETCURSEL, 2, 0);
+  PostMessageW(page, WM_COMMAND, MAKEWPARAM(kIdCoverMode, CBN_SELCHANGE), reinterpret_cast<LPARAM>(mode));
+  EXPECT_TRUE(waitFor([&] { return enabled(page, kIdStrengthEdit); }));
+  const std::vector<uint8_t> grey(stamped.size(), 128);
+  EXPECT_TRUE(waitFor([&] {
+    host().processFrame();
+    return host().frame() == grey;
+  })) << "the blur reaches the frames";
+
   if (const char* shots = std::getenv("OM_GUI_SHOTS")) {
     Sleep(300);
     EXPECT_TRUE(captureWindow(dialog, std::string(shots) + "\\settings-dialog.bmp"));
@@ -291,6 +312,8 @@ TEST_F(SettingsWindow, MorePageEditsTheFurtherSettingsLive) {
   EXPECT_EQ(iniValue(ini, "COMMON", "KeyTolerance"), "40");
   EXPECT_EQ(iniValue(ini, "COMMON", "KeySoftness"), "100");
   EXPECT_EQ(iniValue(ini, "COMMON", "VideoColors"), "3");
+  EXPECT_EQ(iniValue(ini, "COMMON", "CoverMode"), "2");
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoPosX"), "300");
   EXPECT_EQ(ini.find("KeyTolerance"), ini.rfind("KeyTolerance")) << "written once, in COMMON";
 }
 

@@ -1,9 +1,11 @@
 // Nothing is allocated per frame: counted, not eyeballed. Global operator
 // new and the aligned blocks are counted while a steady-state animated logo
-// is stamped, stepped and rebuilt.
+// is stamped, stepped and rebuilt, or covers (through its weights, or as a
+// bare rectangle) in each mode.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "common/alloc_hook.h"
@@ -20,10 +22,12 @@ namespace {
 uint32_t g_nowMs = 0;
 uint32_t TULVANE_CDECL fakeTick() { return g_nowMs; }
 
-TEST(NoAllocationPerFrame, SteadyStateAnimatedLogo) {
+void countSteadyState(int32_t coverMode, bool picture) {
+  SCOPED_TRACE("cover mode " + std::to_string(coverMode) + (picture ? "" : ", bare"));
   setTickSource(&fakeTick);
   PluginState state;
   ChannelRecord record;
+  record.CoverMode = coverMode;
   record.LogoPosX = 100;
   record.LogoPosY = 100;
   record.LogoSizeX = 261;
@@ -38,7 +42,7 @@ TEST(NoAllocationPerFrame, SteadyStateAnimatedLogo) {
     std::memset(state.logo.current().pixels, 0x80 + i, 188 * 100 * 4);
   }
   state.logo.SelectFrame(0);
-  state.logoLoaded = 1;
+  state.logoLoaded = picture ? 1 : 0;
   rebuildOverlay(state);  // first blocks are taken here, not per frame
   state.nextFrameDue = 40;
 
@@ -64,6 +68,11 @@ TEST(NoAllocationPerFrame, SteadyStateAnimatedLogo) {
   setTickSource(nullptr);
   EXPECT_EQ(om::test::g_allocations.load(), 0);
   EXPECT_EQ(alignedAllocationCount(), alignedBefore);
+}
+
+TEST(NoAllocationPerFrame, SteadyStateAnimatedLogoAndCovers) {
+  for (int32_t mode = kCoverPicture; mode <= kCoverMosaic; ++mode) countSteadyState(mode, true);
+  for (int32_t mode = kCoverErase; mode <= kCoverMosaic; ++mode) countSteadyState(mode, false);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #                                       32-bit: adds the i386 architecture), Xvfb
 #   scripts/install-deps.sh bench     + the peer libraries the benchmarks compare with
 #   scripts/install-deps.sh all       everything
+# Exits 4 when all but the 32-bit packages were installed (no i386 index).
 set -euo pipefail
 
 # ffmpeg: the loader tests compare decoded APNG frames with its decoder.
@@ -35,6 +36,25 @@ if ((${#missing[@]})); then
     echo "adding the i386 architecture" >&2
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
-  "${sudo_cmd[@]}" apt-get update -q
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+  # A mirror caught mid-sync fails an index now and then: try again, and go on
+  # with the indexes that did arrive; the install itself says if one is missing.
+  for attempt in 1 2 3 4 5; do
+    "${sudo_cmd[@]}" apt-get update -q && break
+    echo "apt-get update failed (attempt $attempt), trying again" >&2
+    sleep $((attempt * 10))
+  done
+  install() { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "$@"; }
+  for attempt in 1 2 3; do
+    install "${missing[@]}" && exit 0
+    sleep $((attempt * 10))
+    "${sudo_cmd[@]}" apt-get update -q || true
+  done
+  # Without the i386 index the 32-bit packages cannot be had; everything else
+  # still can, and the test run then counts the 32-bit suites as skipped.
+  rest=()
+  for p in "${missing[@]}"; do [[ $p == *:i386 ]] || rest+=("$p"); done
+  ((${#rest[@]} == ${#missing[@]})) && exit 1
+  echo "install-deps: the 32-bit packages cannot be had now; installing the rest" >&2
+  install "${rest[@]}" || exit 1
+  exit 4
 fi

@@ -282,9 +282,9 @@ const OptionRow kOptionRows[] = {
 
     heading("Demo"),
     {kOption, "--demo", nullptr, "OUTDIR",
-     "write a three-channel settings file, run 150 frames of\n"
+     "write a four-channel settings file, run 200 frames of\n"
      "the test picture in TV range switching channel at\n"
-     "frames 50 and 100, and write OUTDIR/demo.y4m,\n"
+     "frames 50, 100 and 150, and write OUTDIR/demo.y4m,\n"
      "snapshots and a contact sheet",
      setText<&HostOptions::demoDir>},
     {kOption, "--samples", nullptr, "DIR", "where the demo finds its logo pictures",

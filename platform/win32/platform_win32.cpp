@@ -153,8 +153,8 @@ LocationInputs readLocationInputs() {
   in.ntFamily = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
   in.storeInUsersFolder = readStoreInUsersFolder();
 
-  char appData[MAX_PATH + 1] = {};
-  if (SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, FALSE)) in.appDataFolder = appData;
+  wchar_t appData[MAX_PATH + 1] = {};
+  if (SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE)) in.appDataFolder = ansiPath(appData);
 
   const std::string exe = moduleFileName(nullptr);
   const size_t slash = exe.rfind('\\');

@@ -80,15 +80,33 @@ std::string narrow(const wchar_t* text, UINT codePage) {
   return out;
 }
 
+std::string ansiPath(const wchar_t* path) {
+  if (!path || !*path) return std::string();
+  // WC_NO_BEST_FIT_CHARS: a character the page lacks must be noticed, not
+  // turned into a look-alike that names another file.
+  BOOL lost = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, nullptr, 0, nullptr, &lost);
+  if (n > 1 && !lost) return narrow(path, CP_ACP);
+  // The short name is plain ASCII where the volume keeps short names.
+  std::wstring shortName(32768, L'\0');
+  const DWORD m = GetShortPathNameW(path, &shortName[0], static_cast<DWORD>(shortName.size()));
+  if (m == 0 || m >= shortName.size()) return std::string();
+  shortName.resize(m);
+  lost = FALSE;
+  const int k = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortName.c_str(), -1, nullptr, 0,
+                                    nullptr, &lost);
+  return k > 1 && !lost ? narrow(shortName.c_str(), CP_ACP) : std::string();
+}
+
 std::string moduleFileName(HMODULE module) {
   // A full buffer may mean a cut name: grow up to the longest path Windows has.
   for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
-    std::string buf(size, '\0');
-    const DWORD n = GetModuleFileNameA(module, &buf[0], size);
+    std::wstring buf(size, L'\0');
+    const DWORD n = GetModuleFileNameW(module, &buf[0], size);
     if (n == 0) return std::string();
     if (n < size) {
       buf.resize(n);
-      return buf;
+      return ansiPath(buf.c_str());
     }
   }
   return std::string();

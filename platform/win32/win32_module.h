@@ -26,7 +26,12 @@ void releaseThreadSlot() noexcept;
 std::wstring widen(const char* text, UINT codePage);
 std::string narrow(const wchar_t* text, UINT codePage);
 
-// The module's file name (GetModuleFileNameA), whatever its length.
+// A path in the system code page, as the plug-in's char paths are: its short
+// (8.3) form when the long one has a character the page lacks; empty when
+// neither can be written in it.
+std::string ansiPath(const wchar_t* path);
+// The module's file name in the system code page (ansiPath), whatever its
+// length.
 std::string moduleFileName(HMODULE module);
 
 }  // namespace platform

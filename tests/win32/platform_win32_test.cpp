@@ -63,6 +63,24 @@ TEST(Win32Platform, OnlyTheLastFolderLevelIsCreated) {
   EXPECT_EQ(platform::pathSeparator(), '\\');
 }
 
+// A folder named outside the system code page (Greek and CJK on a Russian or
+// Western system) is still reached, by its short name, and a settings file
+// saved there reads back; a name the page can write stays as it is.
+TEST(Win32Platform, PathsOutsideTheCodePageGoByTheirShortName) {
+  TempFolder temp;
+  const std::wstring folder = platform::widen(temp.path().c_str(), CP_ACP) + L"\\\x03A9\x6F22\x5B57";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::string ansi = platform::ansiPath(folder.c_str());
+  ASSERT_FALSE(ansi.empty());
+  EXPECT_EQ(ansi.find('?'), std::string::npos) << ansi;
+  const std::string path = ansi + "\\Ostrane_Marquel.ini";
+  ASSERT_TRUE(platform::writeFileAtomically(path, "[COMMON]\r\n"));
+  EXPECT_EQ(wintest::readFileBytes(path), "[COMMON]\r\n");
+  DeleteFileW((folder + L"\\Ostrane_Marquel.ini").c_str());  // the A calls that clear temp cannot name them
+  RemoveDirectoryW(folder.c_str());
+  EXPECT_EQ(platform::ansiPath(platform::widen(temp.path().c_str(), CP_ACP).c_str()), temp.path());
+}
+
 // The temporary file must never outlive a save, whatever happened.
 std::vector<std::string> leftovers(const TempFolder& temp) { return wintest::listFolder(temp.path(), "*.tmp"); }
 

@@ -28,7 +28,8 @@ using JoinBgr24Fn = void (*)(uint8_t* pixels, int32_t count, const uint8_t* b, c
 
 // d[i] mixed toward c[i], in place, for i < count. weights: the mask weight
 // of sample i is weights[i * weightStep] (an overlay row's byte 3, step 4
-// or 8); null means 255 for every sample.
+// or 8); null means 255 for every sample. The vector kernels read whole
+// overlay pixels, from weights - 3 up to the last weight.
 using MixRowFn = void (*)(uint8_t* d, const uint8_t* c, const uint8_t* weights,
                           int32_t weightStep, int32_t count, int32_t opacity) noexcept;
 
@@ -40,7 +41,9 @@ using SlideSumsFn = void (*)(uint32_t* sums, const uint8_t* add, const uint8_t* 
 using AddRowFn = void (*)(uint32_t* sums, const uint8_t* row, int32_t count) noexcept;
 // Blur, horizontal: out[k] = (sums[k] + ... + sums[k + taps - 1] + n / 2) / n
 // for k < count; sums holds count + taps - 1 entries (the edges already
-// repeated), each at most 255 * n / taps.
+// repeated), each at most 255 * n / taps. taps 1..129 and n (taps times the
+// rows summed) 1..129 * 129: windows stay below 2^23 (a row beyond that
+// the vector kernels hand to the reference).
 using BoxRowFn = void (*)(uint8_t* out, const uint32_t* sums, int32_t count, int32_t taps,
                           uint32_t n) noexcept;
 
@@ -63,7 +66,10 @@ struct EraseRow {
 // out[k] = (N + floor(3S / 2)) / (3S) with
 //   N = q * (l * al + r * ar) + p * (t * bt + b * bb),
 //   S = q * (al + ar) + p * (bt + bb),
-// in 64 bits; s[k] where S = 0.
+// in 64 bits; s[k] where S = 0. On planes of at most 16384 x 16384 every
+// term is non-negative: al + ar and bt + bb <= 16383, p and q <= 8192 * 8193,
+// l, r, t, b <= 765, so S < 2^42 and N <= 765 * S. Beyond these bounds
+// the vector kernels hand columns to the reference.
 using EraseRowFn = void (*)(uint8_t* out, const uint8_t* s, const EraseColumns& columns,
                             const EraseRow& row, int32_t count) noexcept;
 
@@ -100,5 +106,41 @@ void boxRow_c(uint8_t* out, const uint32_t* sums, int32_t count, int32_t taps,
               uint32_t n) noexcept;
 void eraseRow_c(uint8_t* out, const uint8_t* s, const EraseColumns& columns, const EraseRow& row,
                 int32_t count) noexcept;
+
+void splitYuv422_sse2(const uint8_t* pairs, int32_t pairCount, uint8_t* y, uint8_t* cb,
+                      uint8_t* cr) noexcept;
+void joinYuv422_sse2(uint8_t* pairs, int32_t pairCount, const uint8_t* y, const uint8_t* cb,
+                     const uint8_t* cr) noexcept;
+void splitBgr24_sse2(const uint8_t* pixels, int32_t count, uint8_t* b, uint8_t* g,
+                     uint8_t* r) noexcept;
+void joinBgr24_sse2(uint8_t* pixels, int32_t count, const uint8_t* b, const uint8_t* g,
+                    const uint8_t* r) noexcept;
+void mixRow_sse2(uint8_t* d, const uint8_t* c, const uint8_t* weights, int32_t weightStep,
+                 int32_t count, int32_t opacity) noexcept;
+void slideSums_sse2(uint32_t* sums, const uint8_t* add, const uint8_t* sub,
+                    int32_t count) noexcept;
+void addRow_sse2(uint32_t* sums, const uint8_t* row, int32_t count) noexcept;
+void boxRow_sse2(uint8_t* out, const uint32_t* sums, int32_t count, int32_t taps,
+                 uint32_t n) noexcept;
+void eraseRow_sse2(uint8_t* out, const uint8_t* s, const EraseColumns& columns,
+                   const EraseRow& row, int32_t count) noexcept;
+
+void splitYuv422_avx2(const uint8_t* pairs, int32_t pairCount, uint8_t* y, uint8_t* cb,
+                      uint8_t* cr) noexcept;
+void joinYuv422_avx2(uint8_t* pairs, int32_t pairCount, const uint8_t* y, const uint8_t* cb,
+                     const uint8_t* cr) noexcept;
+void splitBgr24_avx2(const uint8_t* pixels, int32_t count, uint8_t* b, uint8_t* g,
+                     uint8_t* r) noexcept;
+void joinBgr24_avx2(uint8_t* pixels, int32_t count, const uint8_t* b, const uint8_t* g,
+                    const uint8_t* r) noexcept;
+void mixRow_avx2(uint8_t* d, const uint8_t* c, const uint8_t* weights, int32_t weightStep,
+                 int32_t count, int32_t opacity) noexcept;
+void slideSums_avx2(uint32_t* sums, const uint8_t* add, const uint8_t* sub,
+                    int32_t count) noexcept;
+void addRow_avx2(uint32_t* sums, const uint8_t* row, int32_t count) noexcept;
+void boxRow_avx2(uint8_t* out, const uint32_t* sums, int32_t count, int32_t taps,
+                 uint32_t n) noexcept;
+void eraseRow_avx2(uint8_t* out, const uint8_t* s, const EraseColumns& columns,
+                   const EraseRow& row, int32_t count) noexcept;
 
 }  // namespace om

@@ -67,6 +67,7 @@ void addRow_c(uint32_t* sums, const uint8_t* row, int32_t count) noexcept {
 
 void boxRow_c(uint8_t* out, const uint32_t* sums, int32_t count, int32_t taps,
               uint32_t n) noexcept {
+  if (count <= 0) return;  // sums then holds fewer than taps entries
   uint32_t window = 0;
   for (int32_t i = 0; i < taps; ++i) window += sums[i];
   for (int32_t k = 0; k < count; ++k) {

@@ -38,17 +38,16 @@ if ((${#missing[@]})); then
   fi
   # A mirror caught mid-sync fails an index now and then: try again, and go on
   # with the indexes that did arrive; the install itself says if one is missing.
-  for attempt in 1 2 3 4 5; do
+  for attempt in 1 2 3; do
     "${sudo_cmd[@]}" apt-get update -q && break
     echo "apt-get update failed (attempt $attempt), trying again" >&2
     sleep $((attempt * 10))
   done
   install() { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "$@"; }
-  for attempt in 1 2 3; do
-    install "${missing[@]}" && exit 0
-    sleep $((attempt * 10))
-    "${sudo_cmd[@]}" apt-get update -q || true
-  done
+  install "${missing[@]}" && exit 0
+  sleep 20
+  "${sudo_cmd[@]}" apt-get update -q || true
+  install "${missing[@]}" && exit 0
   # Without the i386 index the 32-bit packages cannot be had; everything else
   # still can, and the test run then counts the 32-bit suites as skipped.
   rest=()

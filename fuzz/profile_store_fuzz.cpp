@@ -1,11 +1,13 @@
 // Arbitrary bytes as a settings file: load, save, load the saved text again.
 // The second load must give the same settings, and saving them the same text;
 // and nothing the user wrote may vanish: every section with a channel id is
-// saved, in file order, DEFAULT first when the input had one, and every
-// section that names no channel after them.
+// saved, in file order, DEFAULT first when the input had one, every section
+// the plug-in does not read after the one it followed, and every line that
+// is not one of the plug-in's keys, in order.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -52,24 +54,124 @@ std::vector<std::string> headerNames(const std::string& text) {
   return out;
 }
 
-// The sections a save must write for `input`, by a walk of our own: DEFAULT
-// first when it had one, COMMON, every channel but id 0 in file order, then
-// every section that names no channel, as it stood.
-std::vector<std::string> expectedHeaders(const std::string& input) {
-  std::vector<std::string> channels{"COMMON"}, foreign;
-  bool hasDefault = false;
-  for (const std::string& name : headerNames(input)) {
-    if (name == "DEFAULT") hasDefault = true;
-    if (name == "COMMON" || name == "DEFAULT") continue;
-    int64_t id = 0;
-    if (!om::parseWholeDecimal(name, id))
-      foreign.push_back(name);
-    else if (id != 0)
-      channels.push_back(std::to_string(id));
+// A line as the store reads it: cut at a NUL, CRs at its end dropped.
+std::string lineText(std::string line) {
+  line = line.substr(0, line.find('\0'));
+  while (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> out;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    out.push_back(text.substr(start, end - start));
+    start = end + 1;
   }
-  if (hasDefault) channels.insert(channels.begin(), "DEFAULT");
-  channels.insert(channels.end(), foreign.begin(), foreign.end());
-  return channels;
+  return out;
+}
+
+bool isOwnKey(const std::string& key, bool common) {
+  if (common && (key == "DlgWndPosX" || key == "DlgWndPosY" || key == "PrivateSettings")) return true;
+  return om::settingIndex(key) < om::kSettingsKeyCount;
+}
+
+// What a save must write for `input`, by a walk of our own: the headers
+// (DEFAULT first when it had one, COMMON, every channel but id 0 in file
+// order, each followed by the sections that name no channel, or a second
+// COMMON or DEFAULT, that followed it; those before any read section at the
+// top), and every line that is not one of the plug-in's keys, in order.
+struct Expected {
+  std::vector<std::string> headers;
+  std::vector<std::string> keptLines;
+};
+
+// One section the save writes (or a channel it drops), with what follows it.
+struct Slot {
+  std::string header;  // empty: not written (the top, a channel with id 0)
+  std::vector<std::string> lines, afterHeaders, afterLines;
+};
+
+Expected expectedFor(const std::string& input) {
+  Slot top, defaults, common;
+  common.header = "COMMON";
+  std::deque<Slot> channels;  // the pointer below stays valid as it grows
+  Slot* slot = &top;
+  bool hasDefault = false, hasCommon = false, defaultFollowsCommon = false;
+  bool inForeign = true, commonSection = false, keysEnded = false;
+  for (const std::string& raw : splitLines(input)) {
+    std::string name;
+    if (headerName(raw, name)) {
+      int64_t id = 0;
+      inForeign = commonSection = keysEnded = false;
+      if (name == "COMMON" && !hasCommon) {
+        hasCommon = commonSection = true;
+        slot = &common;
+      } else if (name == "DEFAULT" && !hasDefault) {
+        hasDefault = true;
+        defaultFollowsCommon = hasCommon;
+        defaults.header = "DEFAULT";
+        slot = &defaults;
+      } else if (name != "COMMON" && name != "DEFAULT" && om::parseWholeDecimal(name, id)) {
+        slot = &channels.emplace_back();
+        if (id != 0) slot->header = std::to_string(id);
+      } else {
+        inForeign = true;
+        slot->afterHeaders.push_back(name);
+        slot->afterLines.push_back(raw);
+      }
+      continue;
+    }
+    if (inForeign) {
+      slot->afterLines.push_back(raw);
+      continue;
+    }
+    const std::string t(om::trimBlanks(lineText(raw)));
+    if (!t.empty() && t.front() == '[') keysEnded = true;
+    const size_t eq = t.find('=');
+    const std::string key = eq == std::string::npos ? "" : std::string(om::trimBlanks(t.substr(0, eq)));
+    if (keysEnded || key.empty() || !isOwnKey(key, commonSection)) slot->lines.push_back(raw);
+  }
+  Expected e;
+  const auto addOwn = [&e](const Slot& s) {
+    // A channel that is not written (id 0) takes its lines along.
+    if (s.header.empty()) return;
+    e.headers.push_back(s.header);
+    e.keptLines.insert(e.keptLines.end(), s.lines.begin(), s.lines.end());
+  };
+  const auto addAfter = [&e](const Slot& s) {
+    e.headers.insert(e.headers.end(), s.afterHeaders.begin(), s.afterHeaders.end());
+    e.keptLines.insert(e.keptLines.end(), s.afterLines.begin(), s.afterLines.end());
+  };
+  const auto add = [&](const Slot& s) { addOwn(s), addAfter(s); };
+  add(top);
+  // DEFAULT is written first; what followed it, when it stood after COMMON,
+  // goes after COMMON's followers, so no second COMMON comes first.
+  if (hasDefault) addOwn(defaults);
+  if (hasDefault && !defaultFollowsCommon) addAfter(defaults);
+  add(common);
+  if (hasDefault && defaultFollowsCommon) addAfter(defaults);
+  for (const Slot& s : channels) add(s);
+  return e;
+}
+
+std::string withoutCr(std::string line) {
+  while (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+// Whether `lines` appear in `text` in this order, line ends aside.
+bool keptInOrder(const std::vector<std::string>& lines, const std::string& text) {
+  const std::vector<std::string> saved = splitLines(text);
+  size_t at = 0;
+  for (const std::string& line : lines) {
+    const std::string want = withoutCr(line);
+    while (at < saved.size() && withoutCr(saved[at]) != want) ++at;
+    if (at == saved.size()) return false;
+    ++at;
+  }
+  return true;
 }
 
 struct Loaded {
@@ -97,7 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* lineEnd = size > 0 && (data[0] & 1) ? "\r\n" : "\n";
   const std::string input(reinterpret_cast<const char*>(data), size);
   const std::string saved = loadThenSave(first, input, lineEnd);
-  if (headerNames(saved) != expectedHeaders(input)) std::abort();
+  const Expected expected = expectedFor(input);
+  if (headerNames(saved) != expected.headers || !keptInOrder(expected.keptLines, saved)) std::abort();
   const std::string again = loadThenSave(second, saved, lineEnd);
   if (again != saved) std::abort();
   const StoredSettings& a1 = first.settings;

@@ -18,6 +18,7 @@ void loadSettings(PluginState& state) {
   state.dialog.dialogPosY = stored.dialogPosY;
   state.privateSettings = stored.privateSettings;
   state.channelTable.swap(stored.channelTable);
+  state.keptText = std::move(stored.kept);
   state.currentIndex = 0;
 }
 
@@ -30,11 +31,13 @@ void saveSettings(PluginState& state) {
   stored.privateSettings = state.privateSettings;
   // Handed over for the save and taken back, so the table is not copied.
   stored.channelTable.swap(state.channelTable);
+  std::swap(stored.kept, state.keptText);
   ChannelKnownFn known;
   if (const ChannelExistsFn exists = state.channelExists)
     known = [exists](int64_t id) { return exists(id) != 0; };
   saveSettingsFile(state.store, stored, known);
   state.channelTable.swap(stored.channelTable);
+  std::swap(stored.kept, state.keptText);
 }
 
 void selectChannelRecord(PluginState& state) {

@@ -46,6 +46,7 @@ struct PluginState {
   ChannelTable channelTable;
   ChannelRecord defaultRecord;
   bool hasDefaultSection = false;  // the file had one: saved back with the table
+  KeptText keptText;  // the file's lines that are not the plug-in's keys
   ChannelTable channelTableBackup;
 
   LogoImage logo;

@@ -265,6 +265,30 @@ std::string_view ProfileStore::sectionText(size_t section) const {
   return std::string_view(text_).substr(section, end - section);
 }
 
+std::string_view ProfileStore::leadingText() const {
+  if (!isOpen_ || writing_) return {};
+  return std::string_view(text_).substr(0, headerStarts_.empty() ? text_.size() : headerStarts_.front());
+}
+
+// The same reading of a line as sectionKeys: a key line is "key=value"
+// before the first line that starts with "[".
+void ProfileStore::forEachLine(
+    size_t section, const std::function<void(std::string_view, std::string_view)>& visit) const {
+  const std::string_view body = sectionText(section);
+  if (body.empty()) return;
+  const size_t end = section + body.size();
+  bool keysEnded = false;
+  for (size_t start = lineAt(text_, section).next; start < end;) {
+    const Line line = lineAt(text_, start);
+    const std::string_view raw = std::string_view(text_).substr(start, line.next - start);
+    start = line.next;
+    const std::string_view t = trimLeft(line.text);
+    if (!t.empty() && t.front() == '[') keysEnded = true;
+    const size_t eq = keysEnded ? npos : t.find('=');
+    visit(raw, eq == npos ? std::string_view() : trimRight(t.substr(0, eq)));
+  }
+}
+
 void ProfileStore::writeVerbatim(std::string_view lines) {
   if (!isOpen_ || !writing_ || lines.empty()) return;
   text_.append(lines);

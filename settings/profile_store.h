@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +71,20 @@ class ProfileStore {
   // The section starting at `section` as it stands in the file: its header
   // line through the line before the next header.
   std::string_view sectionText(size_t section) const;
+  // The lines before the first header, as they stand.
+  std::string_view leadingText() const;
+  // The lines of the section at `section`, its header left out, that are not
+  // the reader's: every line but those for a key `ownKey` accepts among the
+  // keys the section is read for (comments, blank lines, unknown keys, and
+  // all after a line that starts with "[" and ends its keys), as they stand.
+  template <typename OwnKey>
+  std::string keptLines(size_t section, const OwnKey& ownKey) const {
+    std::string kept;
+    forEachLine(section, [&](std::string_view line, std::string_view key) {
+      if (key.empty() || !ownKey(key)) kept.append(line);
+    });
+    return kept;
+  }
 
   void writeSection(const std::string& name);
   void writeSection(int64_t id);
@@ -112,6 +127,10 @@ class ProfileStore {
   const SectionKeys& sectionKeys(size_t headerStart);
   std::string_view headerName(size_t start) const;
   void appendLine(std::string_view line);
+  // Calls visit(line with its end, key) for each line of a section's body;
+  // key is empty where the line is no key the section is read for.
+  void forEachLine(size_t section,
+                   const std::function<void(std::string_view, std::string_view)>& visit) const;
 
   bool isOpen_ = false;
   bool writing_ = false;

@@ -74,6 +74,19 @@ int32_t readCommonKey(ProfileStore& store, size_t section, const char* key, int3
 
 }  // namespace
 
+namespace {
+
+const char* const kCommonOnlyKeys[] = {"DlgWndPosX", "DlgWndPosY", "PrivateSettings"};
+
+bool isRecordKey(std::string_view key) { return settingIndex(key) < kSettingsKeyCount; }
+bool isCommonKey(std::string_view key) {
+  for (const char* own : kCommonOnlyKeys)
+    if (key == own) return true;
+  return isRecordKey(key);
+}
+
+}  // namespace
+
 void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
   const size_t defaults = store.findSection(kDefaultSection);
   settings.hasDefaultSection = defaults != ProfileStore::kNoSection;
@@ -81,27 +94,49 @@ void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
   settings.defaultRecord.id = 0;
 
   const size_t common = store.findSection(kCommonSection);
-  settings.dialogPosX = readCommonKey(store, common, "DlgWndPosX", kDialogNeverPlaced);
-  settings.dialogPosY = readCommonKey(store, common, "DlgWndPosY", kDialogNeverPlaced);
-  settings.privateSettings = readCommonKey(store, common, "PrivateSettings", 0);
+  settings.dialogPosX = readCommonKey(store, common, kCommonOnlyKeys[0], kDialogNeverPlaced);
+  settings.dialogPosY = readCommonKey(store, common, kCommonOnlyKeys[1], kDialogNeverPlaced);
+  settings.privateSettings = readCommonKey(store, common, kCommonOnlyKeys[2], 0);
   ChannelTable& table = settings.channelTable;
   table.assign(1, ChannelRecord());
   readRecord(store, common, table[0]);
 
   // Every channel section wherever it stands, above COMMON or without one,
   // each with the keys under its own header: "[ 3 ]" is channel 3 with its
-  // keys, saved back as "[3]". Only a whole number names a channel.
-  settings.foreignSections.clear();
-  for (const ProfileStore::SectionHeader& section : store.sectionHeaders()) {
-    const std::string_view name = trimBlanks(section.name);
-    if (name == kCommonSection || name == kDefaultSection) continue;
+  // keys, saved back as "[3]". Only a whole number names a channel; any other
+  // section, a second COMMON or DEFAULT included, is kept as it stands after
+  // the section read before it.
+  KeptText& kept = settings.kept;
+  kept = KeptText();
+  kept.leading = store.leadingText();
+  kept.defaultsFollowCommon = settings.hasDefaultSection && common != ProfileStore::kNoSection &&
+                              defaults > common;
+  const std::vector<ProfileStore::SectionHeader> sections = store.sectionHeaders();
+  kept.records.reserve(sections.size() + 1);  // the pointers below stay valid
+  kept.records.resize(1);
+  std::string* after = &kept.leading;
+  for (const ProfileStore::SectionHeader& section : sections) {
+    KeptText::Section* read = nullptr;
     ChannelRecord record;
-    if (!parseWholeDecimal(name, record.id)) {
-      settings.foreignSections.emplace_back(store.sectionText(section.start));
-      continue;
+    if (section.start == common) {
+      read = &kept.records[0];
+      read->lines = store.keptLines(section.start, isCommonKey);
+    } else if (section.start == defaults) {
+      read = &kept.defaults;
+      read->lines = store.keptLines(section.start, isRecordKey);
+    } else if (const std::string_view name = trimBlanks(section.name);
+               name != kCommonSection && name != kDefaultSection &&
+               parseWholeDecimal(name, record.id)) {
+      readRecord(store, section.start, record);
+      table.push_back(std::move(record));
+      read = &kept.records.emplace_back();
+      read->lines = store.keptLines(section.start, isRecordKey);
     }
-    readRecord(store, section.start, record);
-    table.push_back(std::move(record));
+    if (read) {
+      after = &read->sectionsAfter;
+    } else {
+      after->append(store.sectionText(section.start));
+    }
   }
 }
 
@@ -123,31 +158,46 @@ void loadSettingsFile(ProfileStore& store, StoredSettings& settings) {
 }
 
 void writeSettingsToStore(ProfileStore& store, const StoredSettings& settings,
-                          const ChannelKnownFn& known) {
+                          const ChannelKnownFn& knownFn) {
   const ChannelTable& table = settings.channelTable;
+  const KeptText& kept = settings.kept;
+  static const KeptText::Section kNothing;
+  const auto keptOf = [&](size_t index) -> const KeptText::Section& {
+    return index < kept.records.size() ? kept.records[index] : kNothing;
+  };
+  store.writeVerbatim(kept.leading);
   // The user's template goes back where the user can edit it again.
   if (settings.hasDefaultSection) {
     store.writeSection(kDefaultSection);
     writeRecord(store, settings.defaultRecord);
+    store.writeVerbatim(kept.defaults.lines);
+    if (!kept.defaultsFollowCommon) store.writeVerbatim(kept.defaults.sectionsAfter);
   }
   store.writeSection(kCommonSection);
-  store.writeInt("DlgWndPosX", settings.dialogPosX);
-  store.writeInt("DlgWndPosY", settings.dialogPosY);
-  store.writeInt("PrivateSettings", settings.privateSettings);
+  store.writeInt(kCommonOnlyKeys[0], settings.dialogPosX);
+  store.writeInt(kCommonOnlyKeys[1], settings.dialogPosY);
+  store.writeInt(kCommonOnlyKeys[2], settings.privateSettings);
   writeRecord(store, table.empty() ? ChannelRecord() : table[0]);
+  store.writeVerbatim(keptOf(0).lines);
+  store.writeVerbatim(keptOf(0).sectionsAfter);
+  if (kept.defaultsFollowCommon) store.writeVerbatim(kept.defaults.sectionsAfter);
 
-  for (const ChannelRecord& record : table) {
-    // Without the host's callback every record is kept.
-    const bool keep = !known || known(record.id);
-    if (!keep && record.id != 1 && record.id != 2) continue;
+  for (size_t i = 0; i < table.size(); ++i) {
+    const ChannelRecord& record = table[i];
+    // Without the host's callback every record is kept. The host is asked
+    // about every record, the common one too, as it always was.
+    const bool known = !knownFn || knownFn(record.id);
+    if (i == 0) continue;
     // Id 0 is never written as a channel section: record 0 is in COMMON, and
     // any other record with id 0 can never be selected (record 0 matches it
     // first). Writing them would add one more such record at every start.
-    if (record.id == 0) continue;
-    store.writeSection(record.id);
-    writeRecord(store, record);
+    if ((known || record.id == 1 || record.id == 2) && record.id != 0) {
+      store.writeSection(record.id);
+      writeRecord(store, record);
+      store.writeVerbatim(keptOf(i).lines);  // a dropped channel takes its lines along
+    }
+    store.writeVerbatim(keptOf(i).sectionsAfter);
   }
-  for (const std::string& section : settings.foreignSections) store.writeVerbatim(section);
 }
 
 void saveSettingsFile(ProfileStore& store, const StoredSettings& settings,

@@ -191,6 +191,23 @@ inline std::string settingText(const LogoSettings& record, const SettingRow& row
 void readRecord(ProfileStore& store, size_t section, LogoSettings& record);
 void writeRecord(ProfileStore& store, const LogoSettings& record);
 
+// What the file holds besides the plug-in's own keys, written back where it
+// stood: nothing a user (or a newer plug-in) wrote is lost.
+struct KeptText {
+  struct Section {
+    std::string lines;          // its lines that are not the plug-in's keys
+    std::string sectionsAfter;  // sections the plug-in does not read that followed it
+  };
+  // The lines before the first section, then the sections the plug-in does
+  // not read that come before any it reads.
+  std::string leading;
+  Section defaults;
+  // DEFAULT stood after COMMON: what followed it goes after COMMON's
+  // followers, so a second COMMON never comes before the one read.
+  bool defaultsFollowCommon = false;
+  std::vector<Section> records;  // by channel table index: 0 is COMMON
+};
+
 // Everything the settings file holds.
 struct StoredSettings {
   ChannelRecord defaultRecord;  // the DEFAULT section: the template of new channels
@@ -199,9 +216,7 @@ struct StoredSettings {
   int32_t dialogPosY = kDialogNeverPlaced;
   int32_t privateSettings = 0;
   ChannelTable channelTable = ChannelTable(1);  // record 0 from COMMON
-  // Sections that name no channel ("[1 old backup]", "[Channel 5]"): never
-  // read as settings, written back as they stood, after the channels.
-  std::vector<std::string> foreignSections;
+  KeptText kept;
 };
 
 // Asked once per channel record while saving: does the host still know the

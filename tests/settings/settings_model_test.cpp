@@ -20,8 +20,10 @@ namespace {
 struct ModelSection {
   std::string header;  // as it stands in the file
   std::vector<std::string> lines;
+  std::vector<bool> own;  // per line: one of the plug-in's keys
   LogoSettings values;
   bool foreign = false;  // names no channel: saved as it stood
+  std::string kept;      // its other lines as the file has them, line ends included
 
   std::string saved(const std::string& name) const {
     static const LogoSettings defaults;
@@ -63,9 +65,17 @@ ModelSection randomSection(std::mt19937& rng, const std::string& name) {
       row.setValue(s.values, v);
     }
     s.lines.push_back(std::string(row.key) + "=" + text);
+    s.own.push_back(true);
   }
-  if (rng() % 4 == 0) s.lines.push_back("; a comment");
-  if (rng() % 4 == 0) s.lines.push_back("");
+  // Lines that are not the plug-in's keys, anywhere among them.
+  static const char* const others[] = {"; a comment", "", "# note", "Future=1", " Unknown = x",
+                                       "no equals sign", "DlgWndPosX=7"};
+  for (int i = static_cast<int>(rng() % 4); i > 0; --i) {
+    const char* line = others[rng() % (name == "COMMON" ? 6 : 7)];
+    const long at = static_cast<long>(rng() % (s.lines.size() + 1));
+    s.lines.insert(s.lines.begin() + at, line);
+    s.own.insert(s.own.begin() + at, false);
+  }
   return s;
 }
 
@@ -85,71 +95,99 @@ std::string loadAndSave(const std::string& text) {
 // Hand-edited files: DEFAULT anywhere or nowhere, channel sections above
 // COMMON or without one, blanks inside the brackets and zeros before the
 // number, the same channel twice, optional keys out of their range and
-// beyond 64 bits, sections that name no channel ("[1 old backup]").
-// Saving writes DEFAULT first when there was one, then COMMON, then every
-// channel section in file order with its own keys, then the other sections
-// as they stood; saving that again changes nothing.
+// beyond 64 bits, sections that name no channel ("[1 old backup]"), and
+// lines that are not the plug-in's keys: before the first section, and
+// among the keys of each section. Saving writes those first lines at the
+// top, DEFAULT first when there was one, then COMMON, then every channel
+// section in file order; each section's keys are followed by its other lines
+// and then by the sections it does not read that followed it in the file
+// (those after a DEFAULT that stood after COMMON come after COMMON's), all
+// as they stood. Saving that again changes nothing.
 TEST(SettingsFile, EverySectionTheUserWroteIsSavedWithItsKeys) {
   const uint32_t seed = std::random_device{}();
   std::printf("seed %u\n", seed);
   std::mt19937 rng(seed);
   for (int round = 0; round < 500; ++round) {
-    std::vector<ModelSection> channels;
-    std::vector<std::string> channelIds;
     std::vector<ModelSection> sections;
+    std::vector<std::string> channelIds;
     const bool hasCommon = rng() % 4 != 0, hasDefault = rng() % 2 == 0;
     const int channelCount = static_cast<int>(rng() % 6);
-    ModelSection common, defaults;
-    int commonAt = -1, defaultAt = -1;
     for (int i = 0; i < channelCount; ++i) {
       const int pick = static_cast<int>(rng() % 7);
       std::string id = pick == 0 ? "1" : pick == 1 ? "2" : pick == 2 ? "-" + std::to_string(rng() % 9 + 1)
                        : pick == 3 && !channelIds.empty() ? channelIds[rng() % channelIds.size()]
                        : pick == 4 ? "00" + std::to_string(rng() % 9 + 1)
                                    : std::to_string(rng() % 50 + 3);
-      channels.push_back(randomSection(rng, id));
+      sections.push_back(randomSection(rng, id));
       channelIds.push_back(std::to_string(std::stoll(id)));
     }
-    sections = channels;
+    // Where the saved text puts each section: a channel's index, or these.
+    enum : int { kCommon = -1, kDefault = -2, kForeign = -3 };
+    std::vector<int> slots(sections.size());
+    for (size_t i = 0; i < slots.size(); ++i) slots[i] = static_cast<int>(i);
+    const auto insertAnywhere = [&](ModelSection section, int slot) {
+      const long at = static_cast<long>(rng() % (sections.size() + 1));
+      sections.insert(sections.begin() + at, std::move(section));
+      slots.insert(slots.begin() + at, slot);
+    };
     if (hasCommon) {
-      common = randomSection(rng, "COMMON");
+      ModelSection common = randomSection(rng, "COMMON");
       common.header = "[COMMON]";
-      commonAt = static_cast<int>(rng() % (sections.size() + 1));
-      sections.insert(sections.begin() + commonAt, common);
+      insertAnywhere(common, kCommon);
     }
     if (hasDefault) {
-      defaults = randomSection(rng, "DEFAULT");
+      ModelSection defaults = randomSection(rng, "DEFAULT");
       defaults.header = "[DEFAULT]";
-      defaultAt = static_cast<int>(rng() % (sections.size() + 1));
-      sections.insert(sections.begin() + defaultAt, defaults);
+      insertAnywhere(defaults, kDefault);
     }
-    // Sections that name no channel are kept as they stand, after the channels.
     static const char* const foreignNames[] = {"1 old backup", "Channel 5", "5.", "+", "3-4",
                                                "99999999999999999999"};
     for (int i = static_cast<int>(rng() % 3); i > 0; --i) {
       ModelSection f = randomSection(rng, foreignNames[rng() % 6]);
       f.foreign = true;
-      sections.insert(sections.begin() + static_cast<long>(rng() % (sections.size() + 1)), f);
-    }
-    std::string file = rng() % 2 ? "; settings\n" : "", foreignText;
-    for (const ModelSection& s : sections) {
-      std::string text = s.header + "\n";
-      for (const std::string& line : s.lines) text += line + (rng() % 5 ? "\n" : "\r\n");
-      file += text;
-      if (s.foreign) foreignText += text;
+      insertAnywhere(f, kForeign);
     }
 
-    std::string expected;
-    if (hasDefault) expected += defaults.saved("DEFAULT");
-    std::string commonText = common.saved("COMMON");
+    // The file, and each section's text as the saved file must keep it.
+    const std::string leading = rng() % 2 ? "; settings\n\n" : "";
+    std::string file = leading;
+    std::string top, commonKept, commonAfter, defaultKept, defaultAfter;
+    std::vector<std::string> channelKept(channelIds.size()), channelAfter(channelIds.size());
+    std::string* after = &top;
+    for (size_t i = 0; i < sections.size(); ++i) {
+      ModelSection& s = sections[i];
+      std::string text = s.header + "\n";
+      for (size_t k = 0; k < s.lines.size(); ++k) {
+        const std::string line = s.lines[k] + (rng() % 5 ? "\n" : "\r\n");
+        text += line;
+        if (!s.own[k]) s.kept += line;
+      }
+      file += text;
+      const int slot = slots[i];
+      if (slot == kForeign) {
+        *after += text;
+        continue;
+      }
+      std::string& kept = slot == kCommon ? commonKept : slot == kDefault ? defaultKept : channelKept[slot];
+      kept = s.kept;
+      after = slot == kCommon ? &commonAfter : slot == kDefault ? &defaultAfter : &channelAfter[slot];
+    }
+
+    std::string expected = leading + top;
+    const auto sectionOf = [&](int slot) -> const ModelSection& {
+      return sections[static_cast<size_t>(std::find(slots.begin(), slots.end(), slot) - slots.begin())];
+    };
+    // What followed a DEFAULT that stood after COMMON goes after COMMON's followers.
+    const auto at = [&](int slot) { return std::find(slots.begin(), slots.end(), slot) - slots.begin(); };
+    const bool defaultFollowsCommon = hasDefault && hasCommon && at(kDefault) > at(kCommon);
+    if (hasDefault)
+      expected += sectionOf(kDefault).saved("DEFAULT") + defaultKept + (defaultFollowsCommon ? "" : defaultAfter);
+    std::string commonText = hasCommon ? sectionOf(kCommon).saved("COMMON") : ModelSection().saved("COMMON");
     commonText.insert(commonText.find('\n') + 1,
                       "DlgWndPosX=-100\nDlgWndPosY=-100\nPrivateSettings=0\n");
-    expected += commonText;
-    for (size_t i = 0; i < channels.size(); ++i) {
-      const std::string id = channelIds[i];
-      expected += channels[i].saved(id);
-    }
-    expected += foreignText;
+    expected += commonText + commonKept + commonAfter + (defaultFollowsCommon ? defaultAfter : "");
+    for (size_t i = 0; i < channelIds.size(); ++i)
+      expected += sectionOf(static_cast<int>(i)).saved(channelIds[i]) + channelKept[i] + channelAfter[i];
     const std::string saved = loadAndSave(file);
     ASSERT_EQ(saved, expected) << "seed " << seed << " round " << round << "\n" << file;
     ASSERT_EQ(loadAndSave(saved), saved) << "seed " << seed << " round " << round;

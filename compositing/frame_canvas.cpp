@@ -42,13 +42,13 @@ void FrameCanvas::SetFormat(int32_t width, int32_t height, int32_t code) {
 }
 
 void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacity,
-                               int32_t visibility) const {
-  BlendOverlay(frame, position, 1000, 1000, opacity, visibility);
+                               int32_t visibility, PixelShift shift) const {
+  BlendOverlay(frame, position, 1000, 1000, opacity, visibility, shift);
 }
 
 void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
-                               int32_t denominatorY, int32_t opacityPercent,
-                               int32_t visibility) const {
+                               int32_t denominatorY, int32_t opacityPercent, int32_t visibility,
+                               PixelShift shift) const {
   if (frame == nullptr || position == nullptr) return;
   if (code_ != kPackedYuv422 && code_ != kBgr24BottomUp) return;
   if (width_ <= 0 || height_ <= 0) return;
@@ -72,6 +72,8 @@ void FrameCanvas::BlendOverlay(uint8_t* frame, const int32_t position[2], int32_
   int64_t y = 0;
   if (!placeAlong(width_, position[0], denominatorX, x)) return;
   if (!placeAlong(height_, position[1], denominatorY, y)) return;
+  x += shift.dx;
+  y += shift.dy;
   int64_t l = overlay.content.left;
   int64_t t = overlay.content.top;
   int64_t r = overlay.content.right;

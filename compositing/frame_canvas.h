@@ -31,6 +31,11 @@ struct OverlayImage {
   int32_t blockHeight = 0;
 };
 
+// Frame pixels a placed picture moves by; dy downwards.
+struct PixelShift {
+  int32_t dx = 0, dy = 0;
+};
+
 class FrameCanvas {
  public:
   FrameCanvas() = default;
@@ -42,11 +47,14 @@ class FrameCanvas {
 
   // Stamps the overlay's content rectangle with its top-left corner at
   // `position` (x, y in thousandths of the frame) and `opacityPercent` 0..100,
-  // scaled by `visibility` / 256 (a fade; 256 leaves it as it is).
+  // scaled by `visibility` / 256 (a fade; 256 leaves it as it is), moved by
+  // `shift` once placed (the drift against burn-in;
+  // what leaves the frame is clipped).
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacityPercent,
-                    int32_t visibility = 256) const;
+                    int32_t visibility = 256, PixelShift shift = PixelShift()) const;
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,
-                    int32_t denominatorY, int32_t opacityPercent, int32_t visibility = 256) const;
+                    int32_t denominatorY, int32_t opacityPercent, int32_t visibility = 256,
+                    PixelShift shift = PixelShift()) const;
 
   int32_t layoutCode() const { return code_; }
   int32_t width() const { return width_; }

@@ -6,6 +6,7 @@
 #include "common/notify.h"
 #include "platform/lock.h"
 #include "plugin/channel_ops.h"
+#include "plugin/drift.h"
 #include "plugin/plugin_state.h"
 #include "plugin/show_timing.h"
 #include "plugin/tick.h"
@@ -22,7 +23,7 @@ void switchChannel(PluginState& state, int64_t id, const char* name) {
   rebuildOverlay(state);
   const uint32_t now = tickNowMs();
   state.nextFrameDue = now + static_cast<uint32_t>(state.logo.CurrentDelay());
-  state.showStart = now;
+  state.showStart = state.driftStart = now;
   state.restartShowTiming = false;
   state.restartAnimationClock = false;
   notifyDialog(state, kNotifyEverything);
@@ -53,22 +54,30 @@ int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
   // A cover without a picture is a bare rectangle: drawn, and timed, too.
   const bool bareCover = !state.logoLoaded && record.CoverMode != kCoverPicture;
   if (state.logoLoaded || bareCover) {
-    // A timed show reads the tick once, before the blend, and the animation
-    // below goes by the same reading.
+    // A timed show or a drift reads the tick once, before the blend, and the
+    // animation below goes by the same reading.
     const bool timed = showIsTimed(record);
-    const uint32_t frameTick = timed ? tickNowMs() : 0;
+    const bool drifting = drifts(record);
+    const uint32_t frameTick = timed || drifting ? tickNowMs() : 0;
+    if (state.restartShowTiming && (timed || drifting)) {
+      state.showStart = state.driftStart = frameTick;
+      state.restartShowTiming = false;
+    }
     int32_t visibility = kFullyShown;
     if (timed) {
-      if (state.restartShowTiming) state.showStart = frameTick;
-      state.restartShowTiming = false;
       visibility = showFactor(record, frameTick - state.showStart);
       state.showStart = settledShowStart(record, state.showStart, frameTick);
+    }
+    PixelShift drift;
+    if (drifting) {
+      drift = driftOffset(record, frameTick - state.driftStart);
+      state.driftStart = settledDriftStart(record, state.driftStart, frameTick);
     }
     if (record.ShowLogo && visibility > 0) {
       if (record.CoverMode == kCoverPicture) {
         const int32_t position[2] = {record.LogoPosX, record.LogoPosY};
         state.canvas.BlendOverlay(static_cast<uint8_t*>(frame.pixels), position,
-                                  record.LogoOpacity, visibility);
+                                  record.LogoOpacity, visibility, drift);
       } else {
         drawCover(state, static_cast<uint8_t*>(frame.pixels), visibility);
       }
@@ -77,7 +86,7 @@ int32_t runFramePipeline(PluginState& state, const FrameInfo& frame) {
     // The step comes after the blend, so a new animation frame shows on the
     // next video frame; at most one step per frame, lost time is not caught up.
     if (state.logo.FrameCount() > 1) {
-      const uint32_t now = timed ? frameTick : tickNowMs();
+      const uint32_t now = timed || drifting ? frameTick : tickNowMs();
       if (state.restartAnimationClock) {
         state.nextFrameDue = now + static_cast<uint32_t>(state.logo.CurrentDelay());
         state.restartAnimationClock = false;

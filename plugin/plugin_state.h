@@ -55,6 +55,8 @@ struct PluginState {
   // The tick the logo's show timing counts from: the channel switch, or the
   // first frame after the dialog changed the timing.
   uint32_t showStart = 0;
+  // The same moment for the drift against burn-in, settled on its own orbit.
+  uint32_t driftStart = 0;
   bool restartShowTiming = false;
   // A picture put in place away from a channel switch: the next frame
   // starts its animation clock.

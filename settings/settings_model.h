@@ -37,6 +37,8 @@ struct LogoSettings {
   int32_t FollowFile = 1;       // the picture is reloaded when its file changes
   int32_t CoverMode = 0;        // CoverModeChoice: stamp the picture, or hide what is under it
   int32_t CoverStrength = 8;    // blur radius or mosaic block, frame pixels
+  int32_t DriftPixels = 0;      // 0: the logo stays; else its orbit's step against burn-in
+  int32_t DriftMinutes = 2;     // between two steps of the orbit
 };
 
 // What a record does to its rectangle of the frame.
@@ -166,6 +168,8 @@ inline constexpr SettingRow kSettingRows[] = {
     settingRow<&LogoSettings::FollowFile>("FollowFile", Written::WhenNotDefault, 0, 1),
     settingRow<&LogoSettings::CoverMode>("CoverMode", Written::WhenNotDefault, 0, 3),
     settingRow<&LogoSettings::CoverStrength>("CoverStrength", Written::WhenNotDefault, 1, 64),
+    settingRow<&LogoSettings::DriftPixels>("DriftPixels", Written::WhenNotDefault, 0, 32),
+    settingRow<&LogoSettings::DriftMinutes>("DriftMinutes", Written::WhenNotDefault, 1, 60),
 };
 constexpr size_t kSettingsKeyCount = sizeof kSettingRows / sizeof kSettingRows[0];
 

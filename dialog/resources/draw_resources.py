@@ -139,6 +139,9 @@ PAGE = [
            # A name kept for a folder that is not there yet is followed too.
            Check('FollowFile', 5180, 'Обновлять при изменении файла', 'FollowFile', 'NextFrame',
                  needs_picture=False)]),
+    Group([Number('Drift', 5200, 'Сдвиг от выгорания, пикс.:', 'DriftPixels', 'NextFrame'),
+           Number('DriftEvery', 5203, 'каждые, мин:', 'DriftMinutes', 'NextFrame', 'DriftPixels',
+                  right_aligned=True)]),
     # A cover often has no picture: its rectangle is edited here directly.
     Group([Choice('CoverMode', 5183, 'Режим:', 'CoverMode', 'kCoverModeItems', 'Rebuild',
                   needs_picture=False),

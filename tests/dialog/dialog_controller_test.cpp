@@ -144,6 +144,7 @@ TEST_F(DialogTest, EverySettingControlFollowsItsRow) {
   for (const bool keyOn : {false, true}) {
     record().ColorKeyEnable = keyOn;
     record().CoverMode = keyOn ? kCoverBlur : kCoverPicture;  // the strength is for blur
+    record().DriftPixels = keyOn ? 4 : 0;                       // its minutes are for a drift
     controller().onNotify(kNotifyEnabling);
     for (const SettingControl& c : kSettingControls)
       for (const int32_t id : {c.id, c.spinId, c.labelId}) {

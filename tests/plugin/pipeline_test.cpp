@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "plugin/channel_ops.h"
@@ -177,6 +178,54 @@ TEST_F(PipelineTest, ShowTimingScalesTheOpacityOnOneTickRead) {
   g_nowMs = 200000;
   feed(3);
   EXPECT_EQ(state_.logo.currentFrame(), 1) << "the animation steps while hidden";
+}
+
+// The drift against burn-in, frame after frame over random steps of the
+// clock, through the 32-bit wrap: the logo is where the orbit's formula puts
+// it (clipped at the frame's edges), on one tick read a frame; a cover stays.
+TEST_F(PipelineTest, DriftFollowsTheOrbitThroughTheClocksWrap) {
+  static const int32_t orbit[8][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}};
+  setTickSource(&countingTick);
+  std::mt19937 rng(testing::UnitTest::GetInstance()->random_seed());
+  for (int round = 0; round < 20; ++round) {
+    state_.logo.clear();
+    state_.channelTable.assign(2, ChannelRecord());
+    state_.canvas.SetFormat(64, 32, round % 2 ? kBgr24BottomUp : kPackedYuv422);
+    std::vector<uint8_t> base(64 * 32 * 3);
+    for (uint8_t& b : base) b = static_cast<uint8_t>(rng());
+    g_nowMs = 0xFFFFFFFFu - static_cast<uint32_t>(rng() % 4000000);  // wraps within the run
+    const uint32_t start = g_nowMs;
+    giveAnimatedLogo(3, 1, 0);
+    std::fill_n(state_.logo.currentForWriting().pixels, 16, 0xFFFFFFFFu);
+    ChannelRecord& r = state_.recordInUse();
+    r.LogoPosX = static_cast<int32_t>(rng() % 1001);
+    r.LogoPosY = static_cast<int32_t>(rng() % 1001);
+    r.LogoSizeX = r.LogoSizeY = 200;
+    r.LogoOpacity = 100;
+    r.DriftPixels = static_cast<int32_t>(rng() % 33);
+    r.DriftMinutes = static_cast<int32_t>(rng() % 3 + 1);
+    r.CoverMode = round % 5 == 4 ? kCoverErase : kCoverPicture;
+    rebuildOverlay(state_);
+    state_.showStart = state_.driftStart = start;
+    uint64_t elapsed = 0;  // the true time since the switch, past 32 bits
+    for (int frame = 0; frame < 40; ++frame) {
+      elapsed += rng() % 400000;
+      g_nowMs = start + static_cast<uint32_t>(elapsed);
+      const int64_t k = static_cast<int64_t>(elapsed / (uint64_t(r.DriftMinutes) * 60000) % 8);
+      const int32_t step = r.CoverMode == kCoverPicture ? r.DriftPixels : 0;
+      std::vector<uint8_t> expected = base;
+      const int32_t position[2] = {r.LogoPosX, r.LogoPosY};
+      if (r.CoverMode == kCoverPicture)
+        state_.canvas.BlendOverlay(expected.data(), position, 100, 256, PixelShift{orbit[k][0] * step, orbit[k][1] * step});
+      else
+        state_.cover.apply(expected.data(), coverRectangle(state_), &state_.canvas.overlay(), 256);
+      frame_ = base;
+      reads = 0;
+      feed(3);
+      ASSERT_EQ(frame_, expected) << "round " << round << " elapsed " << elapsed << " k " << k;
+      ASSERT_LE(reads, 1u);
+    }
+  }
 }
 
 TEST_F(PipelineTest, ShowLogoOffKeepsSteppingWithoutDrawing) {

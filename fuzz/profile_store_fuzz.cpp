@@ -31,29 +31,6 @@ std::vector<const ChannelRecord*> savedRecords(const StoredSettings& settings) {
   return out;
 }
 
-// The name inside a header line, as the store sees it: the line cut at a
-// NUL, CRs at its end dropped, trimmed to "[...]"; false for other lines.
-bool headerName(std::string line, std::string& name) {
-  line = line.substr(0, line.find('\0'));
-  while (!line.empty() && line.back() == '\r') line.pop_back();
-  const std::string t(om::trimBlanks(line));
-  if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
-  name = std::string(om::trimBlanks(std::string_view(t).substr(1, t.size() - 2)));
-  return true;
-}
-
-std::vector<std::string> headerNames(const std::string& text) {
-  std::vector<std::string> out;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string name;
-    if (headerName(text.substr(start, end - start), name)) out.push_back(name);
-    start = end + 1;
-  }
-  return out;
-}
-
 // A line as the store reads it: cut at a NUL, CRs at its end dropped.
 std::string lineText(std::string line) {
   line = line.substr(0, line.find('\0'));
@@ -69,6 +46,23 @@ std::vector<std::string> splitLines(const std::string& text) {
     out.push_back(text.substr(start, end - start));
     start = end + 1;
   }
+  return out;
+}
+
+// The name inside a header line, as the store sees it: the line's text
+// trimmed to "[...]"; false for other lines.
+bool headerName(const std::string& line, std::string& name) {
+  const std::string t(om::trimBlanks(lineText(line)));
+  if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
+  name = std::string(om::trimBlanks(std::string_view(t).substr(1, t.size() - 2)));
+  return true;
+}
+
+std::vector<std::string> headerNames(const std::string& text) {
+  std::vector<std::string> out;
+  std::string name;
+  for (const std::string& line : splitLines(text))
+    if (headerName(line, name)) out.push_back(name);
   return out;
 }
 

@@ -285,13 +285,19 @@ void FrameCover::mosaicAndMix(const PlaneJob& j, const Rect& rect, const Overlay
     std::fill(sums, sums + count, 0u);
     for (int32_t y = bandTop; y < bandBottom; ++y) k.addRow(sums, j.row(y) + (j.left - j.origin), count);
     const uint32_t rows = static_cast<uint32_t>(bandBottom - bandTop);
-    for (int32_t i = 0; i < count;) {
-      const int32_t block = (j.xScale * (j.left + i) - rect.left) / size;
+    // Blocks one after another along the row: the first found by one
+    // division, each next one `size` frame pixels on (xScale is 1 or 2).
+    const int32_t shift = j.xScale - 1;
+    int32_t blockEnd = rect.left + ((j.xScale * j.left - rect.left) / size + 1) * size;
+    for (int32_t i = 0; i < count; blockEnd += size) {
+      // The first column whose pixel lies in the next block.
+      const int32_t end = std::min(((blockEnd + shift) >> shift) - j.left, count);
+      if (end <= i) continue;  // a block of odd pixels only holds no chroma sample
       uint32_t total = 0;
-      int32_t end = i;
-      while (end < count && (j.xScale * (j.left + end) - rect.left) / size == block) total += sums[end++];
+      for (int32_t c = i; c < end; ++c) total += sums[c];
       const uint32_t samples = rows * static_cast<uint32_t>(end - i);
-      std::fill(fill + i, fill + end, static_cast<uint8_t>((total + samples / 2) / samples));
+      const uint8_t mean = static_cast<uint8_t>((total + samples / 2) / samples);
+      for (int32_t c = i; c < end; ++c) fill[c] = mean;
       i = end;
     }
     // Every row of a band has the same fill.

@@ -47,9 +47,9 @@ class FrameCanvas {
 
   // Stamps the overlay's content rectangle with its top-left corner at
   // `position` (x, y in thousandths of the frame) and `opacityPercent` 0..100,
-  // scaled by `visibility` / 256 (a fade; 256 leaves it as it is), moved by
-  // `shift` once placed (the drift against burn-in;
-  // what leaves the frame is clipped).
+  // scaled by `visibility` / 256 (a fade; 256 leaves it as it is), and moved
+  // by `shift` once placed (the drift against burn-in; what leaves the frame
+  // is clipped).
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t opacityPercent,
                     int32_t visibility = 256, PixelShift shift = PixelShift()) const;
   void BlendOverlay(uint8_t* frame, const int32_t position[2], int32_t denominatorX,

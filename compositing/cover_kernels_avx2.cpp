@@ -254,6 +254,17 @@ uint64_t eraseSteps(uint8_t* out, const EraseColumns& columns, const EraseRow& r
   return redo;
 }
 
+// Steps of `width` along a row of at least `width`, the last one moved back
+// to end with the row (its first bytes written twice).
+template <typename Step>
+void overlappingSteps(int32_t count, int32_t width, Step step) {
+  for (int32_t i = 0;; i += width) {
+    if (i > count - width) i = count - width;
+    step(i);
+    if (i == count - width) break;
+  }
+}
+
 }  // namespace
 
 // Rows of at least one vector step end with a step that overlaps the one
@@ -261,43 +272,35 @@ uint64_t eraseSteps(uint8_t* out, const EraseColumns& columns, const EraseRow& r
 void splitYuv422_avx2(const uint8_t* pairs, int32_t pairCount, uint8_t* y, uint8_t* cb,
                       uint8_t* cr) noexcept {
   if (pairCount < 16) return splitYuv422_c(pairs, pairCount, y, cb, cr);
-  for (int32_t i = 0;; i += 16) {
-    if (i > pairCount - 16) i = pairCount - 16;
+  overlappingSteps(pairCount, 16, [&](int32_t i) {
     splitPairs16(pairs + 4 * i, y + 2 * i, cb + i, cr + i);
-    if (i == pairCount - 16) break;
-  }
+  });
 }
 
 void joinYuv422_avx2(uint8_t* pairs, int32_t pairCount, const uint8_t* y, const uint8_t* cb,
                      const uint8_t* cr) noexcept {
   if (pairCount < 16) return joinYuv422_c(pairs, pairCount, y, cb, cr);
-  for (int32_t i = 0;; i += 16) {
-    if (i > pairCount - 16) i = pairCount - 16;
+  overlappingSteps(pairCount, 16, [&](int32_t i) {
     joinPairs16(pairs + 4 * i, y + 2 * i, cb + i, cr + i);
-    if (i == pairCount - 16) break;
-  }
+  });
 }
 
 void splitBgr24_avx2(const uint8_t* pixels, int32_t count, uint8_t* b, uint8_t* g,
                      uint8_t* r) noexcept {
   if (count < 32) return splitBgr24_c(pixels, count, b, g, r);
-  for (int32_t i = 0;; i += 32) {
-    if (i > count - 32) i = count - 32;
+  overlappingSteps(count, 32, [&](int32_t i) {
     uint8_t* const planes[3] = {b + i, g + i, r + i};
     splitBgr32(pixels + 3 * i, planes);
-    if (i == count - 32) break;
-  }
+  });
 }
 
 void joinBgr24_avx2(uint8_t* pixels, int32_t count, const uint8_t* b, const uint8_t* g,
                     const uint8_t* r) noexcept {
   if (count < 32) return joinBgr24_c(pixels, count, b, g, r);
-  for (int32_t i = 0;; i += 32) {
-    if (i > count - 32) i = count - 32;
+  overlappingSteps(count, 32, [&](int32_t i) {
     const uint8_t* const planes[3] = {b + i, g + i, r + i};
     joinBgr32(pixels + 3 * i, planes);
-    if (i == count - 32) break;
-  }
+  });
 }
 
 void mixRow_avx2(uint8_t* d, const uint8_t* c, const uint8_t* weights, int32_t weightStep,

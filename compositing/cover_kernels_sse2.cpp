@@ -150,6 +150,17 @@ inline __m128i divide4(__m128i v, __m128 n) {
   return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(v), n));
 }
 
+// Steps of `width` along a row of at least `width`, the last one moved back
+// to end with the row (its first bytes written twice).
+template <typename Step>
+void overlappingSteps(int32_t count, int32_t width, Step step) {
+  for (int32_t i = 0;; i += width) {
+    if (i > count - width) i = count - width;
+    step(i);
+    if (i == count - width) break;
+  }
+}
+
 }  // namespace
 
 void splitYuv422_sse2(const uint8_t* pairs, int32_t pairCount, uint8_t* y, uint8_t* cb,
@@ -201,21 +212,17 @@ void joinYuv422_sse2(uint8_t* pairs, int32_t pairCount, const uint8_t* y, const 
 void splitBgr24_sse2(const uint8_t* pixels, int32_t count, uint8_t* b, uint8_t* g,
                      uint8_t* r) noexcept {
   if (count < 32) return splitBgr24_c(pixels, count, b, g, r);
-  for (int32_t i = 0;; i += 32) {
-    if (i > count - 32) i = count - 32;
+  overlappingSteps(count, 32, [&](int32_t i) {
     splitBgr32(pixels + 3 * i, b + i, g + i, r + i);
-    if (i == count - 32) break;
-  }
+  });
 }
 
 void joinBgr24_sse2(uint8_t* pixels, int32_t count, const uint8_t* b, const uint8_t* g,
                     const uint8_t* r) noexcept {
   if (count < 32) return joinBgr24_c(pixels, count, b, g, r);
-  for (int32_t i = 0;; i += 32) {
-    if (i > count - 32) i = count - 32;
+  overlappingSteps(count, 32, [&](int32_t i) {
     joinBgr32(pixels + 3 * i, b + i, g + i, r + i);
-    if (i == count - 32) break;
-  }
+  });
 }
 
 void mixRow_sse2(uint8_t* d, const uint8_t* c, const uint8_t* weights, int32_t weightStep,

@@ -27,14 +27,14 @@ AnimatedChannel::AnimatedChannel(int width, int height, int frames, int warmUpFr
   record.LogoSizeX = 400;
   record.LogoSizeY = 400;
   state.channelTable.push_back(record);
-  state.canvas.SetFormat(1920, 1080, kPackedYuv422);
+  state.setFormat(1920, 1080, kPackedYuv422);
   state.initialized = true;
   channel.id = 1;
   info.pixels = pixels.data();
   info.channel = &channel;
   useClock();
   for (int f = 0; f < warmUpFrames; ++f) frame(40);
-  loaded = state.logoLoaded != 0;
+  loaded = state.show(1).logoLoaded != 0;
   unlink(path.c_str());
 }
 

@@ -57,13 +57,13 @@ void switchCase(benchmark::State& state, const std::string& path, int which) {
   ps.channelTable = {ChannelRecord(), record, record};
   ps.channelTable[2].id = 2;
   ps.privateSettings = 1;
-  ps.canvas.SetFormat(1920, 1080, kPackedYuv422);
+  ps.setFormat(1920, 1080, kPackedYuv422);
   int64_t id = 1;
   bench::record("load", gif(which).name, path, bench::timeLoop(state, 1, [&] {
                   id = 3 - id;  // every time another channel, with the same picture
                   switchChannel(ps, id, "bench");
                 }));
-  if (!ps.logoLoaded) state.SkipWithError("the switch loaded nothing");
+  if (!ps.show(1).logoLoaded) state.SkipWithError("the switch loaded nothing");
 }
 
 void slurpCase(benchmark::State& state, const std::string& path, int which) {
@@ -91,7 +91,7 @@ const char* const kStreamed = "1080p/streamed 783x640x421 400/1000";
 // step alone, which decodes one frame.
 void streamedCase(benchmark::State& state, const std::string& path, int kind) {
   bench::AnimatedChannel& s = streamed();
-  if (!s.loaded || !s.state.logo.streamed()) {
+  if (!s.loaded || !s.state.show(1).logo.streamed()) {
     state.SkipWithError("the animation did not play streamed");
     return;
   }
@@ -99,8 +99,8 @@ void streamedCase(benchmark::State& state, const std::string& path, int kind) {
   s.useClock();
   bench::record("frame", kStreamed, path, bench::timeLoop(state, 1, [&] {
                   if (kind == 0) s.frame(40);
-                  else if (kind == 1) s.state.canvas.BlendOverlay(s.pixels.data(), position, 60);
-                  else s.state.logo.NextFrame();
+                  else if (kind == 1) s.state.show(1).canvas.BlendOverlay(s.pixels.data(), position, 60);
+                  else s.state.show(1).logo.NextFrame();
                 }));
 }
 

@@ -28,7 +28,7 @@ const char* const kAnimation = "1080p/animated 400/1000";
 
 void animatedCase(benchmark::State& state, const std::string& path, int kind) {
   bench::AnimatedChannel& a = animated();
-  if (!a.loaded || a.state.logo.FrameCount() != 24) {
+  if (!a.loaded || a.state.show(1).logo.FrameCount() != 24) {
     state.SkipWithError("the animation did not load");
     return;
   }
@@ -37,7 +37,7 @@ void animatedCase(benchmark::State& state, const std::string& path, int kind) {
   bench::record("frame", kAnimation, path, bench::timeLoop(state, 1, [&] {
                   if (kind == 0) a.frame(40);  // steps the animation
                   else if (kind == 1) a.frame(0);
-                  else a.state.canvas.BlendOverlay(a.pixels.data(), position, 60);
+                  else a.state.show(1).canvas.BlendOverlay(a.pixels.data(), position, 60);
                 }));
 }
 
@@ -53,16 +53,16 @@ struct Still {
     record.LogoPosX = 700;
     record.LogoPosY = 50;
     state.channelTable.push_back(record);
-    state.canvas.SetFormat(720, 576, layout);
+    state.setFormat(720, 576, layout);
     frame.assign(static_cast<size_t>(720 * 576 * (layout == kPackedYuv422 ? 2 : 3)), 0x60);
-    OverlayImage& overlay = state.canvas.overlay();
+    OverlayImage& overlay = state.show(1).canvas.overlay();
     overlay.allocatedWidth = overlay.blockWidth = 207;
     overlay.allocatedHeight = overlay.blockHeight = 110;
     overlay.pixels = overlay.block = static_cast<uint8_t*>(alignedAlloc(207 * 110 * 4));
     for (int i = 0; i < 207 * 110 * 4; ++i) overlay.pixels[i] = static_cast<uint8_t>(i * 7);
     overlay.content = Rect{0, 0, 188, 100};
-    state.logo.SetFrameSize(4, 4);
-    state.logoLoaded = 1;
+    state.show(1).logo.SetFrameSize(4, 4);
+    state.show(1).logoLoaded = 1;
     state.currentChannelId = 1;
     channel.id = 1;
     info.pixels = frame.data();
@@ -76,7 +76,7 @@ void stillCase(benchmark::State& state, const std::string& path, int layout, boo
   bench::record("frame", layout == kPackedYuv422 ? "576p/still 188x100 yuv422" : "576p/still 188x100 bgr24",
                 path, bench::timeLoop(state, 1, [&] {
                   if (pipeline) runFramePipeline(f.state, f.info);
-                  else f.state.canvas.BlendOverlay(f.frame.data(), position, 60);
+                  else f.state.show(1).canvas.BlendOverlay(f.frame.data(), position, 60);
                 }));
 }
 

@@ -53,7 +53,7 @@ DialogPosition placeDialog(int32_t storedX, int32_t storedY, const Rect& dialogR
 
 DialogController::~DialogController() {}
 
-ChannelRecord* DialogController::recordInUse() const { return model_->recordInUse(); }
+LogoSettings* DialogController::layerInUse() const { return model_->layerInUse(); }
 
 bool DialogController::frameLockHeld() const {
   return model_ && model_->frameLock().heldByCurrentThread();
@@ -125,7 +125,7 @@ void DialogController::refreshAll() {
   std::vector<int32_t> values(kSettingControlCount);
   {
     FrameHold hold(model_->frameLock());
-    const ChannelRecord* r = recordInUse();
+    const LogoSettings* r = layerInUse();
     if (!r) return;
     privateSettings = model_->privateSettings() != 0;
     for (size_t i = 0; i < kSettingControlCount; ++i) {
@@ -163,7 +163,7 @@ void DialogController::refreshFileName() {
   std::string name;
   {
     FrameHold hold(model_->frameLock());
-    const ChannelRecord* r = recordInUse();
+    const LogoSettings* r = layerInUse();
     if (r) name = r->LogoFileName;
   }
   if (name.empty())
@@ -186,7 +186,7 @@ void DialogController::refreshEnabling() {
   std::vector<bool> enabled(kSettingControlCount);
   {
     FrameHold hold(model_->frameLock());
-    const ChannelRecord* r = recordInUse();
+    const LogoSettings* r = layerInUse();
     loaded = model_->logoLoaded();
     placesBareRectangle = r && r->CoverMode != kCoverPicture;
     for (size_t i = 0; i < kSettingControlCount; ++i) {
@@ -247,7 +247,7 @@ void DialogController::choosePicture() {
   // video thread. The picture it replaces is freed after the lock, too.
   const std::unique_ptr<DecodedPicture> picture = model_->decodePicture(path);
   FrameHold hold(model_->frameLock());
-  ChannelRecord* r = recordInUse();
+  LogoSettings* r = layerInUse();
   if (!r) return;
   model_->installPicture(path, *picture);
   // Sized from the picture only when there is one: a failed load keeps the
@@ -262,7 +262,7 @@ void DialogController::choosePicture() {
 
 void DialogController::removePicture() {
   FrameHold hold(model_->frameLock());
-  ChannelRecord* r = recordInUse();
+  LogoSettings* r = layerInUse();
   if (!r) return;
   r->LogoFileName.clear();
   model_->reloadLogo();
@@ -273,7 +273,7 @@ void DialogController::chooseKeyColor() {
   uint32_t initial = 0;
   {
     FrameHold hold(model_->frameLock());
-    const ChannelRecord* r = recordInUse();
+    const LogoSettings* r = layerInUse();
     if (!r) return;
     initial = r->ColorKey;
   }
@@ -282,7 +282,7 @@ void DialogController::chooseKeyColor() {
   if (!view_) return;
   if (confirmed) {
     FrameHold hold(model_->frameLock());
-    if (ChannelRecord* r = recordInUse()) r->ColorKey = chosen;
+    if (LogoSettings* r = layerInUse()) r->ColorKey = chosen;
   }
   view_->repaintSwatch();
   if (!view_) return;
@@ -297,7 +297,7 @@ void DialogController::changeSetting(const SettingControl& c) {
       c.kind == ControlKind::CheckBox ? (view_->isChecked(c.id) ? 1 : 0) : view_->choice(c.id);
   if (value < c.min() || value > c.max()) return;
   FrameHold hold(model_->frameLock());
-  ChannelRecord* r = recordInUse();
+  LogoSettings* r = layerInUse();
   if (!r) return;
   c.setValue(*r, value);
   applyEffect(c.effect);
@@ -319,15 +319,14 @@ void DialogController::setPrivateSettings() {
   const int32_t checked = view_->isChecked(kIdPrivateSettings) ? 1 : 0;
   FrameHold hold(model_->frameLock());
   model_->setPrivateSettings(checked);
-  if (!recordInUse()) return;
-  model_->reloadLogo();
-  model_->rebuildOverlay();
+  if (!layerInUse()) return;
+  model_->reloadLayers();
   view_->postNotify(kNotifyEverything);
 }
 
 void DialogController::moveToCorner(int32_t controlId) {
   FrameHold hold(model_->frameLock());
-  ChannelRecord* r = recordInUse();
+  LogoSettings* r = layerInUse();
   if (!r) return;
   const int32_t right = saturate(1000 - static_cast<int64_t>(r->LogoSizeX));
   const int32_t bottom = saturate(1000 - static_cast<int64_t>(r->LogoSizeY));
@@ -356,7 +355,7 @@ void DialogController::onNumberTextChanged(int32_t editId) noexcept {
     int32_t stored = 0;
     {
       FrameHold hold(model_->frameLock());
-      ChannelRecord* r = recordInUse();
+      LogoSettings* r = layerInUse();
       if (!r) return;
       const bool changed = valid && c->value(*r) != value;
       if (valid) c->setValue(*r, value);
@@ -381,9 +380,8 @@ void DialogController::restoreAndClose() {
   FrameHold hold(model_->frameLock());
   if (!backupValid_) return;  // no snapshot was taken: keep the edits
   model_->restoreTable();
-  if (!recordInUse()) return;
-  model_->reloadLogo();
-  model_->rebuildOverlay();
+  if (!layerInUse()) return;
+  model_->reloadLayers();
 }
 
 // ---- press-and-hold buttons and the caption flash --------------------------
@@ -433,7 +431,7 @@ void DialogController::startFlash(int32_t n) noexcept {
 
 void DialogController::stepHeldButton() {
   FrameHold hold(model_->frameLock());
-  ChannelRecord* r = recordInUse();
+  LogoSettings* r = layerInUse();
   // The buttons are disabled without a picture or a cover; a tick that
   // arrives after the picture went away must not size the logo from a
   // picture of no size. A bare cover grows by the step in both directions.
@@ -484,7 +482,7 @@ SwatchLook DialogController::swatchLook(bool disabled) const noexcept {
   look.fill = SwatchLook::Fill::Solid;
   if (!model_) return look;
   FrameHold hold(model_->frameLock());
-  if (const ChannelRecord* r = recordInUse()) look.color = r->ColorKey;
+  if (const LogoSettings* r = layerInUse()) look.color = r->ColorKey;
   return look;
 }
 

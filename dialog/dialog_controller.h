@@ -14,7 +14,7 @@
 
 namespace om {
 
-struct ChannelRecord;
+struct LogoSettings;
 struct SettingControl;
 enum class ChangeEffect;
 class DialogModel;
@@ -73,7 +73,7 @@ class DialogController {
   bool frameLockHeld() const;
 
  private:
-  ChannelRecord* recordInUse() const;
+  LogoSettings* layerInUse() const;
 
   void refreshAll();
   void refreshChannelName();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/lock.h"
 #include "settings/settings_model.h"
@@ -29,8 +30,26 @@ class DialogModel {
  public:
   virtual platform::Lock& frameLock() = 0;
 
-  // The record in use; null if none (the index is out of the table).
-  virtual ChannelRecord* recordInUse() = 0;
+  // The layer the dialog edits, of the record in use: the one selected, or
+  // layer 1 when the record has no such layer; null if there is no record
+  // in use (the index is out of the table). Every call below that names no
+  // layer is about this one.
+  virtual LogoSettings* layerInUse() = 0;
+  // The record in use's layer numbers, 1 first, ascending; and the one edited.
+  virtual std::vector<int32_t> layerNumbers() = 0;
+  virtual int32_t selectedLayer() = 0;
+  // Edits layer `number` of the record in use from now on (ignored when it
+  // has no such layer).
+  virtual void selectLayer(int32_t number) = 0;
+  // Adds the lowest free layer number to the record in use, every key at its
+  // default, and selects it; 0 when all are taken.
+  virtual int32_t addLayer() = 0;
+  // Removes the layer edited (never layer 1), lets its picture go, and
+  // selects the layer before it.
+  virtual void removeLayer() = 0;
+  // Every layer's picture loaded anew and its overlay rebuilt: the record in
+  // use changed, or Cancel put the table back.
+  virtual void reloadLayers() = 0;
   virtual int32_t privateSettings() const = 0;
   // Sets the per-channel switch and selects the record in use anew.
   virtual void setPrivateSettings(int32_t on) = 0;

@@ -148,8 +148,10 @@ bool LogoImage::SetFrameSize(int32_t width, int32_t height) {
       frame.header.biHeight = height;
       // All frames of one picture together stay within the memory budget,
       // whatever the decoder checked beforehand.
-      const bool fits = pictureFitsBudget(width, height, 1) &&
-                        budgetUsed_ + frameBudgetBytes(width, height) <= kPictureMemoryBudget;
+      const bool alone = pictureFitsBudget(width, height, 1) &&
+                         budgetUsed_ + frameBudgetBytes(width, height) <= kPictureMemoryBudget;
+      const bool fits = alone && budgetUsed_ + frameBudgetBytes(width, height) <= pictureBudget_;
+      if (alone && !fits) refusedByBudget_ = true;
       if (fits && !takeSpareBitmap(frame)) frame.bitmap = createFrameBitmap(frame.header, &frame.pixels);
       if (!frame.bitmap) {
         frame.pixels = nullptr;
@@ -189,9 +191,11 @@ bool LogoImage::playAnimation(std::unique_ptr<FrameSource>& source) {
       frameBytes * static_cast<uint64_t>(count) <= animationBudget_)
     return decodeEveryFrame(*source);
 
-  if (!pictureFitsBudget(width, height, kStreamCanvases) ||
-      frameBytes * kStreamCanvases > animationBudget_)
+  if (!pictureFitsBudget(width, height, kStreamCanvases)) return false;
+  if (frameBytes * kStreamCanvases > animationBudget_) {
+    refusedByBudget_ = true;
     return false;
+  }
   if (!AddFrame() || !SetFrameSize(width, height)) return false;
   LogoFrame& frame = frames_.front();
   int32_t delayMs = 0;
@@ -441,9 +445,16 @@ static bool endsWithGif(const char* path) {
   return lower(e[0]) == 'g' && lower(e[1]) == 'i' && lower(e[2]) == 'f';
 }
 
-bool LogoImage::LoadFromFile(const char* path, Truncated truncated, uint64_t animationBudgetBytes) {
+bool LogoImage::LoadFromFile(const char* path, Truncated truncated, uint64_t animationBudgetBytes,
+                             uint64_t pictureBudgetBytes) {
   CodecScope codec;
   animationBudget_ = std::min(animationBudgetBytes, kPictureMemoryBudget);
+  pictureBudget_ = std::min(pictureBudgetBytes, kPictureMemoryBudget);
+  refusedByBudget_ = false;
+  struct BudgetBack {
+    LogoImage& image;
+    ~BudgetBack() { image.pictureBudget_ = kPictureMemoryBudget; }
+  } budgetBack{*this};
   touch();
   settleAhead();  // a frame drawn ahead reads the frame shown, which moves now
   spares_.swap(frames_);

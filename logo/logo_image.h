@@ -59,8 +59,14 @@ class LogoImage {
 
   // `animationBudgetBytes`: an animation is decoded whole only within it,
   // and streamed beyond it (a picture being replaced still holds the rest).
+  // `pictureBudgetBytes`: no frame is kept beyond it (the budget other
+  // pictures leave this one).
   bool LoadFromFile(const char* path, Truncated truncated = Truncated::kShowsWhatDecoded,
-                    uint64_t animationBudgetBytes = uint64_t{256} << 20);  // the picture budget
+                    uint64_t animationBudgetBytes = uint64_t{256} << 20,  // the picture budget
+                    uint64_t pictureBudgetBytes = uint64_t{256} << 20);
+  // The last load failed for want of the budget it was given, not of memory
+  // or a readable picture: with the whole budget it might show.
+  bool refusedByBudget() const { return refusedByBudget_; }
   int SelectFrame(int index);
   int NextFrame();
   // A streamed animation counts the frames its file announces until its play
@@ -162,6 +168,8 @@ class LogoImage {
   std::vector<LogoFrame> spares_;  // only during LoadFromFile
   uint64_t budgetUsed_ = 0;  // frameBudgetBytes of every frame holding a bitmap
   uint64_t animationBudget_ = uint64_t{256} << 20;  // during LoadFromFile
+  uint64_t pictureBudget_ = uint64_t{256} << 20;    // likewise
+  bool refusedByBudget_ = false;
   uint64_t generation_ = 0;
   platform::FileStamp sourceStamp_;
 

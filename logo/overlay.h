@@ -80,6 +80,10 @@ class OverlayBuilder {
   static constexpr uint64_t kPreparedBudgetBytes = uint64_t{64} << 20;
   static constexpr uint64_t kMaxPreparedFrames = uint64_t{1} << 16;
   void setPreparedBudget(uint64_t bytes) { preparedBudget_ = bytes; }
+  // Bytes held by the frames prepared so far.
+  uint64_t preparedBytes() const {
+    return static_cast<uint64_t>(prepared_.capacity()) * prepared_.elementSize();
+  }
 
  private:
   enum class Occasion { Rebuild, AnimationStep };

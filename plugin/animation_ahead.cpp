@@ -7,21 +7,23 @@
 
 namespace om {
 
-void AnimationAhead::work(PluginState& state) {
+void AnimationAhead::work(PluginState& state, int32_t number) {
+  LayerShow& show = state.show(number);
   {
     platform::LockGuard hold(state.frameLock);
-    if (!state.initialized || state.channelTable.empty() || !state.logoLoaded ||
-        !state.logo.lendAhead())
+    if (!state.initialized || state.channelTable.empty() || !show.logoLoaded ||
+        !state.layerInUse(number) || !show.logo.lendAhead())
       return;
-    settings_ = state.recordInUse();
+    settings_ = *state.layerInUse(number);
     showsLogo_ = settings_.ShowLogo != 0;
-    picture_ = state.logo.generation();
-    canvas_.SetFormat(state.canvas.width(), state.canvas.height(), state.canvas.layoutCode());
+    picture_ = show.logo.generation();
+    const FrameCanvas& format = state.format();
+    canvas_.SetFormat(format.width(), format.height(), format.layoutCode());
     overlayFrame_ = -1;
   }
   // Whatever would change the picture waits for the loan to end; nothing
   // else of the state is touched meanwhile.
-  state.logo.drawAhead(&AnimationAhead::prepare, this);
+  show.logo.drawAhead(&AnimationAhead::prepare, this);
 }
 
 void AnimationAhead::prepare(const LogoFrame& frame, int index, void* self) {
@@ -30,21 +32,22 @@ void AnimationAhead::prepare(const LogoFrame& frame, int index, void* self) {
   ahead.overlayFrame_ = index;
 }
 
-bool AnimationAhead::step(PluginState& state) {
-  LogoImage& logo = state.logo;
+bool AnimationAhead::step(PluginState& state, int32_t number) {
+  LayerShow& show = state.show(number);
+  LogoImage& logo = show.logo;
   if (!logo.aheadReady()) return false;
   const uint64_t picture = logo.generation();
   const int shown = logo.NextFrame();  // the frame drawn ahead, no decode
-  ChannelRecord& record = state.recordInUse();
-  if (record.ShowLogo) {
-    const bool sameFormat = canvas_.width() == state.canvas.width() &&
-                            canvas_.height() == state.canvas.height() &&
-                            canvas_.layoutCode() == state.canvas.layoutCode();
+  const LogoSettings& layer = *state.layerInUse(number);
+  if (layer.ShowLogo) {
+    const bool sameFormat = canvas_.width() == show.canvas.width() &&
+                            canvas_.height() == show.canvas.height() &&
+                            canvas_.layoutCode() == show.canvas.layoutCode();
     if (showsLogo_ && overlayFrame_ == shown && picture_ == picture && sameFormat &&
-        sameSettings(record, settings_))
-      std::swap(state.canvas.overlay(), canvas_.overlay());
+        sameSettings(layer, settings_))
+      std::swap(show.canvas.overlay(), canvas_.overlay());
     else
-      rebuildSteppedOverlay(state);  // settings edited meanwhile: made here, as before
+      rebuildSteppedOverlay(state, number);  // settings edited meanwhile: made here, as before
   }
   overlayFrame_ = -1;
   state.follower.wake();

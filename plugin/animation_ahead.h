@@ -22,19 +22,19 @@ class AnimationAhead {
   AnimationAhead() : builder_(std::make_unique<OverlayBuilder>()) {}
 
   // The plug-in's thread, without FrameLock: draws the frame after the one
-  // shown, when the picture in use is streamed and none waits yet.
-  void work(PluginState& state);
+  // shown, when layer `number`'s picture is streamed and none waits yet.
+  void work(PluginState& state, int32_t number);
   // Video thread, FrameLock held, at a due step of a streamed animation
   // while the thread runs: shows the frame drawn ahead and its overlay.
   // False when none is ready yet: the step waits for a later video frame.
-  bool step(PluginState& state);
+  bool step(PluginState& state, int32_t number);
 
  private:
   static void prepare(const LogoFrame& frame, int index, void* self);
 
   FrameCanvas canvas_;  // the frame's format and the overlay made for it
   std::unique_ptr<OverlayBuilder> builder_;
-  LogoSettings settings_;  // of the record in use when the frame was lent
+  LogoSettings settings_;  // of the layer when the frame was lent
   uint64_t picture_ = 0;   // the picture's generation then
   bool showsLogo_ = false;
   // The frame whose overlay canvas_ holds; -1 none. Written by the thread

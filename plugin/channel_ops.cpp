@@ -2,6 +2,7 @@
 
 #include "common/muldiv.h"
 #include "dialog/preview_pane.h"
+#include "logo/image_codec.h"
 #include "platform/files.h"
 #include "platform/dialog_messages.h"
 #include "plugin/plugin_state.h"
@@ -49,11 +50,45 @@ void selectChannelRecord(PluginState& state) {
   if (appended && state.dialog.hasWindow()) state.channelTableBackup.push_back(state.recordInUse());
 }
 
-void reloadLogo(PluginState& state) {
-  ChannelRecord& record = state.recordInUse();
-  const bool loaded = state.logo.LoadFromFile(record.LogoFileName.c_str());
-  state.logoLoaded = loaded ? 1 : 0;
-  if (!loaded && forgetsNameOfFailedPicture(record.LogoFileName)) record.LogoFileName.clear();
+namespace {
+
+// What of the picture budget the layers of `state` other than `number` and
+// those above `below` leave.
+uint64_t pictureBudgetLeft(const PluginState& state, int32_t number, int32_t below) {
+  uint64_t held = 0;
+  for (int32_t other = 1; other < below; ++other)
+    if (other != number) held += state.show(other).logo.budgetHeld();
+  return held < kPictureMemoryBudget ? kPictureMemoryBudget - held : 0;
+}
+
+void loadLayer(PluginState& state, int32_t number, uint64_t budget) {
+  LayerShow& show = state.show(number);
+  LogoSettings* layer = state.layerInUse(number);
+  if (!layer) {
+    show.logo.clear();
+    show.logoLoaded = 0;
+    return;
+  }
+  const bool loaded = show.logo.LoadFromFile(layer->LogoFileName.c_str(), Truncated::kShowsWhatDecoded,
+                                             budget, budget);
+  show.logoLoaded = loaded ? 1 : 0;
+  // A picture that did not fit beside the other layers keeps its name.
+  if (!loaded && !show.logo.refusedByBudget() && forgetsNameOfFailedPicture(layer->LogoFileName))
+    layer->LogoFileName.clear();
+}
+
+}  // namespace
+
+void reloadLogo(PluginState& state, int32_t number) {
+  loadLayer(state, number, pictureBudgetLeft(state, number, kMaxLayers + 1));
+}
+
+void reloadLayers(PluginState& state) {
+  // Layers the record lacks let go first, so their memory is free for the rest.
+  for (int32_t number = 1; number <= kMaxLayers; ++number)
+    if (!state.layerInUse(number)) loadLayer(state, number, 0);
+  for (int32_t number = 1; number <= kMaxLayers; ++number)
+    if (state.layerInUse(number)) loadLayer(state, number, pictureBudgetLeft(state, number, number));
 }
 
 bool forgetsNameOfFailedPicture(const std::string& path) {
@@ -62,51 +97,74 @@ bool forgetsNameOfFailedPicture(const std::string& path) {
   return platform::folderOfFileReachable(path);
 }
 
-void rebuildOverlay(PluginState& state) {
-  if (state.channelTable.empty()) return;
-  ChannelRecord& record = state.recordInUse();
-  if (state.logoLoaded)
-    state.overlayBuilder->rebuild(state.canvas, state.logo, record);
-  else if (record.CoverMode != kCoverPicture)
-    clampBareRectangle(record);
-  prepareCover(state);
+uint64_t preparedBudgetLeft(const PluginState& state, int32_t number) {
+  uint64_t held = 0;
+  for (int32_t other = 1; other <= kMaxLayers; ++other)
+    if (other != number) held += state.show(other).overlayBuilder->preparedBytes();
+  const uint64_t budget = OverlayBuilder::kPreparedBudgetBytes;
+  return held < budget ? budget - held : 0;
 }
 
-Rect coverRectangle(const PluginState& state) {
-  const ChannelRecord& record = state.recordInUse();
-  const FrameCanvas& canvas = state.canvas;
+void rebuildOverlay(PluginState& state, int32_t number) {
+  if (state.channelTable.empty()) return;
+  LogoSettings* layer = state.layerInUse(number);
+  if (!layer) return;
+  LayerShow& show = state.show(number);
+  if (show.logoLoaded) {
+    show.overlayBuilder->setPreparedBudget(preparedBudgetLeft(state, number));
+    show.overlayBuilder->rebuild(show.canvas, show.logo, *layer);
+  } else if (layer->CoverMode != kCoverPicture) {
+    clampBareRectangle(*layer);
+  }
+  prepareCover(state, number);
+}
+
+void rebuildOverlays(PluginState& state) {
+  for (int32_t number = 1; number <= kMaxLayers; ++number) rebuildOverlay(state, number);
+}
+
+Rect coverRectangle(const PluginState& state, int32_t number) {
+  const LogoSettings& layer = *state.layerInUse(number);
+  const LayerShow& show = state.show(number);
+  const FrameCanvas& canvas = show.canvas;
   Rect r;
-  r.left = MulDiv(canvas.width(), record.LogoPosX, 1000);
-  r.top = MulDiv(canvas.height(), record.LogoPosY, 1000);
+  r.left = MulDiv(canvas.width(), layer.LogoPosX, 1000);
+  r.top = MulDiv(canvas.height(), layer.LogoPosY, 1000);
   const Rect& content = canvas.overlay().content;
-  const int32_t w = state.logoLoaded ? content.width() : MulDiv(canvas.width(), record.LogoSizeX, 1000);
-  const int32_t h = state.logoLoaded ? content.height() : MulDiv(canvas.height(), record.LogoSizeY, 1000);
+  const int32_t w = show.logoLoaded ? content.width() : MulDiv(canvas.width(), layer.LogoSizeX, 1000);
+  const int32_t h = show.logoLoaded ? content.height() : MulDiv(canvas.height(), layer.LogoSizeY, 1000);
   r.right = r.left + (w > 0 ? w : 0);
   r.bottom = r.top + (h > 0 ? h : 0);
   return r;
 }
 
-void prepareCover(PluginState& state) {
-  const ChannelRecord& record = state.recordInUse();
-  const Rect r = coverRectangle(state);
-  state.cover.prepare(state.canvas.layoutCode(), state.canvas.width(), state.canvas.height(),
-                      r.width(), r.height(), static_cast<CoverMode>(record.CoverMode),
-                      record.CoverStrength);
+void prepareCover(PluginState& state, int32_t number) {
+  const LogoSettings* layer = state.layerInUse(number);
+  if (!layer) return;
+  LayerShow& show = state.show(number);
+  const Rect r = coverRectangle(state, number);
+  const FrameCanvas& canvas = show.canvas;
+  show.cover.prepare(canvas.layoutCode(), canvas.width(), canvas.height(), r.width(), r.height(),
+                     static_cast<CoverMode>(layer->CoverMode), layer->CoverStrength);
 }
 
-void rebuildSteppedOverlay(PluginState& state) {
-  if (!state.logoLoaded) return;
-  state.overlayBuilder->step(state.canvas, state.logo, state.recordInUse());
+void rebuildSteppedOverlay(PluginState& state, int32_t number) {
+  LayerShow& show = state.show(number);
+  LogoSettings* layer = state.layerInUse(number);
+  if (!show.logoLoaded || !layer) return;
+  show.overlayBuilder->setPreparedBudget(preparedBudgetLeft(state, number));
+  show.overlayBuilder->step(show.canvas, show.logo, *layer);
 }
 
 void notifyDialog(PluginState& state, int code) {
   if (state.dialog.hasWindow()) platform::postDialogNotify(state.dialog.window(), code);
 }
 
-void drawPreview(PluginState& state, PreviewPane& pane) {
+void drawPreview(PluginState& state, PreviewPane& pane, int32_t number) {
   pane.clear();
-  if (!pane.pixels() || !state.logoLoaded) return;
-  const LogoFrame& frame = state.logo.current();
+  const LayerShow& show = state.show(number);
+  if (!pane.pixels() || !show.logoLoaded) return;
+  const LogoFrame& frame = show.logo.current();
   if (!frame.pixels) return;
   const Rect& valid = frame.validRect;
   const Rect target = letterboxRect(valid.width(), valid.height(), pane.width(), pane.height());

@@ -25,30 +25,39 @@ void saveSettings(PluginState& state);
 // backup while the dialog is open, at the same index).
 void selectChannelRecord(PluginState& state);
 
-// Loads the picture of the record in use; on failure forgets its file name,
-// unless the picture's folder cannot be reached.
-void reloadLogo(PluginState& state);
+// Loads the picture of layer `number` of the record in use, within what the
+// other layers leave of the picture budget; on failure forgets its file
+// name, unless the picture's folder cannot be reached or it did not fit the
+// budget. A layer the record lacks lets its picture go.
+void reloadLogo(PluginState& state, int32_t number);
+// The same for every layer, in number order, each within what the layers
+// before it leave.
+void reloadLayers(PluginState& state);
 // Whether a picture that failed to load loses its name: it is gone from a
 // folder that is there, or does not decode. Looks at the file system.
 bool forgetsNameOfFailedPicture(const std::string& path);
 
-// Clamps the record in use and rebuilds the overlay from the current logo
-// frame, then makes the cover ready for the record's rectangle. Without a
-// picture only a cover's bare rectangle is clamped.
-void rebuildOverlay(PluginState& state);
-// Makes the cover ready for the record in use: its mode, and its rectangle
-// (the overlay's size when a picture is loaded).
-void prepareCover(PluginState& state);
-// The rectangle, in frame pixels, that the record in use covers.
-Rect coverRectangle(const PluginState& state);
+// Clamps layer `number` of the record in use and rebuilds its overlay from
+// the current logo frame, then makes its cover ready for the layer's
+// rectangle. Without a picture only a cover's bare rectangle is clamped.
+void rebuildOverlay(PluginState& state, int32_t number);
+void rebuildOverlays(PluginState& state);
+// Makes the cover ready for the layer: its mode, and its rectangle (the
+// overlay's size when a picture is loaded).
+void prepareCover(PluginState& state, int32_t number);
+// The rectangle, in frame pixels, that the layer covers.
+Rect coverRectangle(const PluginState& state, int32_t number);
 // The same after an animation step: a frame prepared before is shown again.
-void rebuildSteppedOverlay(PluginState& state);
+void rebuildSteppedOverlay(PluginState& state, int32_t number);
+// What of the budget for prepared overlays the layers but `number` leave
+// it: the layers share the one budget.
+uint64_t preparedBudgetLeft(const PluginState& state, int32_t number);
 
 // Posts WM_PLUGIN_NOTIFY `code` to the dialog while its window exists.
 void notifyDialog(PluginState& state, int code);
 
-// Clears the pane and, while a picture is loaded, scales its current frame
-// into the letterbox.
-void drawPreview(PluginState& state, PreviewPane& pane);
+// Clears the pane and, while layer `number` has a picture, scales its
+// current frame into the letterbox.
+void drawPreview(PluginState& state, PreviewPane& pane, int32_t number);
 
 }  // namespace om

@@ -48,7 +48,7 @@ int32_t TULVANE_CDECL PluginSetFormat(VideoFormatInfo* format) {
     platform::LockGuard hold(state.frameLock);
     state.formatExtra = format->formatExtra;
     state.cpuClass = format->cpuClass;
-    state.canvas.SetFormat(format->width, format->height, format->pixelFormat);
+    state.setFormat(format->width, format->height, format->pixelFormat);
     state.previewScaler.setMargins(0, 0);
     state.currentChannelId = 0;
   } catch (...) {
@@ -99,8 +99,10 @@ void TULVANE_CDECL PluginShutdown() {
       // that Windows runs under its loader lock; the next frame after a new
       // PluginInit loads the picture again.
       platform::LockGuard hold(state.frameLock);
-      state.logo.clear();
-      state.logoLoaded = 0;
+      for (LayerShow& show : state.shows) {
+        show.logo.clear();
+        show.logoLoaded = 0;
+      }
       state.currentChannelId = 0;
     }
     // Saving without a loaded table would overwrite the user's file with defaults.

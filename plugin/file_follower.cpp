@@ -61,7 +61,8 @@ void FileFollower::run(void* self) {
     // Cleared before the work, so a wake during it is not lost.
     follower.wake_.clear();
     try {
-      follower.state_.animationAhead.work(follower.state_);
+      for (int32_t number = 1; number <= kMaxLayers; ++number)
+        follower.state_.show(number).animationAhead.work(follower.state_, number);
       if (platform::osTickMs() - lastPoll >= follower.pollMs_) {
         lastPoll = platform::osTickMs();
         follower.poll();
@@ -74,52 +75,60 @@ void FileFollower::run(void* self) {
 
 namespace {
 
-// The record in use still follows `path`: it may have moved on while the
-// picture was decoded or prepared.
-bool stillFollows(PluginState& state, const std::string& path) {
+// Layer `number` of the record in use still follows `path`: the record or
+// the layer may have moved on while the picture was decoded or prepared.
+bool stillFollows(PluginState& state, int32_t number, const std::string& path) {
   if (!state.initialized || state.channelTable.empty()) return false;
-  const ChannelRecord& record = state.recordInUse();
-  return record.FollowFile && record.LogoFileName == path;
+  const LogoSettings* layer = state.layerInUse(number);
+  return layer && layer->FollowFile && layer->LogoFileName == path;
 }
 
 }  // namespace
 
 // Whether the file at `path`, stamped `now`, is to be decoded: changed from
 // what shows, held still for two looks, and not the change that failed.
-bool FileFollower::changeSettled(const platform::FileStamp& now, bool showing,
-                                 const platform::FileStamp& shown) {
+bool FileFollower::Watch::changeSettled(const platform::FileStamp& now, bool showing,
+                                        const platform::FileStamp& shown) {
   if (showing && now == shown) {
-    pending_.reset();
+    pending.reset();
     return false;
   }
-  if (failed_ == now) return false;  // tried; waits for the next change
+  if (failed == now) return false;  // tried; waits for the next change
   // A file still being written changes between looks: wait for two alike.
-  if (pending_ != now) {
-    pending_ = now;
+  if (pending != now) {
+    pending = now;
     return false;
   }
-  pending_.reset();
+  pending.reset();
   return true;
 }
 
 void FileFollower::poll() {
+  for (int32_t number = 1; number <= kMaxLayers; ++number) pollLayer(number);
+}
+
+void FileFollower::pollLayer(int32_t number) {
+  Watch& watch = watches_[number - 1];
   std::string path;
   platform::FileStamp shown;
   bool showing = false;
-  uint64_t held = 0;
+  uint64_t held = 0, othersHeld = 0;
   {
     platform::LockGuard hold(state_.frameLock);
     if (!state_.initialized || state_.channelTable.empty()) return;
-    const ChannelRecord& record = state_.recordInUse();
-    if (record.FollowFile && !record.LogoFileName.empty()) path = record.LogoFileName;
-    showing = state_.logoLoaded != 0;
-    shown = state_.logo.sourceStamp();
-    held = state_.logo.budgetHeld();
+    const LogoSettings* layer = state_.layerInUse(number);
+    if (layer && layer->FollowFile && !layer->LogoFileName.empty()) path = layer->LogoFileName;
+    const LayerShow& show = state_.show(number);
+    showing = show.logoLoaded != 0;
+    shown = show.logo.sourceStamp();
+    for (int32_t other = 1; other <= kMaxLayers; ++other)
+      if (other != number) othersHeld += state_.show(other).logo.budgetHeld();
+    held = othersHeld + show.logo.budgetHeld();
   }
-  if (path != path_) {
-    path_ = path;
-    pending_.reset();
-    failed_.reset();
+  if (path != watch.path) {
+    watch.path = path;
+    watch.pending.reset();
+    watch.failed.reset();
   }
   // Nothing to follow: no file is looked at.
   if (path.empty()) return;
@@ -127,34 +136,35 @@ void FileFollower::poll() {
   platform::FileStamp now;
   // Gone, or its folder unreachable for now: what shows stays.
   if (!platform::fileStampOf(path, now)) {
-    pending_.reset();
+    watch.pending.reset();
     return;
   }
-  if (!changeSettled(now, showing, shown)) return;
+  if (!watch.changeSettled(now, showing, shown)) return;
 
   // Decoded and prepared with FrameLock free; put in place under it. A file
   // cut short (a writer that paused) is a failed decode: what shows stays.
-  // The picture shown is held meanwhile, so an animation that would not fit
-  // the budget beside it is streamed.
+  // Every layer's picture is held meanwhile, the one replaced too, so an
+  // animation that would not fit the budget beside them is streamed; a
+  // picture that would not fit beside the other layers is not shown.
   std::unique_ptr<PreparedPicture> prepared(new PreparedPicture);
-  const uint64_t left = held < kPictureMemoryBudget ? kPictureMemoryBudget - held : 0;
-  if (!prepared->picture().LoadFromFile(path.c_str(), Truncated::kFails, left)) {
-    failed_ = now;
+  const auto leftOf = [](uint64_t used) { return used < kPictureMemoryBudget ? kPictureMemoryBudget - used : 0; };
+  if (!prepared->picture().LoadFromFile(path.c_str(), Truncated::kFails, leftOf(held), leftOf(othersHeld))) {
+    watch.failed = now;
     return;
   }
   {
     platform::LockGuard hold(state_.frameLock);
-    if (!stillFollows(state_, path)) return;
-    prepared->beginPreparing(state_);
+    if (!stillFollows(state_, number, path)) return;
+    prepared->beginPreparing(state_, number);
   }
   prepared->prepareOverlay();
   {
     platform::LockGuard hold(state_.frameLock);
-    if (!stillFollows(state_, path)) return;
-    prepared->putInPlace(state_);
+    if (!stillFollows(state_, number, path)) return;
+    prepared->putInPlace(state_, number);
     wake_.set();  // a streamed animation wants its next frame drawn ahead
-    state_.restartAnimationClock = true;
-    notifyDialog(state_, kNotifyEverything);
+    state_.show(number).restartAnimationClock = true;
+    if (number == state_.dialogLayer) notifyDialog(state_, kNotifyEverything);
     reloads_.fetch_add(1, std::memory_order_relaxed);
   }
   // The picture, overlay and builder replaced are freed here, with FrameLock free.

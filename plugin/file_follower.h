@@ -1,8 +1,8 @@
 // The plug-in's own thread. It follows the picture's file, and draws a
 // streamed animation's frames ahead when woken (plugin/animation_ahead.h).
 //
-// A picture that follows its file: the thread looks at
-// the file of the record in use once a second and, once a change has held
+// A picture that follows its file: the thread looks at the file of each
+// layer of the record in use once a second and, once a change has held
 // still for two looks, decodes the new picture and prepares its overlay
 // away from FrameLock, then puts both in place under it. The video thread
 // never touches the file system for this, and a picture that fails to
@@ -16,6 +16,7 @@
 
 #include "platform/files.h"
 #include "platform/thread.h"
+#include "settings/settings_model.h"
 
 namespace om {
 
@@ -49,9 +50,20 @@ class FileFollower {
 
  private:
   static void run(void* self);
-  // One look at the file, as the thread takes it every period.
+  // What the thread keeps of one layer's file: the file it looks at, a
+  // change seen once and waiting for a second look, and a change that would
+  // not decode.
+  struct Watch {
+    std::string path;
+    std::optional<platform::FileStamp> pending;
+    std::optional<platform::FileStamp> failed;
+
+    bool changeSettled(const platform::FileStamp& now, bool showing, const platform::FileStamp& shown);
+  };
+
+  // One look at each layer's file, as the thread takes it every period.
   void poll();
-  bool changeSettled(const platform::FileStamp& now, bool showing, const platform::FileStamp& shown);
+  void pollLayer(int32_t number);
   void releaseModuleHold() noexcept;
 
   PluginState& state_;
@@ -63,11 +75,7 @@ class FileFollower {
   uint32_t pollMs_ = kPollMs;
   std::atomic<uint32_t> reloads_{0};
 
-  // The thread's own: the file it looks at, a change seen once and waiting
-  // for a second look, and a change that would not decode.
-  std::string path_;
-  std::optional<platform::FileStamp> pending_;
-  std::optional<platform::FileStamp> failed_;
+  Watch watches_[kMaxLayers];  // the thread's own, by layer number - 1
 };
 
 }  // namespace om

@@ -1,5 +1,6 @@
 #include "plugin/plugin_dialog_model.h"
 
+#include "logo/image_codec.h"
 #include "logo/logo_image.h"
 #include "plugin/channel_ops.h"
 #include "plugin/plugin_state.h"
@@ -14,6 +15,62 @@ ChannelRecord* PluginDialogModel::recordInUse() {
   return &state_.channelTable[static_cast<size_t>(index)];
 }
 
+LogoSettings* PluginDialogModel::layerInUse() {
+  ChannelRecord* record = recordInUse();
+  if (!record) return nullptr;
+  if (LogoSettings* layer = findLayer(*record, state_.dialogLayer)) return layer;
+  state_.dialogLayer = 1;  // the layer chosen is gone: removed, cancelled, another channel's
+  return record;
+}
+
+std::vector<int32_t> PluginDialogModel::layerNumbers() {
+  std::vector<int32_t> numbers;
+  const ChannelRecord* record = recordInUse();
+  if (!record) return numbers;
+  numbers.push_back(1);
+  for (const LayerSettings& layer : record->layers) numbers.push_back(layer.number);
+  return numbers;
+}
+
+int32_t PluginDialogModel::selectedLayer() {
+  layerInUse();
+  return state_.dialogLayer;
+}
+
+void PluginDialogModel::selectLayer(int32_t number) {
+  ChannelRecord* record = recordInUse();
+  if (record && findLayer(*record, number)) state_.dialogLayer = number;
+}
+
+int32_t PluginDialogModel::addLayer() {
+  ChannelRecord* record = recordInUse();
+  if (!record) return 0;
+  const int32_t number = om::addLayer(*record);
+  if (number == 0) return 0;
+  state_.dialogLayer = number;
+  // The show may hold what a layer of that number showed before.
+  om::reloadLogo(state_, number);
+  om::rebuildOverlay(state_, number);
+  return number;
+}
+
+void PluginDialogModel::removeLayer() {
+  ChannelRecord* record = recordInUse();
+  const int32_t number = state_.dialogLayer;
+  if (!record || number == 1 || !om::removeLayer(*record, number)) return;
+  om::reloadLogo(state_, number);  // the record lacks it: its picture goes
+  int32_t before = 1;
+  for (const LayerSettings& layer : record->layers)
+    if (layer.number < number) before = layer.number;
+  state_.dialogLayer = before;
+}
+
+void PluginDialogModel::reloadLayers() {
+  if (!recordInUse()) return;
+  om::reloadLayers(state_);
+  om::rebuildOverlays(state_);
+}
+
 int32_t PluginDialogModel::privateSettings() const { return state_.privateSettings; }
 
 void PluginDialogModel::setPrivateSettings(int32_t on) {
@@ -23,19 +80,22 @@ void PluginDialogModel::setPrivateSettings(int32_t on) {
 
 std::string PluginDialogModel::channelName() const { return state_.currentChannelName; }
 
-bool PluginDialogModel::logoLoaded() const { return state_.logoLoaded != 0; }
+bool PluginDialogModel::logoLoaded() const { return state_.show(state_.dialogLayer).logoLoaded != 0; }
 
 bool PluginDialogModel::pictureSize(int32_t& width, int32_t& height) const {
-  if (!state_.logoLoaded) return false;
-  const LogoFrame& frame = state_.logo.current();
+  const LayerShow& show = state_.show(state_.dialogLayer);
+  if (!show.logoLoaded) return false;
+  const LogoFrame& frame = show.logo.current();
   width = frame.width;
   height = frame.height;
   return true;
 }
 
-int32_t PluginDialogModel::frameHeight() const { return state_.canvas.height(); }
+int32_t PluginDialogModel::frameHeight() const { return state_.format().height(); }
 
-void PluginDialogModel::reloadLogo() { om::reloadLogo(state_); }
+void PluginDialogModel::reloadLogo() {
+  if (layerInUse()) om::reloadLogo(state_, state_.dialogLayer);
+}
 
 namespace {
 
@@ -49,26 +109,40 @@ struct Picture final : DecodedPicture {
 
 std::unique_ptr<DecodedPicture> PluginDialogModel::decodePicture(const std::string& path) {
   auto picture = std::make_unique<Picture>();
-  picture->loaded = picture->logo.LoadFromFile(path.c_str());
-  picture->forgetName = !picture->loaded && forgetsNameOfFailedPicture(path);
+  // Within what the other layers leave of the picture budget.
+  uint64_t othersHeld = 0;
+  {
+    platform::LockGuard hold(state_.frameLock);
+    for (int32_t number = 1; number <= kMaxLayers; ++number)
+      if (number != state_.dialogLayer) othersHeld += state_.show(number).logo.budgetHeld();
+  }
+  const uint64_t left = othersHeld < kPictureMemoryBudget ? kPictureMemoryBudget - othersHeld : 0;
+  picture->loaded = picture->logo.LoadFromFile(path.c_str(), Truncated::kShowsWhatDecoded, left, left);
+  picture->forgetName =
+      !picture->loaded && !picture->logo.refusedByBudget() && forgetsNameOfFailedPicture(path);
   return picture;
 }
 
 void PluginDialogModel::installPicture(const std::string& path, DecodedPicture& decoded) {
   Picture& picture = static_cast<Picture&>(decoded);
-  ChannelRecord* record = recordInUse();
-  if (!record) return;
+  LogoSettings* layer = layerInUse();
+  if (!layer) return;
   // What reloadLogo() would leave after setting the name, decoded earlier.
-  record->LogoFileName = path;
-  state_.logo.swap(picture.logo);
-  state_.logoLoaded = picture.loaded ? 1 : 0;
-  if (picture.forgetName) record->LogoFileName.clear();
+  layer->LogoFileName = path;
+  LayerShow& show = state_.show(state_.dialogLayer);
+  show.logo.swap(picture.logo);
+  show.logoLoaded = picture.loaded ? 1 : 0;
+  if (picture.forgetName) layer->LogoFileName.clear();
   picture.loaded = false;
 }
 
-void PluginDialogModel::rebuildOverlay() { om::rebuildOverlay(state_); }
+void PluginDialogModel::rebuildOverlay() {
+  if (layerInUse()) om::rebuildOverlay(state_, state_.dialogLayer);
+}
 
-void PluginDialogModel::restartShowTiming() { state_.restartShowTiming = true; }
+void PluginDialogModel::restartShowTiming() {
+  if (layerInUse()) state_.show(state_.dialogLayer).restartShowTiming = true;
+}
 
 void PluginDialogModel::backUpTable() {
   ChannelTable copy = state_.channelTable;
@@ -82,7 +156,10 @@ void PluginDialogModel::restoreTable() {
   table.swap(restored);
 }
 
-void PluginDialogModel::drawPreview(PreviewPane& pane) { om::drawPreview(state_, pane); }
+void PluginDialogModel::drawPreview(PreviewPane& pane) {
+  layerInUse();
+  om::drawPreview(state_, pane, state_.dialogLayer);
+}
 
 std::string PluginDialogModel::openFileFilter() { return LogoImage::BuildOpenFilter(); }
 

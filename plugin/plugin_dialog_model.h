@@ -13,7 +13,13 @@ class PluginDialogModel final : public DialogModel {
   explicit PluginDialogModel(PluginState& state) : state_(state) {}
 
   platform::Lock& frameLock() override;
-  ChannelRecord* recordInUse() override;
+  LogoSettings* layerInUse() override;
+  std::vector<int32_t> layerNumbers() override;
+  int32_t selectedLayer() override;
+  void selectLayer(int32_t number) override;
+  int32_t addLayer() override;
+  void removeLayer() override;
+  void reloadLayers() override;
   int32_t privateSettings() const override;
   void setPrivateSettings(int32_t on) override;
   std::string channelName() const override;
@@ -31,6 +37,8 @@ class PluginDialogModel final : public DialogModel {
   std::string openFileFilter() override;
 
  private:
+  ChannelRecord* recordInUse();
+
   PluginState& state_;
 };
 

@@ -7,9 +7,11 @@
 
 namespace om {
 
-void PreparedPicture::beginPreparing(const PluginState& state) {
-  canvas_.SetFormat(state.canvas.width(), state.canvas.height(), state.canvas.layoutCode());
-  settings_ = state.channelTable[static_cast<size_t>(state.currentIndex)];
+void PreparedPicture::beginPreparing(const PluginState& state, int32_t number) {
+  const FrameCanvas& format = state.format();
+  canvas_.SetFormat(format.width(), format.height(), format.layoutCode());
+  settings_ = *state.layerInUse(number);
+  builder_->setPreparedBudget(preparedBudgetLeft(state, number));
   prepared_ = false;
 }
 
@@ -19,20 +21,21 @@ void PreparedPicture::prepareOverlay() {
   prepared_ = true;
 }
 
-void PreparedPicture::putInPlace(PluginState& state) {
-  ChannelRecord& record = state.recordInUse();
-  const bool sameFormat = canvas_.width() == state.canvas.width() &&
-                          canvas_.height() == state.canvas.height() &&
-                          canvas_.layoutCode() == state.canvas.layoutCode();
-  state.logo.swap(picture_);
-  state.logoLoaded = 1;
-  if (prepared_ && sameFormat && sameSettings(record, settings_)) {
-    static_cast<LogoSettings&>(record) = clamped_;
-    std::swap(state.canvas.overlay(), canvas_.overlay());
-    std::swap(state.overlayBuilder, builder_);
-    prepareCover(state);  // the new picture's overlay may have another size
+void PreparedPicture::putInPlace(PluginState& state, int32_t number) {
+  LogoSettings& layer = *state.layerInUse(number);
+  LayerShow& show = state.show(number);
+  const bool sameFormat = canvas_.width() == show.canvas.width() &&
+                          canvas_.height() == show.canvas.height() &&
+                          canvas_.layoutCode() == show.canvas.layoutCode();
+  show.logo.swap(picture_);
+  show.logoLoaded = 1;
+  if (prepared_ && sameFormat && sameSettings(layer, settings_)) {
+    layer = clamped_;
+    std::swap(show.canvas.overlay(), canvas_.overlay());
+    std::swap(show.overlayBuilder, builder_);
+    prepareCover(state, number);  // the new picture's overlay may have another size
   } else {
-    rebuildOverlay(state);
+    rebuildOverlay(state, number);
   }
   prepared_ = false;
 }

@@ -24,21 +24,22 @@ class PreparedPicture {
   LogoImage& picture() { return picture_; }
   const OverlayImage& overlay() const { return canvas_.overlay(); }
 
-  // Under FrameLock: takes the frame format and the record in use's settings.
-  void beginPreparing(const PluginState& state);
+  // Under FrameLock: takes the frame format and the settings of layer
+  // `number` of the record in use, which has that layer.
+  void beginPreparing(const PluginState& state, int32_t number);
   // Without the lock: the overlay of the picture's current frame.
   void prepareOverlay();
   // Under FrameLock: the picture, its overlay and builder swapped into the
-  // state, the record given its clamped position and size. When the format
-  // or the record's settings moved on meanwhile, the overlay is rebuilt
-  // there instead, as a switch would. Either way the picture is shown.
-  void putInPlace(PluginState& state);
+  // layer's show, the layer given its clamped position and size. When the
+  // format or the layer's settings moved on meanwhile, the overlay is
+  // rebuilt there instead, as a switch would. Either way the picture is shown.
+  void putInPlace(PluginState& state, int32_t number);
 
  private:
   LogoImage picture_;
   FrameCanvas canvas_;  // the frame's format and the overlay made for it
   std::unique_ptr<OverlayBuilder> builder_;
-  LogoSettings settings_;  // of the record in use, as preparing began
+  LogoSettings settings_;  // of the layer, as preparing began
   LogoSettings clamped_;   // the same, clamped to the picture
   bool prepared_ = false;
 };

@@ -87,11 +87,37 @@ bool isCommonKey(std::string_view key) {
 
 }  // namespace
 
+namespace {
+
+// One section as the load reads it: a record's layer, or foreign.
+struct SectionRole {
+  ChannelRecord* record = nullptr;  // null: not read, kept as it stands
+  KeptText::Record* kept = nullptr;
+  int32_t layer = 1;
+  bool defaultsAfterCommon = false;  // what follows it waits for COMMON's block
+};
+
+// Layer `number` (2..8) of `record` read from `section`, in number order;
+// false when the record already has that layer.
+bool readLayer(ProfileStore& store, size_t section, ChannelRecord& record, int32_t number) {
+  if (findLayer(record, number)) return false;
+  LayerSettings layer;
+  layer.number = number;
+  readRecord(store, section, layer);
+  auto at = record.layers.begin();
+  while (at != record.layers.end() && at->number < number) ++at;
+  record.layers.insert(at, std::move(layer));
+  return true;
+}
+
+}  // namespace
+
 void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
   const size_t defaults = store.findSection(kDefaultSection);
   settings.hasDefaultSection = defaults != ProfileStore::kNoSection;
   readRecord(store, defaults, settings.defaultRecord);
   settings.defaultRecord.id = 0;
+  settings.defaultRecord.layers.clear();
 
   const size_t common = store.findSection(kCommonSection);
   settings.dialogPosX = readCommonKey(store, common, kCommonOnlyKeys[0], kDialogNeverPlaced);
@@ -109,34 +135,76 @@ void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
   KeptText& kept = settings.kept;
   kept = KeptText();
   kept.leading = store.leadingText();
-  kept.defaultsFollowCommon = settings.hasDefaultSection && common != ProfileStore::kNoSection &&
-                              defaults > common;
   const std::vector<ProfileStore::SectionHeader> sections = store.sectionHeaders();
-  kept.records.reserve(sections.size() + 1);  // the pointers below stay valid
+  std::vector<SectionRole> roles(sections.size());
   kept.records.resize(1);
-  std::string* after = &kept.leading;
   for (const ProfileStore::SectionHeader& section : sections) {
-    KeptText::Section* read = nullptr;
+    const std::string_view name = trimBlanks(section.name);
     ChannelRecord record;
-    if (section.start == common) {
-      read = &kept.records[0];
-      read->lines = store.keptLines(section.start, isCommonKey);
-    } else if (section.start == defaults) {
-      read = &kept.defaults;
-      read->lines = store.keptLines(section.start, isRecordKey);
-    } else if (const std::string_view name = trimBlanks(section.name);
-               name != kCommonSection && name != kDefaultSection &&
-               parseWholeDecimal(name, record.id)) {
+    if (section.start != common && section.start != defaults && name != kCommonSection &&
+        name != kDefaultSection && parseWholeDecimal(name, record.id)) {
       readRecord(store, section.start, record);
       table.push_back(std::move(record));
-      read = &kept.records.emplace_back();
-      read->lines = store.keptLines(section.start, isRecordKey);
+      kept.records.emplace_back();
     }
-    if (read) {
-      after = &read->sectionsAfter;
-    } else {
-      after->append(store.sectionText(section.start));
+  }
+  // Pointers into the table from here on: it no longer grows.
+  for (size_t i = 0, channel = 1; i < sections.size(); ++i) {
+    const size_t start = sections[i].start;
+    const std::string_view name = trimBlanks(sections[i].name);
+    SectionRole& role = roles[i];
+    int64_t id = 0;
+    std::string_view base;
+    int32_t number = 0;
+    if (start == common) {
+      role.record = &table[0];
+      role.kept = &kept.records[0];
+    } else if (start == defaults) {
+      role.record = &settings.defaultRecord;
+      role.kept = &kept.defaults;
+      role.defaultsAfterCommon = common != ProfileStore::kNoSection && start > common;
+    } else if (name != kCommonSection && name != kDefaultSection && parseWholeDecimal(name, id)) {
+      role.record = &table[channel];
+      role.kept = &kept.records[channel++];
+    } else if (splitLayerName(name, base, number)) {
+      // A layer joins its record wherever either stands; one whose record
+      // has no section, or that repeats a layer, is kept as it stands.
+      ChannelRecord* owner = nullptr;
+      KeptText::Record* ownerKept = nullptr;
+      if (base == kCommonSection) {
+        owner = &table[0];
+        ownerKept = &kept.records[0];
+      } else if (base == kDefaultSection) {
+        if (settings.hasDefaultSection) {
+          owner = &settings.defaultRecord;
+          ownerKept = &kept.defaults;
+          role.defaultsAfterCommon = common != ProfileStore::kNoSection && start > common;
+        }
+      } else if (parseWholeDecimal(base, id) && id != 0) {
+        for (size_t r = 1; r < table.size() && !owner; ++r)
+          if (table[r].id == id) {
+            owner = &table[r];
+            ownerKept = &kept.records[r];
+          }
+      }
+      if (owner && readLayer(store, start, *owner, number)) {
+        role.record = owner;
+        role.kept = ownerKept;
+        role.layer = number;
+      }
     }
+  }
+  std::string* after = &kept.leading;
+  for (size_t i = 0; i < sections.size(); ++i) {
+    const SectionRole& role = roles[i];
+    if (!role.record) {
+      after->append(store.sectionText(sections[i].start));
+      continue;
+    }
+    KeptText::Section& section = (*role.kept)[static_cast<size_t>(role.layer - 1)];
+    section.lines = store.keptLines(sections[i].start,
+                                    role.record == &table[0] && role.layer == 1 ? isCommonKey : isRecordKey);
+    after = role.defaultsAfterCommon ? &kept.defaultsAfterCommon : &section.sectionsAfter;
   }
 }
 
@@ -157,30 +225,57 @@ void loadSettingsFile(ProfileStore& store, StoredSettings& settings) {
   }
 }
 
+namespace {
+
+// A record's sections, layer 1 first, each with its kept lines, each
+// followed by the sections that followed it in the file; a record not
+// written still writes those followers. `header` writes layer 1's header and
+// the keys before the record's own.
+template <typename Header>
+void writeRecordSections(ProfileStore& store, const ChannelRecord& record, const std::string& name,
+                         const KeptText::Record& kept, bool written, Header&& header) {
+  if (written) {
+    header();
+    writeRecord(store, record);
+    store.writeVerbatim(kept[0].lines);
+  }
+  store.writeVerbatim(kept[0].sectionsAfter);
+  for (int32_t number = 2; number <= kMaxLayers; ++number) {
+    const KeptText::Section& section = kept[static_cast<size_t>(number - 1)];
+    const LogoSettings* layer = findLayer(record, number);
+    if (written && layer) {
+      store.writeSection(name + "." + std::to_string(number));
+      writeRecord(store, *layer);
+      store.writeVerbatim(section.lines);  // a layer deleted takes its lines along
+    }
+    store.writeVerbatim(section.sectionsAfter);
+  }
+}
+
+}  // namespace
+
 void writeSettingsToStore(ProfileStore& store, const StoredSettings& settings,
                           const ChannelKnownFn& knownFn) {
   const ChannelTable& table = settings.channelTable;
   const KeptText& kept = settings.kept;
-  static const KeptText::Section kNothing;
-  const auto keptOf = [&](size_t index) -> const KeptText::Section& {
+  static const KeptText::Record kNothing;
+  const auto keptOf = [&](size_t index) -> const KeptText::Record& {
     return index < kept.records.size() ? kept.records[index] : kNothing;
   };
   store.writeVerbatim(kept.leading);
   // The user's template goes back where the user can edit it again.
-  if (settings.hasDefaultSection) {
-    store.writeSection(kDefaultSection);
-    writeRecord(store, settings.defaultRecord);
-    store.writeVerbatim(kept.defaults.lines);
-    if (!kept.defaultsFollowCommon) store.writeVerbatim(kept.defaults.sectionsAfter);
-  }
-  store.writeSection(kCommonSection);
-  store.writeInt(kCommonOnlyKeys[0], settings.dialogPosX);
-  store.writeInt(kCommonOnlyKeys[1], settings.dialogPosY);
-  store.writeInt(kCommonOnlyKeys[2], settings.privateSettings);
-  writeRecord(store, table.empty() ? ChannelRecord() : table[0]);
-  store.writeVerbatim(keptOf(0).lines);
-  store.writeVerbatim(keptOf(0).sectionsAfter);
-  if (kept.defaultsFollowCommon) store.writeVerbatim(kept.defaults.sectionsAfter);
+  if (settings.hasDefaultSection)
+    writeRecordSections(store, settings.defaultRecord, kDefaultSection, kept.defaults, true,
+                        [&] { store.writeSection(kDefaultSection); });
+  static const ChannelRecord kDefaults;
+  writeRecordSections(store, table.empty() ? kDefaults : table[0], kCommonSection, keptOf(0), true,
+                      [&] {
+                        store.writeSection(kCommonSection);
+                        store.writeInt(kCommonOnlyKeys[0], settings.dialogPosX);
+                        store.writeInt(kCommonOnlyKeys[1], settings.dialogPosY);
+                        store.writeInt(kCommonOnlyKeys[2], settings.privateSettings);
+                      });
+  store.writeVerbatim(kept.defaultsAfterCommon);
 
   for (size_t i = 0; i < table.size(); ++i) {
     const ChannelRecord& record = table[i];
@@ -191,12 +286,11 @@ void writeSettingsToStore(ProfileStore& store, const StoredSettings& settings,
     // Id 0 is never written as a channel section: record 0 is in COMMON, and
     // any other record with id 0 can never be selected (record 0 matches it
     // first). Writing them would add one more such record at every start.
-    if ((known || record.id == 1 || record.id == 2) && record.id != 0) {
-      store.writeSection(record.id);
-      writeRecord(store, record);
-      store.writeVerbatim(keptOf(i).lines);  // a dropped channel takes its lines along
-    }
-    store.writeVerbatim(keptOf(i).sectionsAfter);
+    // A dropped channel takes its lines and layers along.
+    const bool written = (known || record.id == 1 || record.id == 2) && record.id != 0;
+    const std::string name = std::to_string(record.id);
+    writeRecordSections(store, record, name, keptOf(i), written,
+                        [&] { store.writeSection(record.id); });
   }
 }
 
@@ -214,6 +308,47 @@ void saveSettingsFile(ProfileStore& store, const StoredSettings& settings,
   } catch (...) {
     store.discard();
   }
+}
+
+LogoSettings* findLayer(ChannelRecord& record, int32_t number) {
+  return const_cast<LogoSettings*>(findLayer(static_cast<const ChannelRecord&>(record), number));
+}
+
+const LogoSettings* findLayer(const ChannelRecord& record, int32_t number) {
+  if (number == 1) return &record;
+  for (const LayerSettings& layer : record.layers)
+    if (layer.number == number) return &layer;
+  return nullptr;
+}
+
+int32_t addLayer(ChannelRecord& record) {
+  int32_t number = 2;
+  auto at = record.layers.begin();
+  for (; at != record.layers.end() && at->number == number; ++at) ++number;
+  if (number > kMaxLayers) return 0;
+  LayerSettings layer;
+  layer.number = number;
+  record.layers.insert(at, layer);
+  return number;
+}
+
+bool removeLayer(ChannelRecord& record, int32_t number) {
+  for (auto at = record.layers.begin(); at != record.layers.end(); ++at)
+    if (at->number == number) {
+      record.layers.erase(at);
+      return true;
+    }
+  return false;
+}
+
+bool splitLayerName(std::string_view name, std::string_view& base, int32_t& number) {
+  const size_t dot = name.find('.');
+  if (dot == std::string_view::npos || dot + 2 != name.size()) return false;
+  const char digit = name[dot + 1];
+  if (digit < '2' || digit > '0' + kMaxLayers) return false;
+  base = name.substr(0, dot);
+  number = digit - '0';
+  return !base.empty();
 }
 
 int32_t findChannelRecord(ChannelTable& table, const ChannelRecord& defaultRecord,

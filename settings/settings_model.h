@@ -2,6 +2,7 @@
 // rules that read, write, select and clamp them.
 #pragma once
 
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <functional>
@@ -58,9 +59,30 @@ enum VideoColorsChoice : int32_t {
   kVideoColorsFullBt709 = 4,
 };
 
+// A record draws up to this many layers: layer 1 is the record's own
+// section, layers 2..8 sections of their own ("[5.2]", "[COMMON.3]").
+constexpr int32_t kMaxLayers = 8;
+
+struct LayerSettings : LogoSettings {
+  int32_t number = 2;  // 2..kMaxLayers
+};
+
 struct ChannelRecord : LogoSettings {
   int64_t id = 0;
+  std::vector<LayerSettings> layers;  // layers 2..8, by ascending number, gaps allowed
 };
+
+// Layer `number` of `record`: 1 is the record itself; null when it has none.
+LogoSettings* findLayer(ChannelRecord& record, int32_t number);
+const LogoSettings* findLayer(const ChannelRecord& record, int32_t number);
+// Adds the lowest free layer number above 1 with every key at its default;
+// 0 when all are taken.
+int32_t addLayer(ChannelRecord& record);
+// Layer 1 stays; false when there was no such layer.
+bool removeLayer(ChannelRecord& record, int32_t number);
+// Whether a section name (blanks around it trimmed) names a layer above 1:
+// "<base>.<k>" with k one digit 2..8; `base` is what stands before the dot.
+bool splitLayerName(std::string_view name, std::string_view& base, int32_t& number);
 
 // Records in insertion order; index 0 is the common record. Never shrinks
 // while the plug-in runs, so an index stays valid.
@@ -202,14 +224,16 @@ struct KeptText {
     std::string lines;          // its lines that are not the plug-in's keys
     std::string sectionsAfter;  // sections the plug-in does not read that followed it
   };
+  // A record's sections by layer number - 1.
+  using Record = std::array<Section, kMaxLayers>;
   // The lines before the first section, then the sections the plug-in does
   // not read that come before any it reads.
   std::string leading;
-  Section defaults;
-  // DEFAULT stood after COMMON: what followed it goes after COMMON's
-  // followers, so a second COMMON never comes before the one read.
-  bool defaultsFollowCommon = false;
-  std::vector<Section> records;  // by channel table index: 0 is COMMON
+  Record defaults;
+  // What followed DEFAULT's sections that stood after COMMON: written after
+  // COMMON's, so a second COMMON never comes before the one read.
+  std::string defaultsAfterCommon;
+  std::vector<Record> records;  // by channel table index: 0 is COMMON
 };
 
 // Everything the settings file holds.

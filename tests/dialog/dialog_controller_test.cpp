@@ -25,7 +25,7 @@ class DialogTest : public ::testing::Test {
   void SetUp() override {
     state_->channelTable.push_back(ChannelRecord());
     state_->initialized = true;
-    state_->canvas.SetFormat(720, 576, 0);
+    state_->setFormat(720, 576, 0);
   }
   void TearDown() override { EXPECT_EQ(view_.lockViolations, 0); }
 
@@ -38,11 +38,11 @@ class DialogTest : public ::testing::Test {
 
   // A picture in memory, as if loaded from `name`; no file behind it.
   void givePicture(int32_t width, int32_t height, const char* name = "memory.bmp") {
-    ASSERT_TRUE(state_->logo.SetFrameSize(width, height));
-    uint8_t* p = reinterpret_cast<uint8_t*>(state_->logo.currentForWriting().pixels);
+    ASSERT_TRUE(state_->show(1).logo.SetFrameSize(width, height));
+    uint8_t* p = reinterpret_cast<uint8_t*>(state_->show(1).logo.currentForWriting().pixels);
     for (int32_t i = 0; i < width * height * 4; ++i) p[i] = static_cast<uint8_t>(i * 7);
-    state_->logo.SelectFrame(0);
-    state_->logoLoaded = 1;
+    state_->show(1).logo.SelectFrame(0);
+    state_->show(1).logoLoaded = 1;
     record().LogoFileName = name;
   }
   bool enabled(int32_t id) { return view_.controls[id].enabled; }
@@ -153,10 +153,10 @@ TEST_F(DialogTest, EverySettingControlFollowsItsRow) {
         }
       }
   }
-  OverlayImage& overlay = state_->canvas.overlay();
+  OverlayImage& overlay = state_->show(1).canvas.overlay();
   for (const SettingControl& c : kSettingControls) {
     overlay.content = Rect{};  // a rebuild sets it again
-    state_->restartShowTiming = false;
+    state_->show(1).restartShowTiming = false;
     int32_t wanted = c.max();
     switch (c.kind) {
       case ControlKind::CheckBox:
@@ -181,7 +181,7 @@ TEST_F(DialogTest, EverySettingControlFollowsItsRow) {
     if (c.setting == findSettingRow("LogoPosY")) wanted = 1000 - record().LogoSizeY;
     EXPECT_EQ(c.value(record()), wanted) << c.id;
     EXPECT_EQ(!overlay.content.empty(), c.effect == ChangeEffect::Rebuild) << c.id;
-    EXPECT_EQ(state_->restartShowTiming, c.effect == ChangeEffect::RestartsShow) << c.id;
+    EXPECT_EQ(state_->show(1).restartShowTiming, c.effect == ChangeEffect::RestartsShow) << c.id;
     if (c.setting == findSettingRow("ColorKeyEnable")) view_.click(c.id);  // on again for what follows
   }
   view_.click(kIdMore);
@@ -359,8 +359,8 @@ TEST_F(DialogTest, StepsDoNothingOnceThePictureIsGone) {
   EXPECT_EQ(afterPress.LogoSizeX, 299);
   // The video thread drops the picture while the button is held: sizing from
   // a picture of no size would store negative sizes.
-  state_->logo.clear();
-  state_->logoLoaded = 0;
+  state_->show(1).logo.clear();
+  state_->show(1).logoLoaded = 0;
   for (int i = 0; i < 8; ++i) view_.tick(kHoldRepeatTimer);
   EXPECT_EQ(record().LogoSizeX, afterPress.LogoSizeX);
   EXPECT_EQ(record().LogoSizeY, afterPress.LogoSizeY);
@@ -493,7 +493,13 @@ class WatchedModel final : public DialogModel {
     return inner_.decodePicture(path);
   }
   platform::Lock& frameLock() override { return inner_.frameLock(); }
-  ChannelRecord* recordInUse() override { return inner_.recordInUse(); }
+  LogoSettings* layerInUse() override { return inner_.layerInUse(); }
+  std::vector<int32_t> layerNumbers() override { return inner_.layerNumbers(); }
+  int32_t selectedLayer() override { return inner_.selectedLayer(); }
+  void selectLayer(int32_t number) override { inner_.selectLayer(number); }
+  int32_t addLayer() override { return inner_.addLayer(); }
+  void removeLayer() override { inner_.removeLayer(); }
+  void reloadLayers() override { inner_.reloadLayers(); }
   int32_t privateSettings() const override { return inner_.privateSettings(); }
   void setPrivateSettings(int32_t on) override { inner_.setPrivateSettings(on); }
   std::string channelName() const override { return inner_.channelName(); }
@@ -523,12 +529,12 @@ TEST_F(DialogTest, PictureIsDecodedOutsideTheLockForTheRecordInUseAtInstall) {
   view_.fileAnswers.push_back(path);
   view_.click(kIdChooseLogo);
   EXPECT_FALSE(watched.decodedUnderLock);
-  if (!state_->logoLoaded) GTEST_SKIP() << "this build cannot read Windows bitmaps yet";
+  if (!state_->show(1).logoLoaded) GTEST_SKIP() << "this build cannot read Windows bitmaps yet";
   ASSERT_EQ(state_->currentIndex, 1) << "the switch made meanwhile selected channel 5's record";
   EXPECT_EQ(state_->channelTable[1].LogoFileName, path);
   EXPECT_EQ(state_->channelTable[1].LogoSizeY, 35);  // 20 of 576 lines
   EXPECT_EQ(state_->channelTable[0].LogoFileName, "");
-  EXPECT_EQ(state_->logo.current().width, 40);
+  EXPECT_EQ(state_->show(1).logo.current().width, 40);
   view_.destroyWindow();
 }
 
@@ -544,7 +550,7 @@ TEST_F(DialogTest, ChoosingAPictureSizesItFromItsPixelsAndKeepsThePosition) {
   view_.click(kIdChooseLogo);
   ASSERT_FALSE(view_.lastFilter.empty());
   EXPECT_EQ(view_.lastFilter.back(), '\0');
-  if (!state_->logoLoaded) GTEST_SKIP() << "this build cannot read Windows bitmaps yet";
+  if (!state_->show(1).logoLoaded) GTEST_SKIP() << "this build cannot read Windows bitmaps yet";
   EXPECT_EQ(record().LogoFileName, path);
   EXPECT_EQ(record().LogoSizeY, 87);
   EXPECT_EQ(record().LogoSizeX, 131);
@@ -557,7 +563,7 @@ TEST_F(DialogTest, ChoosingAPictureSizesItFromItsPixelsAndKeepsThePosition) {
 
   view_.click(kIdRemoveLogo);
   EXPECT_TRUE(record().LogoFileName.empty());
-  EXPECT_EQ(state_->logoLoaded, 0);
+  EXPECT_EQ(state_->show(1).logoLoaded, 0);
   view_.pump();
   EXPECT_EQ(view_.controls[kIdFileName].text, texts::kNoLogo);
   EXPECT_FALSE(enabled(kIdRemoveLogo));
@@ -571,12 +577,12 @@ TEST_F(DialogTest, AnUnreadablePictureLeavesNoLogoAndTheOldSize) {
   view_.fileAnswers.push_back(std::nullopt);  // cancelled: nothing changes
   view_.click(kIdChooseLogo);
   EXPECT_EQ(record().LogoFileName, "memory.bmp");
-  EXPECT_EQ(state_->logoLoaded, 1);
+  EXPECT_EQ(state_->show(1).logoLoaded, 1);
 
   view_.fileAnswers.push_back(::testing::TempDir() + "no_such_picture.bmp");
   view_.click(kIdChooseLogo);
   EXPECT_TRUE(record().LogoFileName.empty());
-  EXPECT_EQ(state_->logoLoaded, 0);
+  EXPECT_EQ(state_->show(1).logoLoaded, 0);
   EXPECT_EQ(record().LogoSizeX, 250);
   EXPECT_EQ(record().LogoSizeY, 180);
   view_.pump();

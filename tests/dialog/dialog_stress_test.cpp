@@ -71,18 +71,18 @@ void checkState(PluginState& s, const std::map<std::string, PictureFile>& files,
   if (s.dialog.hasWindow() && s.channelTableBackup.size() != s.channelTable.size())
     fail("backup and table lengths differ while the dialog is open");
   const ChannelRecord& r = s.recordInUse();
-  if ((s.logoLoaded != 0) != !r.LogoFileName.empty()) fail("file name and loaded picture disagree");
-  if (!s.logoLoaded) return;
+  if ((s.show(1).logoLoaded != 0) != !r.LogoFileName.empty()) fail("file name and loaded picture disagree");
+  if (!s.show(1).logoLoaded) return;
   auto it = files.find(r.LogoFileName);
-  const LogoFrame& f = s.logo.current();
+  const LogoFrame& f = s.show(1).logo.current();
   if (it == files.end() || it->second.width != f.width || it->second.height != f.height)
     fail("loaded picture is not the record's file");
   if (r.LogoPosX < 0 || r.LogoPosY < 0 || r.LogoPosX + r.LogoSizeX > 1000 ||
       r.LogoPosY + r.LogoSizeY > 1000)
     fail("position and size outside the frame");
-  const Rect& content = s.canvas.overlay().content;
-  const int32_t w = MulDiv(s.canvas.width(), r.LogoSizeX, 1000);
-  const int32_t h = MulDiv(s.canvas.height(), r.LogoSizeY, 1000);
+  const Rect& content = s.show(1).canvas.overlay().content;
+  const int32_t w = MulDiv(s.show(1).canvas.width(), r.LogoSizeX, 1000);
+  const int32_t h = MulDiv(s.show(1).canvas.height(), r.LogoSizeY, 1000);
   if (!content.empty() && (content.right != w || content.bottom != h))
     fail("overlay size does not match the record");
 }
@@ -128,7 +128,7 @@ void runStress(bool uiReloads) {
   s.channelTable[0].LogoFileName = files.begin()->first;
   s.initialized = true;
   const int32_t width = 320, height = 240;
-  s.canvas.SetFormat(width, height, 1);
+  s.setFormat(width, height, 1);
   // The file follower looks often, and its files keep changing.
   s.follower.setPollPeriod(1);
   s.follower.start();
@@ -163,7 +163,7 @@ void runStress(bool uiReloads) {
       {
         platform::LockGuard hold(s.frameLock);
         checkState(s, files, failures);
-        if (s.logoLoaded) ++framesWithPicture;
+        if (s.show(1).logoLoaded) ++framesWithPicture;
       }
       ++n;
       frames.store(n, std::memory_order_relaxed);

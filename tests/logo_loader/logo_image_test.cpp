@@ -134,16 +134,16 @@ TEST_F(LogoImageTest, ReloadForgetsAnUnreadablePicture) {
   state->channelTable.push_back(record);
 
   state->currentIndex = 0;
-  reloadLogo(*state);
-  EXPECT_EQ(state->logoLoaded, 1);
+  reloadLogo(*state, 1);
+  EXPECT_EQ(state->show(1).logoLoaded, 1);
   EXPECT_EQ(state->channelTable[0].LogoFileName, bmpFile());
-  EXPECT_EQ(state->logo.FrameCount(), 1);
+  EXPECT_EQ(state->show(1).logo.FrameCount(), 1);
 
   state->currentIndex = 1;
-  reloadLogo(*state);
-  EXPECT_EQ(state->logoLoaded, 0);
+  reloadLogo(*state, 1);
+  EXPECT_EQ(state->show(1).logoLoaded, 0);
   EXPECT_EQ(state->channelTable[1].LogoFileName, "");
-  EXPECT_EQ(state->logo.FrameCount(), 0);
+  EXPECT_EQ(state->show(1).logo.FrameCount(), 0);
   EXPECT_EQ(state->channelTable[0].LogoFileName, bmpFile());
 }
 

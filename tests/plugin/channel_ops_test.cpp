@@ -303,12 +303,12 @@ TEST_F(SettingsFile, PictureNameSurvivesOnlyAnUnreachableFolder) {
   state->channelTable.push_back(ChannelRecord());
   auto reloadWith = [&](const fs::path& path) {
     state->channelTable[0].LogoFileName = path.string();
-    reloadLogo(*state);
+    reloadLogo(*state, 1);
     return state->channelTable[0].LogoFileName;
   };
   const fs::path onShare = dir_ / "share" / "logo.bmp";
   EXPECT_EQ(reloadWith(onShare), onShare.string());
-  EXPECT_EQ(state->logoLoaded, 0);
+  EXPECT_EQ(state->show(1).logoLoaded, 0);
   EXPECT_EQ(reloadWith(dir_ / "gone.bmp"), "");
   spit(dir_ / "broken.bmp", "BM, but no bitmap");
   EXPECT_EQ(reloadWith(dir_ / "broken.bmp"), "");
@@ -317,7 +317,7 @@ TEST_F(SettingsFile, PictureNameSurvivesOnlyAnUnreachableFolder) {
   fs::create_directories(onShare.parent_path());
   ASSERT_TRUE(test::writeBmp24(onShare.string(), 4, 3, [](int, int) { return 0x102030u; }));
   EXPECT_EQ(reloadWith(onShare), onShare.string());
-  EXPECT_EQ(state->logoLoaded, 1);
+  EXPECT_EQ(state->show(1).logoLoaded, 1);
 }
 
 #ifndef _WIN32
@@ -342,8 +342,8 @@ TEST_F(SettingsFile, FifoIsAnUnreadablePictureAndAnUnreadableSettingsFile) {
   auto state = freshState();
   state->channelTable.push_back(ChannelRecord());
   state->channelTable[0].LogoFileName = picture.string();
-  expectNoBlock(picture, [&] { reloadLogo(*state); });
-  EXPECT_EQ(state->logoLoaded, 0);
+  expectNoBlock(picture, [&] { reloadLogo(*state, 1); });
+  EXPECT_EQ(state->show(1).logoLoaded, 0);
   EXPECT_EQ(state->channelTable[0].LogoFileName, "");
 
   ASSERT_EQ(mkfifo(file_.c_str(), 0600), 0);
@@ -427,13 +427,13 @@ class RebuildOverlay : public ::testing::Test {
  protected:
   void SetUp() override {
     state_.channelTable.push_back(ChannelRecord());
-    state_.canvas.SetFormat(720, 576, kPackedYuv422);
+    state_.setFormat(720, 576, kPackedYuv422);
   }
   void addFrame(int32_t w, int32_t h, uint32_t fill) {
-    ASSERT_TRUE(state_.logo.AddFrame() && state_.logo.SetFrameSize(w, h));
-    uint32_t* pixels = state_.logo.currentForWriting().pixels;
+    ASSERT_TRUE(state_.show(1).logo.AddFrame() && state_.show(1).logo.SetFrameSize(w, h));
+    uint32_t* pixels = state_.show(1).logo.currentForWriting().pixels;
     std::fill(pixels, pixels + static_cast<size_t>(w) * h, fill);
-    state_.logoLoaded = 1;
+    state_.show(1).logoLoaded = 1;
   }
   static uint32_t bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
     return b | (g << 8) | (r << 16) | (a << 24);
@@ -446,24 +446,24 @@ TEST_F(RebuildOverlay, NoPictureChangesNothing) {
   ChannelRecord& r = state_.recordInUse();
   r.LogoSizeX = 100;
   r.LogoSizeY = 100;
-  rebuildOverlay(state_);
-  const OverlayImage before = state_.canvas.overlay();
+  rebuildOverlay(state_, 1);
+  const OverlayImage before = state_.show(1).canvas.overlay();
   std::vector<uint8_t> bytes(before.pixels,
                              before.pixels + before.allocatedWidth * before.allocatedHeight * 4);
 
-  state_.logoLoaded = 0;
+  state_.show(1).logoLoaded = 0;
   r.LogoSizeX = 1500;
-  rebuildOverlay(state_);
-  const OverlayImage& after = state_.canvas.overlay();
+  rebuildOverlay(state_, 1);
+  const OverlayImage& after = state_.show(1).canvas.overlay();
   EXPECT_EQ(after.pixels, before.pixels);
   EXPECT_EQ(after.allocatedWidth, before.allocatedWidth);
   EXPECT_EQ(after.content.right, before.content.right);
   EXPECT_EQ(std::memcmp(after.pixels, bytes.data(), bytes.size()), 0);
   EXPECT_EQ(r.LogoSizeX, 1500);  // not even clamped
 
-  state_.logoLoaded = 1;
-  state_.logo.clear();  // loaded flag without frames: still nothing
-  rebuildOverlay(state_);
+  state_.show(1).logoLoaded = 1;
+  state_.show(1).logo.clear();  // loaded flag without frames: still nothing
+  rebuildOverlay(state_, 1);
   EXPECT_EQ(after.content.right, before.content.right);
 }
 
@@ -479,23 +479,23 @@ TEST(PreviewPaneDraw, DarkBlueWithoutAPictureLetterboxedWithOne) {
   const uint32_t darkBlue = pack(64, 0, 0, 0);
   std::fill(pane.pixels(), pane.pixels() + 150 * 80, 0xFFFFFFFFu);
   platform::LockGuard hold(state->frameLock);  // as the dialog draws
-  drawPreview(*state, pane);
+  drawPreview(*state, pane, 1);
   for (int i = 0; i < 150 * 80; ++i) ASSERT_EQ(pane.pixels()[i], darkBlue);
 
   // A 200 x 50 picture of one colour fills rows 21 to 58, bars elsewhere.
-  ASSERT_TRUE(state->logo.SetFrameSize(200, 50));
-  uint32_t* p = state->logo.currentForWriting().pixels;
+  ASSERT_TRUE(state->show(1).logo.SetFrameSize(200, 50));
+  uint32_t* p = state->show(1).logo.currentForWriting().pixels;
   std::fill(p, p + 200 * 50, pack(1, 2, 3, 255));
-  state->logo.SelectFrame(0);
-  state->logoLoaded = 1;
-  drawPreview(*state, pane);
+  state->show(1).logo.SelectFrame(0);
+  state->show(1).logoLoaded = 1;
+  drawPreview(*state, pane, 1);
   for (int y = 0; y < 80; ++y) {
     const uint32_t expected = (y >= 21 && y < 59) ? pack(1, 2, 3, 255) : darkBlue;
     for (int x = 0; x < 150; ++x)
       ASSERT_EQ(pane.pixels()[static_cast<size_t>(79 - y) * 150 + x], expected) << x << "," << y;
   }
   const uint32_t built = state->previewScaler.tablesBuilt();
-  drawPreview(*state, pane);
+  drawPreview(*state, pane, 1);
   EXPECT_EQ(state->previewScaler.tablesBuilt(), built);
 }
 

@@ -33,18 +33,18 @@ void countSteadyState(int32_t coverMode, bool picture) {
   record.LogoSizeX = 261;
   record.LogoSizeY = 174;
   state.channelTable.push_back(record);
-  state.canvas.SetFormat(720, 576, kPackedYuv422);
+  state.setFormat(720, 576, kPackedYuv422);
   state.currentChannelId = 11;
   for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(state.logo.AddFrame());
-    ASSERT_TRUE(state.logo.SetFrameSize(188, 100));
-    state.logo.setCurrentDelay(40);
-    std::memset(state.logo.current().pixels, 0x80 + i, 188 * 100 * 4);
+    ASSERT_TRUE(state.show(1).logo.AddFrame());
+    ASSERT_TRUE(state.show(1).logo.SetFrameSize(188, 100));
+    state.show(1).logo.setCurrentDelay(40);
+    std::memset(state.show(1).logo.current().pixels, 0x80 + i, 188 * 100 * 4);
   }
-  state.logo.SelectFrame(0);
-  state.logoLoaded = picture ? 1 : 0;
-  rebuildOverlay(state);  // first blocks are taken here, not per frame
-  state.nextFrameDue = 40;
+  state.show(1).logo.SelectFrame(0);
+  state.show(1).logoLoaded = picture ? 1 : 0;
+  rebuildOverlay(state, 1);  // first blocks are taken here, not per frame
+  state.show(1).nextFrameDue = 40;
 
   std::vector<uint8_t> frame(720 * 576 * 2, 0x10);
   ChannelInfo channel{};

@@ -30,7 +30,7 @@ class PipelineTest : public ::testing::Test {
     g_nowMs = 0;
     setTickSource(&fakeTick);
     state_.channelTable.push_back(ChannelRecord());
-    state_.canvas.SetFormat(64, 32, kPackedYuv422);
+    state_.setFormat(64, 32, kPackedYuv422);
     frame_.assign(64 * 32 * 2, 0x55);
   }
   void TearDown() override { setTickSource(nullptr); }
@@ -39,13 +39,13 @@ class PipelineTest : public ::testing::Test {
   void giveAnimatedLogo(int64_t channel, int count, int delayMs) {
     state_.currentChannelId = channel;
     for (int i = 0; i < count; ++i) {
-      ASSERT_TRUE(state_.logo.AddFrame());
-      ASSERT_TRUE(state_.logo.SetFrameSize(4, 4));
-      state_.logo.setCurrentDelay(delayMs);
+      ASSERT_TRUE(state_.show(1).logo.AddFrame());
+      ASSERT_TRUE(state_.show(1).logo.SetFrameSize(4, 4));
+      state_.show(1).logo.setCurrentDelay(delayMs);
     }
-    state_.logo.SelectFrame(0);
-    state_.logoLoaded = 1;
-    state_.nextFrameDue = g_nowMs + static_cast<uint32_t>(delayMs);
+    state_.show(1).logo.SelectFrame(0);
+    state_.show(1).logoLoaded = 1;
+    state_.show(1).nextFrameDue = g_nowMs + static_cast<uint32_t>(delayMs);
   }
 
   int32_t feed(int64_t id, const char* name = "ch") {
@@ -67,8 +67,8 @@ TEST_F(PipelineTest, SameChannelTwiceDoesNotReload) {
   EXPECT_EQ(feed(5), 1);
   EXPECT_EQ(feed(5), 1);
   // A reload would have emptied the logo: the record names no file.
-  EXPECT_EQ(state_.logo.FrameCount(), 2);
-  EXPECT_EQ(state_.logoLoaded, 1);
+  EXPECT_EQ(state_.show(1).logo.FrameCount(), 2);
+  EXPECT_EQ(state_.show(1).logoLoaded, 1);
 }
 
 TEST_F(PipelineTest, IdsDifferingOnlyInHighWordSwitchChannel) {
@@ -76,26 +76,26 @@ TEST_F(PipelineTest, IdsDifferingOnlyInHighWordSwitchChannel) {
   const int64_t high = (int64_t{1} << 32) | 7;
   giveAnimatedLogo(low, 2, 100);
   feed(low, "low");
-  EXPECT_EQ(state_.logo.FrameCount(), 2);
+  EXPECT_EQ(state_.show(1).logo.FrameCount(), 2);
   feed(high, "high");
   EXPECT_EQ(state_.currentChannelId, high);
   EXPECT_EQ(state_.currentChannelName, "high");
   // The switch reloaded the (empty) file name: no logo any more.
-  EXPECT_EQ(state_.logoLoaded, 0);
-  EXPECT_EQ(state_.logo.FrameCount(), 0);
+  EXPECT_EQ(state_.show(1).logoLoaded, 0);
+  EXPECT_EQ(state_.show(1).logo.FrameCount(), 0);
 }
 
 TEST_F(PipelineTest, AnimationStepsOnFirstVideoFrameAtOrAfterDueTime) {
   // 40 ms video frames, 100 ms logo frames: steps at 120, 240, 360 ms.
   giveAnimatedLogo(3, 4, 100);
   std::vector<int> stepsAt;
-  int last = state_.logo.currentFrame();
+  int last = state_.show(1).logo.currentFrame();
   for (int n = 0; n < 10; ++n) {
     g_nowMs = static_cast<uint32_t>(n * 40);
     feed(3);
-    if (state_.logo.currentFrame() != last) {
+    if (state_.show(1).logo.currentFrame() != last) {
       stepsAt.push_back(n);
-      last = state_.logo.currentFrame();
+      last = state_.show(1).logo.currentFrame();
     }
   }
   EXPECT_EQ(stepsAt, (std::vector<int>{3, 6, 9}));
@@ -105,11 +105,11 @@ TEST_F(PipelineTest, LateFramesStepOnceAndDoNotCatchUp) {
   giveAnimatedLogo(3, 4, 100);
   g_nowMs = 1000;  // ten delays late
   feed(3);
-  EXPECT_EQ(state_.logo.currentFrame(), 1);
-  EXPECT_EQ(state_.nextFrameDue, 1100u);
+  EXPECT_EQ(state_.show(1).logo.currentFrame(), 1);
+  EXPECT_EQ(state_.show(1).nextFrameDue, 1100u);
   g_nowMs = 1040;
   feed(3);
-  EXPECT_EQ(state_.logo.currentFrame(), 1);
+  EXPECT_EQ(state_.show(1).logo.currentFrame(), 1);
 }
 
 TEST_F(PipelineTest, AnimationSurvivesTickWrapAround) {
@@ -117,10 +117,10 @@ TEST_F(PipelineTest, AnimationSurvivesTickWrapAround) {
   giveAnimatedLogo(3, 2, 100);  // due at 0x54 after the wrap
   g_nowMs = 0x10;
   feed(3);
-  EXPECT_EQ(state_.logo.currentFrame(), 0) << "not yet due";
+  EXPECT_EQ(state_.show(1).logo.currentFrame(), 0) << "not yet due";
   g_nowMs = 0x54;
   feed(3);
-  EXPECT_EQ(state_.logo.currentFrame(), 1);
+  EXPECT_EQ(state_.show(1).logo.currentFrame(), 1);
 }
 
 TEST_F(PipelineTest, SingleFrameLogoNeverSteps) {
@@ -129,7 +129,7 @@ TEST_F(PipelineTest, SingleFrameLogoNeverSteps) {
     g_nowMs = static_cast<uint32_t>(n * 1000);
     feed(3);
   }
-  EXPECT_EQ(state_.logo.currentFrame(), 0);
+  EXPECT_EQ(state_.show(1).logo.currentFrame(), 0);
 }
 
 TEST_F(PipelineTest, NoLogoLeavesFrameUnchanged) {
@@ -144,7 +144,7 @@ TEST_F(PipelineTest, NoLogoLeavesFrameUnchanged) {
 TEST_F(PipelineTest, ShowTimingScalesTheOpacityOnOneTickRead) {
   setTickSource(&countingTick);
   giveAnimatedLogo(3, 2, 100000);
-  uint32_t* p = state_.logo.currentForWriting().pixels;
+  uint32_t* p = state_.show(1).logo.currentForWriting().pixels;
   std::fill(p, p + 16, 0xFFFFFFFFu);
   ChannelRecord& r = state_.recordInUse();
   r.LogoSizeX = r.LogoSizeY = 500;
@@ -152,11 +152,11 @@ TEST_F(PipelineTest, ShowTimingScalesTheOpacityOnOneTickRead) {
   r.FadeMs = 1000;
   r.ShowEveryMinutes = 1;
   r.ShowForSeconds = 10;
-  rebuildOverlay(state_);
+  rebuildOverlay(state_, 1);
   auto framesAt = [&](uint32_t tick, int32_t visibility) {
     std::vector<uint8_t> expected(frame_.size(), 0x55);
     const int32_t position[2] = {r.LogoPosX, r.LogoPosY};
-    state_.canvas.BlendOverlay(expected.data(), position, 100, visibility);
+    state_.show(1).canvas.BlendOverlay(expected.data(), position, 100, visibility);
     frame_.assign(frame_.size(), 0x55);
     g_nowMs = tick;
     reads = 0;
@@ -164,7 +164,7 @@ TEST_F(PipelineTest, ShowTimingScalesTheOpacityOnOneTickRead) {
     EXPECT_EQ(reads, 1u) << tick;
     return frame_ == expected;
   };
-  state_.showStart = 0;
+  state_.show(1).showStart = 0;
   EXPECT_TRUE(framesAt(0, 0));
   EXPECT_TRUE(framesAt(250, 64));
   EXPECT_TRUE(framesAt(5000, 256));
@@ -172,12 +172,12 @@ TEST_F(PipelineTest, ShowTimingScalesTheOpacityOnOneTickRead) {
   EXPECT_TRUE(framesAt(30000, 0));
   EXPECT_EQ(frame_, std::vector<uint8_t>(frame_.size(), 0x55)) << "hidden: the frame untouched";
   EXPECT_TRUE(framesAt(60500, 128)) << "the next cycle";
-  state_.restartShowTiming = true;  // as a dialog edit asks
+  state_.show(1).restartShowTiming = true;  // as a dialog edit asks
   EXPECT_TRUE(framesAt(61000, 0));
   EXPECT_TRUE(framesAt(61500, 128));
   g_nowMs = 200000;
   feed(3);
-  EXPECT_EQ(state_.logo.currentFrame(), 1) << "the animation steps while hidden";
+  EXPECT_EQ(state_.show(1).logo.currentFrame(), 1) << "the animation steps while hidden";
 }
 
 // The drift against burn-in, frame after frame over random steps of the
@@ -188,15 +188,15 @@ TEST_F(PipelineTest, DriftFollowsTheOrbitThroughTheClocksWrap) {
   setTickSource(&countingTick);
   std::mt19937 rng(testing::UnitTest::GetInstance()->random_seed());
   for (int round = 0; round < 20; ++round) {
-    state_.logo.clear();
+    state_.show(1).logo.clear();
     state_.channelTable.assign(2, ChannelRecord());
-    state_.canvas.SetFormat(64, 32, round % 2 ? kBgr24BottomUp : kPackedYuv422);
+    state_.setFormat(64, 32, round % 2 ? kBgr24BottomUp : kPackedYuv422);
     std::vector<uint8_t> base(64 * 32 * 3);
     for (uint8_t& b : base) b = static_cast<uint8_t>(rng());
     g_nowMs = 0xFFFFFFFFu - static_cast<uint32_t>(rng() % 4000000);  // wraps within the run
     const uint32_t start = g_nowMs;
     giveAnimatedLogo(3, 1, 0);
-    std::fill_n(state_.logo.currentForWriting().pixels, 16, 0xFFFFFFFFu);
+    std::fill_n(state_.show(1).logo.currentForWriting().pixels, 16, 0xFFFFFFFFu);
     ChannelRecord& r = state_.recordInUse();
     r.LogoPosX = static_cast<int32_t>(rng() % 1001);
     r.LogoPosY = static_cast<int32_t>(rng() % 1001);
@@ -205,8 +205,8 @@ TEST_F(PipelineTest, DriftFollowsTheOrbitThroughTheClocksWrap) {
     r.DriftPixels = static_cast<int32_t>(rng() % 33);
     r.DriftMinutes = static_cast<int32_t>(rng() % 3 + 1);
     r.CoverMode = round % 5 == 4 ? kCoverErase : kCoverPicture;
-    rebuildOverlay(state_);
-    state_.showStart = state_.driftStart = start;
+    rebuildOverlay(state_, 1);
+    state_.show(1).showStart = state_.show(1).driftStart = start;
     uint64_t elapsed = 0;  // the true time since the switch, past 32 bits
     for (int frame = 0; frame < 40; ++frame) {
       elapsed += rng() % 400000;
@@ -216,9 +216,9 @@ TEST_F(PipelineTest, DriftFollowsTheOrbitThroughTheClocksWrap) {
       std::vector<uint8_t> expected = base;
       const int32_t position[2] = {r.LogoPosX, r.LogoPosY};
       if (r.CoverMode == kCoverPicture)
-        state_.canvas.BlendOverlay(expected.data(), position, 100, 256, PixelShift{orbit[k][0] * step, orbit[k][1] * step});
+        state_.show(1).canvas.BlendOverlay(expected.data(), position, 100, 256, PixelShift{orbit[k][0] * step, orbit[k][1] * step});
       else
-        state_.cover.apply(expected.data(), coverRectangle(state_), &state_.canvas.overlay(), 256);
+        state_.show(1).cover.apply(expected.data(), coverRectangle(state_, 1), &state_.show(1).canvas.overlay(), 256);
       frame_ = base;
       reads = 0;
       feed(3);
@@ -233,7 +233,7 @@ TEST_F(PipelineTest, ShowLogoOffKeepsSteppingWithoutDrawing) {
   state_.recordInUse().ShowLogo = 0;
   g_nowMs = 100;
   feed(3);
-  EXPECT_EQ(state_.logo.currentFrame(), 1);
+  EXPECT_EQ(state_.show(1).logo.currentFrame(), 1);
 }
 
 }  // namespace

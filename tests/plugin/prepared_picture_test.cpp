@@ -30,14 +30,14 @@ struct Rig {
   Rig(int32_t width, int32_t height, int32_t code, const ChannelRecord& record) {
     state.initialized = true;
     state.channelTable.push_back(record);
-    state.canvas.SetFormat(width, height, code);
+    state.setFormat(width, height, code);
   }
   std::vector<uint8_t> blended() {
-    frame.assign(static_cast<size_t>(state.canvas.width()) * state.canvas.height() *
-                     static_cast<size_t>(state.canvas.bytesPerPixel()), 0x55);
+    frame.assign(static_cast<size_t>(state.show(1).canvas.width()) * state.show(1).canvas.height() *
+                     static_cast<size_t>(state.show(1).canvas.bytesPerPixel()), 0x55);
     const ChannelRecord& r = state.recordInUse();
     const int32_t position[2] = {r.LogoPosX, r.LogoPosY};
-    state.canvas.BlendOverlay(frame.data(), position, r.LogoOpacity);
+    state.show(1).canvas.BlendOverlay(frame.data(), position, r.LogoOpacity);
     return frame;
   }
 };
@@ -72,19 +72,19 @@ TEST(PreparedPicture, ShowsAsASwitchShowsIt) {
     edit.LogoOpacity = 50;
     edit.LogoSizeX = 300;
     Rig switched(width, height, code, edited ? edit : record);
-    reloadLogo(switched.state);
-    rebuildOverlay(switched.state);
+    reloadLogo(switched.state, 1);
+    rebuildOverlay(switched.state, 1);
 
     Rig followed(width, height, code, record);
     PreparedPicture prepared;
     ASSERT_TRUE(prepared.picture().LoadFromFile(path.c_str()));
-    prepared.beginPreparing(followed.state);
+    prepared.beginPreparing(followed.state, 1);
     prepared.prepareOverlay();
     const uint8_t* aside = prepared.overlay().pixels;
     if (edited) followed.state.recordInUse() = edit;
-    prepared.putInPlace(followed.state);
-    if (!edited && !followed.state.canvas.overlay().content.empty()) {
-      EXPECT_EQ(followed.state.canvas.overlay().pixels, aside) << "the overlay prepared aside";
+    prepared.putInPlace(followed.state, 1);
+    if (!edited && !followed.state.show(1).canvas.overlay().content.empty()) {
+      EXPECT_EQ(followed.state.show(1).canvas.overlay().pixels, aside) << "the overlay prepared aside";
     }
     ASSERT_TRUE(sameSettings(followed.state.recordInUse(), switched.state.recordInUse()))
         << "seed " << seed << " round " << round;
@@ -109,12 +109,12 @@ TEST(AnimationAhead, StreamedAnimationStepsWithAndWithoutACanvasAhead) {
     SCOPED_TRACE(roomAhead ? "drawn ahead" : "decoded on the step");
     Rig rig(96, 96, kPackedYuv422, ChannelRecord());
     const uint64_t budget = roomAhead ? kPictureMemoryBudget : 3 * frameBudgetBytes(64, 64);
-    ASSERT_TRUE(rig.state.logo.LoadFromFile(path.c_str(), Truncated::kShowsWhatDecoded, budget));
-    ASSERT_TRUE(rig.state.logo.streamed());
-    EXPECT_EQ(rig.state.logo.drawsAhead(), roomAhead);
-    rig.state.logoLoaded = 1;
+    ASSERT_TRUE(rig.state.show(1).logo.LoadFromFile(path.c_str(), Truncated::kShowsWhatDecoded, budget));
+    ASSERT_TRUE(rig.state.show(1).logo.streamed());
+    EXPECT_EQ(rig.state.show(1).logo.drawsAhead(), roomAhead);
+    rig.state.show(1).logoLoaded = 1;
     rig.state.recordInUse().LogoSizeX = rig.state.recordInUse().LogoSizeY = 500;
-    rebuildOverlay(rig.state);
+    rebuildOverlay(rig.state, 1);
     rig.state.follower.start();
     std::vector<uint8_t> pixels(96 * 96 * 2, 0x80);
     ChannelInfo channel{};
@@ -127,7 +127,7 @@ TEST(AnimationAhead, StreamedAnimationStepsWithAndWithoutACanvasAhead) {
       g_nowMs += 20;
       runFramePipeline(rig.state, info);
       platform::LockGuard hold(rig.state.frameLock);
-      shown.insert(rig.state.logo.currentFrame());
+      shown.insert(rig.state.show(1).logo.currentFrame());
       if (i % 10 == 0) rig.state.follower.wake();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -1,9 +1,10 @@
 // Arbitrary bytes as a settings file: load, save, load the saved text again.
 // The second load must give the same settings, and saving them the same text;
 // and nothing the user wrote may vanish: every section with a channel id is
-// saved, in file order, DEFAULT first when the input had one, every section
-// the plug-in does not read after the one it followed, and every line that
-// is not one of the plug-in's keys, in order.
+// saved, in file order, DEFAULT first when the input had one, each record's
+// layers after it in number order, every section the plug-in does not read
+// after the one it followed, and every line that is not one of the
+// plug-in's keys, in order.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,7 +22,10 @@ using om::ProfileStore;
 using om::StoredSettings;
 
 bool sameRecord(const ChannelRecord& a, const ChannelRecord& b) {
-  return a.id == b.id && om::sameSettings(a, b);
+  if (a.id != b.id || !om::sameSettings(a, b) || a.layers.size() != b.layers.size()) return false;
+  for (size_t i = 0; i < a.layers.size(); ++i)
+    if (a.layers[i].number != b.layers[i].number || !om::sameSettings(a.layers[i], b.layers[i])) return false;
+  return true;
 }
 
 std::vector<const ChannelRecord*> savedRecords(const StoredSettings& settings) {
@@ -85,40 +89,93 @@ struct Expected {
 struct Slot {
   std::string header;  // empty: not written (the top, a channel with id 0)
   std::vector<std::string> lines, afterHeaders, afterLines;
+  // Its layer repeated further on: kept right after its lines.
+  std::vector<std::string> repeatHeaders;
+  Slot* after = this;  // where the sections that follow it go
+  Slot* layers[om::kMaxLayers + 1] = {};  // 2..8: its layers' sections
 };
 
 Expected expectedFor(const std::string& input) {
-  Slot top, defaults, common;
+  std::deque<Slot> slots;  // pointers stay valid as it grows
+  Slot& top = slots.emplace_back();
+  Slot& defaults = slots.emplace_back();
+  Slot& common = slots.emplace_back();
+  Slot& afterCommon = slots.emplace_back();  // what followed DEFAULT's sections after COMMON
   common.header = "COMMON";
-  std::deque<Slot> channels;  // the pointer below stays valid as it grows
+  std::vector<Slot*> channels;
+  std::vector<int64_t> channelIds;
+  // First look: whether DEFAULT is there (its layers join it wherever
+  // they stand), and every channel's id (likewise).
+  bool anyDefault = false;
+  {
+    bool seenCommon = false;
+    for (const std::string& name : headerNames(input)) {
+      int64_t id = 0;
+      if (name == "COMMON" && !seenCommon) seenCommon = true;
+      else if (name == "DEFAULT") anyDefault = true;
+      else if (name != "COMMON" && om::parseWholeDecimal(name, id)) channelIds.push_back(id);
+    }
+  }
+  size_t nextChannel = 0;
+  for (int64_t id : channelIds) {
+    channels.push_back(&slots.emplace_back());
+    if (id != 0) channels.back()->header = std::to_string(id);
+  }
+  // The record a layer section joins: COMMON always, DEFAULT when the file
+  // has one, else the first channel of that id but 0; null: it is foreign.
+  const auto layerOwner = [&](std::string_view base) -> Slot* {
+    int64_t id = 0;
+    if (base == "COMMON") return &common;
+    if (base == "DEFAULT") return anyDefault ? &defaults : nullptr;
+    if (!om::parseWholeDecimal(base, id) || id == 0) return nullptr;
+    for (size_t c = 0; c < channelIds.size(); ++c)
+      if (channelIds[c] == id) return channels[c];
+    return nullptr;
+  };
   Slot* slot = &top;
-  bool hasDefault = false, hasCommon = false, defaultFollowsCommon = false;
+  bool hasDefault = false, hasCommon = false;
+  Slot* repeated = nullptr;  // a layer read before, repeated: its lines go there
   bool inForeign = true, commonSection = false, keysEnded = false;
   for (const std::string& raw : splitLines(input)) {
     std::string name;
     if (headerName(raw, name)) {
       int64_t id = 0;
+      std::string_view base;
+      int32_t number = 0;
       inForeign = commonSection = keysEnded = false;
+      repeated = nullptr;
+      Slot* owner = nullptr;
       if (name == "COMMON" && !hasCommon) {
         hasCommon = commonSection = true;
         slot = &common;
       } else if (name == "DEFAULT" && !hasDefault) {
         hasDefault = true;
-        defaultFollowsCommon = hasCommon;
         defaults.header = "DEFAULT";
         slot = &defaults;
+        if (hasCommon) slot->after = &afterCommon;
       } else if (name != "COMMON" && name != "DEFAULT" && om::parseWholeDecimal(name, id)) {
-        slot = &channels.emplace_back();
-        if (id != 0) slot->header = std::to_string(id);
+        slot = channels[nextChannel++];
+      } else if (om::splitLayerName(name, base, number) && (owner = layerOwner(base)) &&
+                 owner->layers[number]) {
+        // A layer read before: kept right after its lines.
+        inForeign = true;
+        repeated = owner->layers[number];
+        repeated->repeatHeaders.push_back(name);
+        repeated->lines.push_back(raw);
+      } else if (owner) {
+        slot = owner->layers[number] = &slots.emplace_back();
+        slot->header = (owner == &common ? "COMMON" : owner == &defaults ? "DEFAULT" : owner->header) +
+                       "." + std::to_string(number);
+        if (owner == &defaults && hasCommon) slot->after = &afterCommon;
       } else {
         inForeign = true;
-        slot->afterHeaders.push_back(name);
-        slot->afterLines.push_back(raw);
+        slot->after->afterHeaders.push_back(name);
+        slot->after->afterLines.push_back(raw);
       }
       continue;
     }
     if (inForeign) {
-      slot->afterLines.push_back(raw);
+      (repeated ? repeated->lines : slot->after->afterLines).push_back(raw);
       continue;
     }
     const std::string t(om::trimBlanks(lineText(raw)));
@@ -128,25 +185,28 @@ Expected expectedFor(const std::string& input) {
     if (keysEnded || key.empty() || !isOwnKey(key, commonSection)) slot->lines.push_back(raw);
   }
   Expected e;
-  const auto addOwn = [&e](const Slot& s) {
-    // A channel that is not written (id 0) takes its lines along.
-    if (s.header.empty()) return;
-    e.headers.push_back(s.header);
-    e.keptLines.insert(e.keptLines.end(), s.lines.begin(), s.lines.end());
-  };
   const auto addAfter = [&e](const Slot& s) {
     e.headers.insert(e.headers.end(), s.afterHeaders.begin(), s.afterHeaders.end());
     e.keptLines.insert(e.keptLines.end(), s.afterLines.begin(), s.afterLines.end());
   };
-  const auto add = [&](const Slot& s) { addOwn(s), addAfter(s); };
-  add(top);
-  // DEFAULT is written first; what followed it, when it stood after COMMON,
-  // goes after COMMON's followers, so no second COMMON comes first.
-  if (hasDefault) addOwn(defaults);
-  if (hasDefault && !defaultFollowsCommon) addAfter(defaults);
-  add(common);
-  if (hasDefault && defaultFollowsCommon) addAfter(defaults);
-  for (const Slot& s : channels) add(s);
+  const auto addOwn = [&e](const Slot& s) {
+    e.headers.push_back(s.header);
+    e.headers.insert(e.headers.end(), s.repeatHeaders.begin(), s.repeatHeaders.end());
+    e.keptLines.insert(e.keptLines.end(), s.lines.begin(), s.lines.end());
+  };
+  // A record, then each layer, each with what followed it; a channel that is
+  // not written (id 0) takes its lines (and has no layers).
+  const auto addRecord = [&](const Slot& s) {
+    if (!s.header.empty()) addOwn(s);
+    addAfter(s);
+    for (int32_t k = 2; k <= om::kMaxLayers; ++k)
+      if (const Slot* layer = s.layers[k]) addOwn(*layer), addAfter(*layer);
+  };
+  addAfter(top);
+  if (hasDefault) addRecord(defaults);
+  addRecord(common);
+  addAfter(afterCommon);
+  for (const Slot* c : channels) addRecord(*c);
   return e;
 }
 

@@ -95,6 +95,10 @@ struct SectionRole {
   KeptText::Record* kept = nullptr;
   int32_t layer = 1;
   bool defaultsAfterCommon = false;  // what follows it waits for COMMON's block
+  // A layer read before: this one is kept as it stands right after that
+  // one's lines, so a save never puts it first.
+  const SectionRole* repeats = nullptr;
+  std::string* lines = nullptr;  // the kept lines of a section read
 };
 
 // Layer `number` (2..8) of `record` read from `section`, in number order;
@@ -191,19 +195,23 @@ void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
         role.record = owner;
         role.kept = ownerKept;
         role.layer = number;
+      } else if (owner) {
+        for (size_t j = 0; j < i && !role.repeats; ++j)
+          if (roles[j].record == owner && roles[j].layer == number) role.repeats = &roles[j];
       }
     }
   }
   std::string* after = &kept.leading;
   for (size_t i = 0; i < sections.size(); ++i) {
-    const SectionRole& role = roles[i];
+    SectionRole& role = roles[i];
     if (!role.record) {
-      after->append(store.sectionText(sections[i].start));
+      (role.repeats ? role.repeats->lines : after)->append(store.sectionText(sections[i].start));
       continue;
     }
     KeptText::Section& section = (*role.kept)[static_cast<size_t>(role.layer - 1)];
     section.lines = store.keptLines(sections[i].start,
                                     role.record == &table[0] && role.layer == 1 ? isCommonKey : isRecordKey);
+    role.lines = &section.lines;
     after = role.defaultsAfterCommon ? &kept.defaultsAfterCommon : &section.sectionsAfter;
   }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,9 +98,11 @@ std::string loadAndSave(const std::string& text) {
 // number, the same channel twice, optional keys out of their range and
 // beyond 64 bits, sections that name no channel ("[1 old backup]"), and
 // lines that are not the plug-in's keys: before the first section, and
-// among the keys of each section. Saving writes those first lines at the
+// among the keys of each section; layers of COMMON, DEFAULT and channels
+// anywhere, and names that are no layer ("[5.9]", "[77.2]" of no channel). Saving writes those first lines at the
 // top, DEFAULT first when there was one, then COMMON, then every channel
-// section in file order; each section's keys are followed by its other lines
+// section in file order, each record's layers after it in number order;
+// each section's keys are followed by its other lines
 // and then by the sections it does not read that followed it in the file
 // (those after a DEFAULT that stood after COMMON come after COMMON's), all
 // as they stood. Saving that again changes nothing.
@@ -121,11 +124,17 @@ TEST(SettingsFile, EverySectionTheUserWroteIsSavedWithItsKeys) {
       sections.push_back(randomSection(rng, id));
       channelIds.push_back(std::to_string(std::stoll(id)));
     }
-    // Where the saved text puts each section: a channel's index, or these.
+    // Where the saved text puts each section: a record (a channel's index,
+    // or these) and its layer.
     enum : int { kCommon = -1, kDefault = -2, kForeign = -3 };
-    std::vector<int> slots(sections.size());
-    for (size_t i = 0; i < slots.size(); ++i) slots[i] = static_cast<int>(i);
-    const auto insertAnywhere = [&](ModelSection section, int slot) {
+    struct Slot {
+      int record;
+      int layer;
+      bool operator==(const Slot& o) const { return record == o.record && layer == o.layer; }
+    };
+    std::vector<Slot> slots(sections.size());
+    for (size_t i = 0; i < slots.size(); ++i) slots[i] = {static_cast<int>(i), 1};
+    const auto insertAnywhere = [&](ModelSection section, Slot slot) {
       const long at = static_cast<long>(rng() % (sections.size() + 1));
       sections.insert(sections.begin() + at, std::move(section));
       slots.insert(slots.begin() + at, slot);
@@ -133,27 +142,53 @@ TEST(SettingsFile, EverySectionTheUserWroteIsSavedWithItsKeys) {
     if (hasCommon) {
       ModelSection common = randomSection(rng, "COMMON");
       common.header = "[COMMON]";
-      insertAnywhere(common, kCommon);
+      insertAnywhere(common, {kCommon, 1});
     }
     if (hasDefault) {
       ModelSection defaults = randomSection(rng, "DEFAULT");
       defaults.header = "[DEFAULT]";
-      insertAnywhere(defaults, kDefault);
+      insertAnywhere(defaults, {kDefault, 1});
     }
     static const char* const foreignNames[] = {"1 old backup", "Channel 5", "5.", "+", "3-4",
-                                               "99999999999999999999"};
+                                               "99999999999999999999", "5.9", "COMMON.1", "77.2", ".2"};
     for (int i = static_cast<int>(rng() % 3); i > 0; --i) {
-      ModelSection f = randomSection(rng, foreignNames[rng() % 6]);
+      ModelSection f = randomSection(rng, foreignNames[rng() % 10]);
       f.foreign = true;
-      insertAnywhere(f, kForeign);
+      insertAnywhere(f, {kForeign, 0});
     }
+    // Layers anywhere, before or after their record; a layer a record already
+    // has, or of DEFAULT without one, is foreign.
+    const auto layerName = [&](int record) {
+      return record == kCommon ? std::string("COMMON") : record == kDefault ? std::string("DEFAULT")
+                                                                            : channelIds[static_cast<size_t>(record)];
+    };
+    for (int i = static_cast<int>(rng() % 5); i > 0; --i) {
+      const int pick = static_cast<int>(rng() % (channelIds.size() + 2));
+      int record = pick == 0 ? kCommon : pick == 1 ? kDefault : pick - 2;
+      const int layer = static_cast<int>(rng() % (kMaxLayers - 1)) + 2;
+      ModelSection l = randomSection(rng, layerName(record) + "." + std::to_string(layer));
+      // A layer joins the first record of its channel.
+      if (record >= 0) record = static_cast<int>(std::find(channelIds.begin(), channelIds.end(),
+                                                           channelIds[static_cast<size_t>(record)]) -
+                                                 channelIds.begin());
+      l.foreign = record == kDefault && !hasDefault;
+      insertAnywhere(l, l.foreign ? Slot{kForeign, 0} : Slot{record, layer});
+    }
+    for (size_t i = 0; i < slots.size(); ++i)
+      if (slots[i].layer > 1 && std::find(slots.begin(), slots.begin() + static_cast<long>(i), slots[i]) !=
+                                    slots.begin() + static_cast<long>(i))
+        slots[i].layer = -slots[i].layer;  // the first in the file is the layer
 
     // The file, and each section's text as the saved file must keep it.
     const std::string leading = rng() % 2 ? "; settings\n\n" : "";
     std::string file = leading;
-    std::string top, commonKept, commonAfter, defaultKept, defaultAfter;
-    std::vector<std::string> channelKept(channelIds.size()), channelAfter(channelIds.size());
+    struct Kept {
+      std::string lines, after;
+    };
+    std::string top, defaultsAfterCommon;
+    std::map<std::pair<int, int>, Kept> kept;
     std::string* after = &top;
+    bool commonSeen = false;
     for (size_t i = 0; i < sections.size(); ++i) {
       ModelSection& s = sections[i];
       std::string text = s.header + "\n";
@@ -163,31 +198,48 @@ TEST(SettingsFile, EverySectionTheUserWroteIsSavedWithItsKeys) {
         if (!s.own[k]) s.kept += line;
       }
       file += text;
-      const int slot = slots[i];
-      if (slot == kForeign) {
+      const Slot slot = slots[i];
+      // A layer repeated goes, as it stands, right after the kept lines of
+      // the one read.
+      if (slot.layer < 0) {
+        kept[{slot.record, -slot.layer}].lines += text;
+        continue;
+      }
+      if (slot.record == kForeign) {
         *after += text;
         continue;
       }
-      std::string& kept = slot == kCommon ? commonKept : slot == kDefault ? defaultKept : channelKept[slot];
-      kept = s.kept;
-      after = slot == kCommon ? &commonAfter : slot == kDefault ? &defaultAfter : &channelAfter[slot];
+      Kept& k = kept[{slot.record, slot.layer}];
+      k.lines = s.kept;
+      // What followed DEFAULT's sections that stood after COMMON goes after COMMON's.
+      after = slot.record == kDefault && commonSeen ? &defaultsAfterCommon : &k.after;
+      commonSeen = commonSeen || slot == Slot{kCommon, 1};
     }
 
     std::string expected = leading + top;
-    const auto sectionOf = [&](int slot) -> const ModelSection& {
-      return sections[static_cast<size_t>(std::find(slots.begin(), slots.end(), slot) - slots.begin())];
+    const auto sectionOf = [&](Slot slot) -> const ModelSection* {
+      const auto at = std::find(slots.begin(), slots.end(), slot);
+      return at == slots.end() ? nullptr : &sections[static_cast<size_t>(at - slots.begin())];
     };
-    // What followed a DEFAULT that stood after COMMON goes after COMMON's followers.
-    const auto at = [&](int slot) { return std::find(slots.begin(), slots.end(), slot) - slots.begin(); };
-    const bool defaultFollowsCommon = hasDefault && hasCommon && at(kDefault) > at(kCommon);
-    if (hasDefault)
-      expected += sectionOf(kDefault).saved("DEFAULT") + defaultKept + (defaultFollowsCommon ? "" : defaultAfter);
-    std::string commonText = hasCommon ? sectionOf(kCommon).saved("COMMON") : ModelSection().saved("COMMON");
+    // A record's section (written by `first` when the file lacks it), then
+    // its layers, each with its kept lines and followers.
+    const auto recordText = [&](int record, const std::string& first) {
+      std::string text = first + kept[{record, 1}].lines + kept[{record, 1}].after;
+      for (int layer = 2; layer <= kMaxLayers; ++layer)
+        if (const ModelSection* l = sectionOf({record, layer}))
+          text += l->saved(layerName(record) + "." + std::to_string(layer)) + kept[{record, layer}].lines +
+                  kept[{record, layer}].after;
+      return text;
+    };
+    if (hasDefault) expected += recordText(kDefault, sectionOf({kDefault, 1})->saved("DEFAULT"));
+    std::string commonText = hasCommon ? sectionOf({kCommon, 1})->saved("COMMON") : ModelSection().saved("COMMON");
     commonText.insert(commonText.find('\n') + 1,
                       "DlgWndPosX=-100\nDlgWndPosY=-100\nPrivateSettings=0\n");
-    expected += commonText + commonKept + commonAfter + (defaultFollowsCommon ? defaultAfter : "");
-    for (size_t i = 0; i < channelIds.size(); ++i)
-      expected += sectionOf(static_cast<int>(i)).saved(channelIds[i]) + channelKept[i] + channelAfter[i];
+    expected += recordText(kCommon, commonText) + defaultsAfterCommon;
+    for (size_t i = 0; i < channelIds.size(); ++i) {
+      const int record = static_cast<int>(i);
+      expected += recordText(record, sectionOf({record, 1})->saved(channelIds[i]));
+    }
     const std::string saved = loadAndSave(file);
     ASSERT_EQ(saved, expected) << "seed " << seed << " round " << round << "\n" << file;
     ASSERT_EQ(loadAndSave(saved), saved) << "seed " << seed << " round " << round;

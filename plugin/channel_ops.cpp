@@ -50,16 +50,14 @@ void selectChannelRecord(PluginState& state) {
   if (appended && state.dialog.hasWindow()) state.channelTableBackup.push_back(state.recordInUse());
 }
 
-namespace {
-
-// What of the picture budget the layers of `state` other than `number` and
-// those above `below` leave.
 uint64_t pictureBudgetLeft(const PluginState& state, int32_t number, int32_t below) {
   uint64_t held = 0;
   for (int32_t other = 1; other < below; ++other)
     if (other != number) held += state.show(other).logo.budgetHeld();
-  return held < kPictureMemoryBudget ? kPictureMemoryBudget - held : 0;
+  return held < state.pictureBudget ? state.pictureBudget - held : 0;
 }
+
+namespace {
 
 void loadLayer(PluginState& state, int32_t number, uint64_t budget) {
   LayerShow& show = state.show(number);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/rect.h"
+#include "settings/settings_model.h"
 
 namespace om {
 
@@ -33,6 +34,9 @@ void reloadLogo(PluginState& state, int32_t number);
 // The same for every layer, in number order, each within what the layers
 // before it leave.
 void reloadLayers(PluginState& state);
+// What the pictures of the layers but `number` and those from `below` on
+// leave of the budget the layers share (number 0: every layer's counts).
+uint64_t pictureBudgetLeft(const PluginState& state, int32_t number, int32_t below = kMaxLayers + 1);
 // Whether a picture that failed to load loses its name: it is gone from a
 // folder that is there, or does not decode. Looks at the file system.
 bool forgetsNameOfFailedPicture(const std::string& path);

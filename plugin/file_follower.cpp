@@ -112,7 +112,7 @@ void FileFollower::pollLayer(int32_t number) {
   std::string path;
   platform::FileStamp shown;
   bool showing = false;
-  uint64_t held = 0, othersHeld = 0;
+  uint64_t budget = 0, othersBudget = 0;
   {
     platform::LockGuard hold(state_.frameLock);
     if (!state_.initialized || state_.channelTable.empty()) return;
@@ -121,9 +121,8 @@ void FileFollower::pollLayer(int32_t number) {
     const LayerShow& show = state_.show(number);
     showing = show.logoLoaded != 0;
     shown = show.logo.sourceStamp();
-    for (int32_t other = 1; other <= kMaxLayers; ++other)
-      if (other != number) othersHeld += state_.show(other).logo.budgetHeld();
-    held = othersHeld + show.logo.budgetHeld();
+    budget = pictureBudgetLeft(state_, 0);
+    othersBudget = pictureBudgetLeft(state_, number);
   }
   if (path != watch.path) {
     watch.path = path;
@@ -147,8 +146,7 @@ void FileFollower::pollLayer(int32_t number) {
   // animation that would not fit the budget beside them is streamed; a
   // picture that would not fit beside the other layers is not shown.
   std::unique_ptr<PreparedPicture> prepared(new PreparedPicture);
-  const auto leftOf = [](uint64_t used) { return used < kPictureMemoryBudget ? kPictureMemoryBudget - used : 0; };
-  if (!prepared->picture().LoadFromFile(path.c_str(), Truncated::kFails, leftOf(held), leftOf(othersHeld))) {
+  if (!prepared->picture().LoadFromFile(path.c_str(), Truncated::kFails, budget, othersBudget)) {
     watch.failed = now;
     return;
   }

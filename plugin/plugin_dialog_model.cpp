@@ -110,13 +110,11 @@ struct Picture final : DecodedPicture {
 std::unique_ptr<DecodedPicture> PluginDialogModel::decodePicture(const std::string& path) {
   auto picture = std::make_unique<Picture>();
   // Within what the other layers leave of the picture budget.
-  uint64_t othersHeld = 0;
+  uint64_t left = 0;
   {
     platform::LockGuard hold(state_.frameLock);
-    for (int32_t number = 1; number <= kMaxLayers; ++number)
-      if (number != state_.dialogLayer) othersHeld += state_.show(number).logo.budgetHeld();
+    left = pictureBudgetLeft(state_, state_.dialogLayer);
   }
-  const uint64_t left = othersHeld < kPictureMemoryBudget ? kPictureMemoryBudget - othersHeld : 0;
   picture->loaded = picture->logo.LoadFromFile(path.c_str(), Truncated::kShowsWhatDecoded, left, left);
   picture->forgetName =
       !picture->loaded && !picture->logo.refusedByBudget() && forgetsNameOfFailedPicture(path);

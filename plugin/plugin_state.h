@@ -9,6 +9,7 @@
 
 #include "dialog/preview_scaler.h"
 #include "dialog/settings_dialog.h"
+#include "logo/image_codec.h"
 #include "platform/lock.h"
 #include "plugin/file_follower.h"
 #include "plugin/host_api.h"
@@ -50,6 +51,8 @@ struct PluginState {
   // The layer the dialog edits (a layer of the record in use; 1 when the
   // one chosen is gone).
   int32_t dialogLayer = 1;
+  // The picture budget the layers' pictures share; tests lower it.
+  uint64_t pictureBudget = kPictureMemoryBudget;
   PreviewScaler previewScaler;
   ProfileStore store;
   SettingsDialog dialog;

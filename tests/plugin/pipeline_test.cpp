@@ -12,6 +12,7 @@
 #include "plugin/plugin_state.h"
 #include "plugin/show_timing.h"
 #include "plugin/tick.h"
+#include "tests/support/bmp_file.h"
 
 namespace om {
 namespace {
@@ -234,6 +235,118 @@ TEST_F(PipelineTest, ShowLogoOffKeepsSteppingWithoutDrawing) {
   g_nowMs = 100;
   feed(3);
   EXPECT_EQ(state_.show(1).logo.currentFrame(), 1);
+}
+
+
+// Layers are drawn in number order, each exactly as a record of its own
+// settings is drawn over what the layers before it left: pictures, keys,
+// covers, drift, clipped at the frame's edges.
+TEST(Layers, DrawnInNumberOrderAsRecordsOneAfterAnother) {
+  const std::string dir = ::testing::TempDir();
+  const std::string files[] = {dir + "layer_a.bmp", dir + "layer_b.bmp", ""};
+  ASSERT_TRUE(test::writeBmp24(files[0], 40, 24,
+                               [](int x, int y) { return static_cast<uint32_t>(x * 6 + y * 0x0A0300); }));
+  ASSERT_TRUE(test::writeBmp24(files[1], 17, 33,
+                               [](int x, int y) { return (x + y) % 3 ? 0x00FF00u : 0x2040C0u; }));
+  const uint32_t seed = std::random_device{}();
+  std::mt19937 rng(seed);
+  const auto randomLayer = [&](LogoSettings& l) {
+    l.LogoFileName = files[rng() % 3];
+    l.LogoPosX = static_cast<int32_t>(rng() % 1000);
+    l.LogoPosY = static_cast<int32_t>(rng() % 1000);
+    l.LogoSizeX = static_cast<int32_t>(rng() % 700) + 20;
+    l.LogoSizeY = static_cast<int32_t>(rng() % 700) + 20;
+    l.LogoOpacity = static_cast<int32_t>(rng() % 101);
+    l.ColorKeyEnable = rng() % 2;
+    l.CoverMode = rng() % 3 == 0 ? static_cast<int32_t>(rng() % 4) : kCoverPicture;
+    l.CoverStrength = static_cast<int32_t>(rng() % 6) + 1;
+    l.DriftPixels = rng() % 2 ? static_cast<int32_t>(rng() % 33) : 0;
+    l.DriftMinutes = 1;
+  };
+  setTickSource(&fakeTick);
+  for (int round = 0; round < 60; ++round) {
+    const int32_t width = static_cast<int32_t>(rng() % 48) * 2 + 16;
+    const int32_t height = static_cast<int32_t>(rng() % 60) + 8;
+    const int32_t code = static_cast<int32_t>(rng() % 2);
+    ChannelRecord record;
+    randomLayer(record);
+    for (int32_t number = 2; number <= kMaxLayers; ++number)
+      if (rng() % 3 == 0) {
+        LayerSettings layer;
+        layer.number = number;
+        randomLayer(layer);
+        record.layers.push_back(layer);
+      }
+    const auto fresh = [&](const ChannelRecord& r) {
+      auto state = std::make_unique<PluginState>();
+      state->channelTable.assign(1, r);
+      state->setFormat(width, height, code);
+      return state;
+    };
+    // Each layer as the one layer of a record of its own.
+    std::vector<std::unique_ptr<PluginState>> alone;
+    std::vector<const LogoSettings*> order{&record};
+    for (const LayerSettings& layer : record.layers) order.push_back(&layer);
+    for (const LogoSettings* layer : order) {
+      alone.push_back(fresh(ChannelRecord()));
+      static_cast<LogoSettings&>(alone.back()->channelTable[0]) = *layer;
+    }
+    const std::unique_ptr<PluginState> layered = fresh(record);
+
+    // Two frames: the switch, then a while later on the drift's orbit.
+    const uint32_t start = static_cast<uint32_t>(rng());
+    const uint32_t later = start + static_cast<uint32_t>(rng() % (8 * 60000));
+    for (const uint32_t now : {start, later}) {
+      g_nowMs = now;
+      std::vector<uint8_t> base(static_cast<size_t>(width) * height * (code == kPackedYuv422 ? 2 : 3));
+      for (uint8_t& b : base) b = static_cast<uint8_t>(rng());
+      std::vector<uint8_t> got = base, want = base;
+      ChannelInfo channel{};
+      channel.id = 7;
+      FrameInfo info{};
+      info.channel = &channel;
+      info.pixels = got.data();
+      runFramePipeline(*layered, info);
+      info.pixels = want.data();
+      for (const auto& state : alone) runFramePipeline(*state, info);
+      ASSERT_EQ(got, want) << "seed " << seed << " round " << round << " layers " << alone.size();
+    }
+  }
+  setTickSource(nullptr);
+}
+
+
+// The layers of the record in use share one picture budget, in number
+// order: a picture that does not fit beside those before it shows nothing
+// and keeps its name; a layer the record lacks lets its picture go.
+TEST(Layers, ShareOnePictureBudgetInNumberOrder) {
+  const std::string path = ::testing::TempDir() + "layer_budget.bmp";
+  ASSERT_TRUE(test::writeBmp24(path, 40, 24, [](int x, int) { return static_cast<uint32_t>(x); }));
+  PluginState state;
+  state.setFormat(64, 32, kPackedYuv422);
+  ChannelRecord record;
+  record.LogoFileName = path;
+  for (const int32_t number : {3, 6}) {
+    LayerSettings layer;
+    layer.number = number;
+    layer.LogoFileName = path;
+    record.layers.push_back(layer);
+  }
+  state.channelTable.assign(1, record);
+  const uint64_t one = frameBudgetBytes(40, 24);
+  for (const uint64_t fits : {1, 2, 3}) {
+    state.pictureBudget = one * fits + one / 2;
+    reloadLayers(state);
+    for (const int32_t number : {1, 3, 6}) {
+      const bool shown = (number == 1 ? 1 : number == 3 ? 2 : 3) <= static_cast<int32_t>(fits);
+      EXPECT_EQ(state.show(number).logoLoaded, shown ? 1 : 0) << "layer " << number << ", " << fits << " fit";
+      EXPECT_EQ(state.layerInUse(number)->LogoFileName, path) << "the name stays";
+    }
+  }
+  ASSERT_TRUE(removeLayer(state.recordInUse(), 6));
+  reloadLayers(state);
+  EXPECT_EQ(state.show(6).logo.budgetHeld(), 0u);
+  EXPECT_EQ(state.show(3).logoLoaded, 1);
 }
 
 }  // namespace

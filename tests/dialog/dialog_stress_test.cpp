@@ -1,6 +1,6 @@
 // The video thread stamps frames as fast as it can while the UI thread runs
-// every dialog handler and the file follower reloads pictures another
-// thread keeps rewriting, one of them a streamed animation whose frames the
+// every dialog handler on the layers of the record and the file follower
+// reloads the pictures of every layer another thread keeps rewriting, one of them a streamed animation whose frames the
 // plug-in's thread draws ahead. Run under ThreadSanitizer (build with
 // -DOM_SANITIZE=thread) to check for races; OM_DIALOG_STRESS_SECONDS sets how
 // long it runs (default 2.5 s).
@@ -70,21 +70,29 @@ void checkState(PluginState& s, const std::map<std::string, PictureFile>& files,
   }
   if (s.dialog.hasWindow() && s.channelTableBackup.size() != s.channelTable.size())
     fail("backup and table lengths differ while the dialog is open");
-  const ChannelRecord& r = s.recordInUse();
-  if ((s.show(1).logoLoaded != 0) != !r.LogoFileName.empty()) fail("file name and loaded picture disagree");
-  if (!s.show(1).logoLoaded) return;
-  auto it = files.find(r.LogoFileName);
-  const LogoFrame& f = s.show(1).logo.current();
-  if (it == files.end() || it->second.width != f.width || it->second.height != f.height)
-    fail("loaded picture is not the record's file");
-  if (r.LogoPosX < 0 || r.LogoPosY < 0 || r.LogoPosX + r.LogoSizeX > 1000 ||
-      r.LogoPosY + r.LogoSizeY > 1000)
-    fail("position and size outside the frame");
-  const Rect& content = s.show(1).canvas.overlay().content;
-  const int32_t w = MulDiv(s.show(1).canvas.width(), r.LogoSizeX, 1000);
-  const int32_t h = MulDiv(s.show(1).canvas.height(), r.LogoSizeY, 1000);
-  if (!content.empty() && (content.right != w || content.bottom != h))
-    fail("overlay size does not match the record");
+  for (int32_t number = 1; number <= kMaxLayers; ++number) {
+    const LogoSettings* layer = s.layerInUse(number);
+    const LayerShow& show = s.show(number);
+    if (!layer) {
+      if (show.logoLoaded) fail("a layer the record lacks shows a picture");
+      continue;
+    }
+    const LogoSettings& r = *layer;
+    if ((show.logoLoaded != 0) != !r.LogoFileName.empty()) fail("file name and loaded picture disagree");
+    if (!show.logoLoaded) continue;
+    auto it = files.find(r.LogoFileName);
+    const LogoFrame& f = show.logo.current();
+    if (it == files.end() || it->second.width != f.width || it->second.height != f.height)
+      fail("loaded picture is not the layer's file");
+    if (r.LogoPosX < 0 || r.LogoPosY < 0 || r.LogoPosX + r.LogoSizeX > 1000 ||
+        r.LogoPosY + r.LogoSizeY > 1000)
+      fail("position and size outside the frame");
+    const Rect& content = show.canvas.overlay().content;
+    const int32_t w = MulDiv(show.canvas.width(), r.LogoSizeX, 1000);
+    const int32_t h = MulDiv(show.canvas.height(), r.LogoSizeY, 1000);
+    if (!content.empty() && (content.right != w || content.bottom != h))
+      fail("overlay size does not match the layer");
+  }
 }
 
 // `uiReloads`: the dialog picks, removes and restores pictures and the video
@@ -126,6 +134,14 @@ void runStress(bool uiReloads) {
   PluginState& s = *state;
   s.channelTable.push_back(ChannelRecord());
   s.channelTable[0].LogoFileName = files.begin()->first;
+  // Two more layers, each following a file of its own.
+  for (const int32_t number : {2, 5}) {
+    LayerSettings layer;
+    layer.number = number;
+    layer.LogoFileName = std::next(files.begin(), number == 2 ? 1 : 2)->first;
+    layer.LogoPosX = layer.LogoSizeX = layer.LogoSizeY = 300;
+    s.channelTable[0].layers.push_back(layer);
+  }
   s.initialized = true;
   const int32_t width = 320, height = 240;
   s.setFormat(width, height, 1);
@@ -229,7 +245,7 @@ void runStress(bool uiReloads) {
     ++opened;
     view.pump();
     for (int step = 0; step < 200 && !view.destroyed && Clock::now() < deadline; ++step) {
-      int action = pick(14);
+      int action = pick(15);
       // Without UI reloads those actions refresh instead, and the dialog
       // closes with OK only.
       if (!uiReloads && (action <= 2 || action == 12)) action = 10;
@@ -277,6 +293,22 @@ void runStress(bool uiReloads) {
             }
           }
           break;
+        case 13: {
+          // A layer selected, added or removed, as the layer controls do it.
+          {
+            platform::LockGuard hold(s.frameLock);
+            const std::vector<int32_t> numbers = s.dialogModel.layerNumbers();
+            const int what = uiReloads ? pick(3) : 0;
+            if (what == 0 && !numbers.empty())
+              s.dialogModel.selectLayer(numbers[static_cast<size_t>(pick(static_cast<int>(numbers.size())))]);
+            else if (what == 1)
+              s.dialogModel.addLayer();
+            else if (what == 2)
+              s.dialogModel.removeLayer();
+          }
+          c.onNotify(kNotifyEverything);
+          break;
+        }
         default: view.click(kIdAbout); break;
       }
       view.pump();

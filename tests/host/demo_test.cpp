@@ -44,9 +44,16 @@ TEST(DemoSettings, EveryChannelReadsBackAsMeantWithItsKeysInTableOrder) {
   const om::StoredSettings s = readBack(text);
   EXPECT_EQ(s.privateSettings, 1);
   ASSERT_EQ(s.channelTable.size(), 5u);
-  // Channel 4 erases the video's own logo, with no picture.
+  // Channel 4 erases the video's own logo, with no picture, and shows its
+  // own in a second layer, drifting.
   EXPECT_EQ(s.channelTable[4].LogoFileName, "");
   EXPECT_EQ(s.channelTable[4].CoverMode, om::kCoverErase);
+  ASSERT_EQ(s.channelTable[4].layers.size(), 1u);
+  const om::LayerSettings& own = s.channelTable[4].layers[0];
+  EXPECT_EQ(own.number, 2);
+  EXPECT_EQ(own.LogoFileName, kLogos.badge);
+  EXPECT_EQ(own.CoverMode, om::kCoverPicture);
+  EXPECT_GT(own.DriftPixels, 0);
   const om::ChannelRecord defaults;
   // What each record holds beyond the defaults: placements aside, channel 1
   // keeps every default; 2 and 3 take the video's colours; 3 is keyed.
@@ -66,21 +73,30 @@ TEST(DemoSettings, EveryChannelReadsBackAsMeantWithItsKeysInTableOrder) {
   // Each section holds every key of the table in its order, those added
   // after the first ten only where they differ from their default: the
   // common record and channel 1 are written as before these keys existed.
+  // A layer's section follows its record's.
   size_t line = 4;
+  const auto keys = [&](const om::LogoSettings& r) {
+    for (const om::SettingRow& row : om::kSettingRows) {
+      if (row.written == om::Written::WhenNotDefault && row.isDefault(r)) continue;
+      ASSERT_LT(line, l.size());
+      EXPECT_EQ(l[line++], std::string(row.key) + "=" + om::settingText(r, row));
+    }
+  };
   for (size_t i = 0; i < 5; ++i) {
     const om::ChannelRecord& r = s.channelTable[i];
     if (i > 0) {
       ASSERT_LT(line, l.size());
       EXPECT_EQ(l[line++], "[" + std::to_string(i) + "]");
     }
-    for (const om::SettingRow& row : om::kSettingRows) {
-      if (row.written == om::Written::WhenNotDefault && row.isDefault(r)) continue;
+    keys(r);
+    for (const om::LayerSettings& layer : r.layers) {
       ASSERT_LT(line, l.size());
-      EXPECT_EQ(l[line++], std::string(row.key) + "=" + om::settingText(r, row));
+      EXPECT_EQ(l[line++], "[" + std::to_string(i) + "." + std::to_string(layer.number) + "]");
+      keys(layer);
     }
   }
   EXPECT_EQ(line, l.size());
-  EXPECT_EQ(std::count(l.begin(), l.end(), "VideoColors=1"), 2);
+  EXPECT_EQ(std::count(l.begin(), l.end(), "VideoColors=1"), 3);
 }
 
 TEST(DemoSettings, PlacementsStayInsideTheFrame) {

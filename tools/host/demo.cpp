@@ -124,10 +124,22 @@ std::string demoSettingsText(const DemoLogos& logos) {
   noisy.KeyTolerance = kNoisyKeyTolerance;
   noisy.KeySoftness = kNoisyKeySoftness;
 
-  // Channel 4 has no picture of its own: it erases the one the video carries
-  // (the test pattern's ring around a 7), filling it from the black around.
+  // Channel 4 erases the logo the video carries (the test pattern's ring
+  // around a 7), filling it from the black around, and in a second layer
+  // shows its own at the top right, moving a few pixels every minute
+  // against burn-in.
   om::ChannelRecord erasing = channelRecord(4, "", Placement{880, 420, 110, 160, 100});
   erasing.CoverMode = om::kCoverErase;
+  Placement own{0, 40, 0, 160, 100};
+  own.sizeX = widthForHeight(logos.badge, own.sizeY, 220);
+  own.posX = 1000 - own.sizeX - 30;
+  om::LayerSettings ownLogo;
+  static_cast<om::LogoSettings&>(ownLogo) = channelRecord(4, logos.badge, own);
+  ownLogo.number = 2;
+  ownLogo.VideoColors = om::kVideoColorsAutomatic;
+  ownLogo.DriftPixels = 6;
+  ownLogo.DriftMinutes = 1;
+  erasing.layers.push_back(ownLogo);
 
   om::StoredSettings settings;
   settings.privateSettings = 1;

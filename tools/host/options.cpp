@@ -282,10 +282,10 @@ const OptionRow kOptionRows[] = {
 
     heading("Demo"),
     {kOption, "--demo", nullptr, "OUTDIR",
-     "write a four-channel settings file, run 200 frames of\n"
-     "the test picture in TV range switching channel at\n"
-     "frames 50, 100 and 150, and write OUTDIR/demo.y4m,\n"
-     "snapshots and a contact sheet",
+     "write a four-channel settings file (channel 4 in two\n"
+     "layers), run 200 frames of the test picture in TV\n"
+     "range switching channel at frames 50, 100 and 150,\n"
+     "and write OUTDIR/demo.y4m, snapshots and a contact sheet",
      setText<&HostOptions::demoDir>},
     {kOption, "--samples", nullptr, "DIR", "where the demo finds its logo pictures",
      setText<&HostOptions::samplesDir>},

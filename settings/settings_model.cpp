@@ -1,6 +1,7 @@
 #include "settings/settings_model.h"
 
 #include <algorithm>
+#include <map>
 
 #include "common/muldiv.h"
 
@@ -153,6 +154,9 @@ void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
     }
   }
   // Pointers into the table from here on: it no longer grows.
+  std::map<std::pair<const ChannelRecord*, int32_t>, const SectionRole*> layersRead;
+  std::map<int64_t, size_t> firstOfId;  // a layer joins the first record of its channel
+  for (size_t r = table.size(); r-- > 1;) firstOfId[table[r].id] = r;
   for (size_t i = 0, channel = 1; i < sections.size(); ++i) {
     const size_t start = sections[i].start;
     const std::string_view name = trimBlanks(sections[i].name);
@@ -185,19 +189,18 @@ void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
           role.defaultsAfterCommon = common != ProfileStore::kNoSection && start > common;
         }
       } else if (parseWholeDecimal(base, id) && id != 0) {
-        for (size_t r = 1; r < table.size() && !owner; ++r)
-          if (table[r].id == id) {
-            owner = &table[r];
-            ownerKept = &kept.records[r];
-          }
+        if (const auto first = firstOfId.find(id); first != firstOfId.end()) {
+          owner = &table[first->second];
+          ownerKept = &kept.records[first->second];
+        }
       }
       if (owner && readLayer(store, start, *owner, number)) {
         role.record = owner;
         role.kept = ownerKept;
         role.layer = number;
+        layersRead[{owner, number}] = &role;
       } else if (owner) {
-        for (size_t j = 0; j < i && !role.repeats; ++j)
-          if (roles[j].record == owner && roles[j].layer == number) role.repeats = &roles[j];
+        role.repeats = layersRead[{owner, number}];
       }
     }
   }

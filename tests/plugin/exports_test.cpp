@@ -238,6 +238,45 @@ TEST(Exports, PictureFollowsItsFile) {
   std::remove(picture.c_str());
 }
 
+// A second layer over the first: drawn over it, following its own file,
+// saved back after its record with the line the user wrote in it.
+TEST(Exports, LayerDrawsOverTheFirstAndFollowsItsOwnFile) {
+  const auto tmp = std::filesystem::temp_directory_path();
+  const std::string first = (tmp / ("om-layer1-" + std::to_string(getpid()) + ".bmp")).string();
+  const std::string third = (tmp / ("om-layer3-" + std::to_string(getpid()) + ".bmp")).string();
+  auto write = [](const std::string& path, uint32_t colour) {
+    ASSERT_TRUE(om::test::writeBmp24(path, 40, 30, [=](int, int) { return colour; }));
+  };
+  write(first, 0xFF0000);
+  write(third, 0x00FF00);
+  FollowingHost host(first, "[COMMON.3]\nLogoFileName=" + third +
+                                "\nLogoPosX=250\nLogoPosY=250\nLogoSizeX=500\nLogoSizeY=500\n"
+                                "LogoOpacity=100\n; mine\n");
+  LoadedPlugin plugin;
+  ASSERT_TRUE(plugin.ok());
+  PluginDescriptor* d = plugin.pr();
+  HostInitInfo init{0, nullptr};
+  d->init(&init);
+  VideoFormatInfo format{40, 40, 0, 1, 0};
+  d->setFormat(&format);
+  ChannelInfo channel{};
+  channel.id = 1;
+  EXPECT_EQ(middleOf(d, channel), 0x00FF00u) << "layer 3 over layer 1";
+  write(third, 0x0000FF);
+  const auto written = std::chrono::steady_clock::now();
+  while (middleOf(d, channel) != 0x0000FFu &&
+         std::chrono::steady_clock::now() - written < std::chrono::seconds(5))
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(middleOf(d, channel), 0x0000FFu) << "layer 3 follows its file";
+  d->shutdown();
+  const std::string saved = host.settings();
+  const size_t layer = saved.find("[COMMON.3]\nLogoFileName=" + third + "\n");
+  EXPECT_NE(layer, std::string::npos);
+  EXPECT_NE(saved.find("ColorKey=0\n; mine\n", layer), std::string::npos);
+  std::remove(first.c_str());
+  std::remove(third.c_str());
+}
+
 // A channel's own logo, a bright square on a flat frame, under a cover of
 // the frame's middle: erased to the frame around it exactly, blurred or
 // made blocks, nothing outside the rectangle touched; with a picture whose

@@ -89,6 +89,18 @@ void reloadLayers(PluginState& state) {
     if (state.layerInUse(number)) loadLayer(state, number, pictureBudgetLeft(state, number, number));
 }
 
+void bringInLayers(PluginState& state) {
+  for (int32_t number = 1; number <= kMaxLayers; ++number)
+    if (!state.layerInUse(number)) loadLayer(state, number, 0);
+  for (int32_t number = 1; number <= kMaxLayers; ++number) {
+    if (!state.layerInUse(number) || state.pictureCache.putInPlace(state, number)) continue;
+    loadLayer(state, number, pictureBudgetLeft(state, number, number));
+    rebuildOverlay(state, number);
+  }
+  // What came from the files makes room for itself among the pictures kept.
+  state.pictureCache.trim(state);
+}
+
 bool forgetsNameOfFailedPicture(const std::string& path) {
   // A picture whose folder cannot be reached (a drive not mounted, a share
   // not yet connected) may come back: its name stays for the next try.

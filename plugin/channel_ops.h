@@ -37,6 +37,10 @@ void reloadLayers(PluginState& state);
 // What the pictures of the layers but `number` and those from `below` on
 // leave of the budget the layers share (number 0: every layer's counts).
 uint64_t pictureBudgetLeft(const PluginState& state, int32_t number, int32_t below = kMaxLayers + 1);
+// A channel switch's pictures: each layer of the record in use from the
+// picture cache when it is there, ready, else decoded as reloadLayers does
+// and its overlay rebuilt; layers the record lacks let theirs go.
+void bringInLayers(PluginState& state);
 // Whether a picture that failed to load loses its name: it is gone from a
 // folder that is there, or does not decode. Looks at the file system.
 bool forgetsNameOfFailedPicture(const std::string& path);

@@ -46,6 +46,10 @@ int32_t TULVANE_CDECL PluginSetFormat(VideoFormatInfo* format) {
     // the new format goes in under the same lock (the frame path never calls
     // us while it holds it).
     platform::LockGuard hold(state.frameLock);
+    // The pictures shown wait in the cache, their overlays made for the
+    // format they leave; the next frame switches and brings them back.
+    if (state.initialized)
+      for (int32_t number = 1; number <= kMaxLayers; ++number) state.pictureCache.keep(state, number);
     state.formatExtra = format->formatExtra;
     state.cpuClass = format->cpuClass;
     state.setFormat(format->width, format->height, format->pixelFormat);
@@ -103,6 +107,7 @@ void TULVANE_CDECL PluginShutdown() {
         show.logo.clear();
         show.logoLoaded = 0;
       }
+      state.pictureCache.clear();
       state.currentChannelId = 0;
     }
     // Saving without a loaded table would overwrite the user's file with defaults.
@@ -128,6 +133,12 @@ PluginDescriptor* TULVANE_CDECL Tulvane_Plugin_PR(void) { return &om::g_descript
 
 void TULVANE_CDECL Tulvane_Plugin_SetTickSource(TickSourceFn source) {
   om::setTickSource(source);
+}
+
+uint64_t TULVANE_CDECL Tulvane_Plugin_PictureCacheBytes(void) {
+  om::PluginState& state = om::pluginState();
+  om::platform::LockGuard hold(state.frameLock);
+  return state.pictureCache.pictureBytes() + state.pictureCache.overlayBytes();
 }
 
 }  // extern "C"

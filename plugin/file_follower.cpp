@@ -26,7 +26,8 @@ FileFollower::~FileFollower() {
 void FileFollower::start() noexcept {
   if (thread_.started()) return;
   stopping_ = false;
-  wake_.clear();
+  firstLook_ = true;
+  wake_.set();  // the first look at once: the cache fills from the start
   moduleHold_ = platform::holdThisModule();
   if (!thread_.start(&FileFollower::run, this)) {
     releaseModuleHold();
@@ -63,9 +64,14 @@ void FileFollower::run(void* self) {
     try {
       for (int32_t number = 1; number <= kMaxLayers; ++number)
         follower.state_.show(number).animationAhead.work(follower.state_, number);
-      if (platform::osTickMs() - lastPoll >= follower.pollMs_) {
+      follower.state_.pictureCache.freeDiscarded(follower.state_);
+      if (platform::osTickMs() - lastPoll >= follower.pollMs_ || follower.firstLook_) {
         lastPoll = platform::osTickMs();
+        follower.firstLook_ = false;
         follower.poll();
+        // Every look, the pictures a switch may want, decoded ahead: those
+        // of records edited, added or met since, and files changed.
+        follower.state_.pictureCache.fill(follower.state_, follower.stopping_);
       }
     } catch (...) {
       // Out of memory for a path or a picture: look again next time.

@@ -71,6 +71,7 @@ class FileFollower {
   platform::Signal wake_;  // set by stop() too
   std::atomic<bool> stopping_{false};
   std::atomic<bool> running_{false};
+  bool firstLook_ = true;  // the thread's own after start
   void* moduleHold_ = nullptr;
   uint32_t pollMs_ = kPollMs;
   std::atomic<uint32_t> reloads_{0};

@@ -18,9 +18,10 @@ void switchChannel(PluginState& state, int64_t id, const char* name) {
   // The name lives inline in the host's record; never read past its bound.
   const size_t length = name ? strnlen(name, kChannelNameMax) : 0;
   state.currentChannelName.assign(name ? name : "", length);
+  // The pictures left go to the cache, ready for a switch back.
+  for (int32_t number = 1; number <= kMaxLayers; ++number) state.pictureCache.keep(state, number);
   selectChannelRecord(state);
-  reloadLayers(state);
-  rebuildOverlays(state);
+  bringInLayers(state);
   const uint32_t now = tickNowMs();
   bool streamed = false;
   for (LayerShow& show : state.shows) {
@@ -31,7 +32,8 @@ void switchChannel(PluginState& state, int64_t id, const char* name) {
     streamed = streamed || show.logo.streamed();
   }
   notifyDialog(state, kNotifyEverything);
-  if (streamed) state.follower.wake();  // the next frame, drawn ahead
+  // The next streamed frame drawn ahead; the pictures let go freed.
+  if (streamed || state.pictureCache.hasDiscarded()) state.follower.wake();
 }
 
 namespace {

@@ -83,10 +83,13 @@ typedef uint32_t(TULVANE_CDECL* TickSourceFn)(void);
 typedef int32_t(TULVANE_CDECL* TulvanePluginVersionFn)(void);
 typedef PluginDescriptor*(TULVANE_CDECL* TulvanePluginPRFn)(void);
 typedef void(TULVANE_CDECL* TulvanePluginSetTickSourceFn)(TickSourceFn);
+// Bytes the pictures decoded ahead and their overlays hold now (for reports).
+typedef uint64_t(TULVANE_CDECL* TulvanePluginPictureCacheBytesFn)(void);
 
 TULVANE_EXPORT int32_t TULVANE_CDECL Tulvane_Plugin_Version(void);
 TULVANE_EXPORT PluginDescriptor* TULVANE_CDECL Tulvane_Plugin_PR(void);
 TULVANE_EXPORT void TULVANE_CDECL Tulvane_Plugin_SetTickSource(TickSourceFn source);
+TULVANE_EXPORT uint64_t TULVANE_CDECL Tulvane_Plugin_PictureCacheBytes(void);
 
 }  // extern "C"
 

@@ -14,6 +14,7 @@
 #include "plugin/file_follower.h"
 #include "plugin/host_api.h"
 #include "plugin/layer_show.h"
+#include "plugin/picture_cache.h"
 #include "plugin/plugin_dialog_model.h"
 #include "settings/profile_store.h"
 #include "settings/settings_model.h"
@@ -53,6 +54,8 @@ struct PluginState {
   int32_t dialogLayer = 1;
   // The picture budget the layers' pictures share; tests lower it.
   uint64_t pictureBudget = kPictureMemoryBudget;
+  // Pictures decoded ahead for the records a switch may go to.
+  PictureCache pictureCache;
   PreviewScaler previewScaler;
   ProfileStore store;
   SettingsDialog dialog;

@@ -383,7 +383,7 @@ TEST(HostProgram, SummaryNamesTheSettingsFileUsedInAlignedColumns) {
     if (timeLines++ == 0) medianColumn = median;
     EXPECT_EQ(median, medianColumn);
   }
-  EXPECT_EQ(timeLines, 3u);  // all, switching, plain; stepping: none
+  EXPECT_EQ(timeLines, 4u);  // all, first, switching, plain; stepping: none
 }
 
 TEST(HostProgram, DemoWritesVideoPicturesAndSettings) {

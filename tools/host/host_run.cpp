@@ -203,7 +203,8 @@ void playFrames(const HostOptions& options, Run& run, Tally& tally) {
     const auto t1 = std::chrono::steady_clock::now();
     const double us = std::chrono::duration<double, std::micro>(t1 - t0).count();
     // The first frame after the format switches too.
-    tally.times.add(us, info.channel != previousChannel ? FrameKind::Switching
+    tally.times.add(us, index == 0                          ? FrameKind::First
+                        : info.channel != previousChannel ? FrameKind::Switching
                         : tickReadsThisFrame() >= 2     ? FrameKind::Stepping
                                                         : FrameKind::Plain);
     if (run.rewriter.justRewritten(wall)) tally.times.afterRewrite.push_back(us);
@@ -229,6 +230,9 @@ void playFrames(const HostOptions& options, Run& run, Tally& tally) {
 // PluginStop and PluginShutdown, the outputs closed, what was written and
 // the summary. Returns the exit code.
 int finishRun(const HostOptions& options, Run& run, const Tally& tally) {
+  // Before the shutdown lets the pictures go.
+  const int64_t cacheBytes =
+      run.plugin.pictureCacheBytes ? static_cast<int64_t>(run.plugin.pictureCacheBytes()) : -1;
   run.plugin.descriptor->stop();
   run.plugin.descriptor->shutdown();
   if (run.plugin.setTickSource) run.plugin.setTickSource(nullptr);
@@ -255,6 +259,7 @@ int finishRun(const HostOptions& options, Run& run, const Tally& tally) {
   summary.clock = run.clock;
   summary.channelsAsked = channelsAsked();
   summary.settingsFile = run.settingsFile;
+  summary.pictureCacheBytes = cacheBytes;
   printSummary(summary, tally.times);
   return exitCode;
 }

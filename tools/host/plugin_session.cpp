@@ -107,6 +107,8 @@ bool loadPlugin(const std::string& path, Plugin& plugin, std::string& error) {
       reinterpret_cast<TulvanePluginPRFn>(plugin.library.symbol("Tulvane_Plugin_PR"));
   plugin.setTickSource = reinterpret_cast<TulvanePluginSetTickSourceFn>(
       plugin.library.symbol("Tulvane_Plugin_SetTickSource"));
+  plugin.pictureCacheBytes = reinterpret_cast<TulvanePluginPictureCacheBytesFn>(
+      plugin.library.symbol("Tulvane_Plugin_PictureCacheBytes"));
   if (!plugin.version || !plugin.descriptorFn) {
     error = path + " lacks the exports Tulvane_Plugin_Version / Tulvane_Plugin_PR";
     return false;

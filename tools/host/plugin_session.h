@@ -17,6 +17,7 @@ struct Plugin {
   TulvanePluginVersionFn version = nullptr;
   TulvanePluginPRFn descriptorFn = nullptr;
   TulvanePluginSetTickSourceFn setTickSource = nullptr;  // null: an older plug-in
+  TulvanePluginPictureCacheBytesFn pictureCacheBytes = nullptr;  // likewise
   PluginDescriptor* descriptor = nullptr;
 };
 

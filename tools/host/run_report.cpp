@@ -38,6 +38,7 @@ std::string settingsReport(const std::string& file) {
 void FrameTimes::add(double us, FrameKind kind) {
   all.push_back(us);
   switch (kind) {
+    case FrameKind::First: first.push_back(us); break;
     case FrameKind::Switching: switching.push_back(us); break;
     case FrameKind::Stepping: stepping.push_back(us); break;
     case FrameKind::Plain: plain.push_back(us); break;
@@ -64,6 +65,7 @@ void printSummary(const RunSummary& s, const FrameTimes& times) {
   std::fprintf(stderr, "  %-*s %lld by the plug-in; %lld channel switches\n", kLabelColumns,
                "skipped", static_cast<long long>(s.skipped), static_cast<long long>(s.switches));
   printTimes("process time", times.all, countColumns);
+  printTimes("first", times.first, countColumns);
   printTimes("switching", times.switching, countColumns);
   printTimes("stepping", times.stepping, countColumns);
   printTimes("plain", times.plain, countColumns);
@@ -77,6 +79,9 @@ void printSummary(const RunSummary& s, const FrameTimes& times) {
   for (int64_t id : s.channelsAsked) asked += " " + std::to_string(id);
   std::fprintf(stderr, "  %-*s asked about:%s\n", kLabelColumns, "channelExists",
                asked.empty() ? " none" : asked.c_str());
+  if (s.pictureCacheBytes >= 0)
+    std::fprintf(stderr, "  %-*s %.1f MiB decoded ahead, with their overlays\n", kLabelColumns,
+                 "picture cache", static_cast<double>(s.pictureCacheBytes) / (1 << 20));
   std::fprintf(stderr, "  %-*s %s\n", kLabelColumns, "settings",
                settingsReport(s.settingsFile).c_str());
 }

@@ -14,13 +14,14 @@
 
 namespace omhost {
 
-// A frame that switched channel (the first frame too), one that stepped
-// the logo's animation, or neither.
-enum class FrameKind : uint8_t { Switching, Stepping, Plain };
+// The first frame (its switch loads the pictures as the plug-in starts,
+// before anything could be decoded ahead), a frame that switched channel,
+// one that stepped the logo's animation, or neither.
+enum class FrameKind : uint8_t { First, Switching, Stepping, Plain };
 
 // Time inside the plug-in, microseconds per frame.
 struct FrameTimes {
-  std::vector<double> all, switching, stepping, plain;
+  std::vector<double> all, first, switching, stepping, plain;
   std::vector<double> afterRewrite;  // the frames of the 3 s after each rewrite
   void add(double us, FrameKind kind);
 };
@@ -38,6 +39,7 @@ struct RunSummary {
   AnimationClock clock = AnimationClock::VideoTime;
   std::vector<int64_t> channelsAsked;
   std::string settingsFile;  // empty: the plug-in kept none
+  int64_t pictureCacheBytes = -1;  // at the end of the run; -1: not told
 };
 
 // The summary, on stderr.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -347,6 +348,76 @@ TEST(Layers, ShareOnePictureBudgetInNumberOrder) {
   reloadLayers(state);
   EXPECT_EQ(state.show(6).logo.budgetHeld(), 0u);
   EXPECT_EQ(state.show(3).logoLoaded, 1);
+}
+
+
+// Zapping among channels whose pictures were decoded ahead, or kept from
+// an earlier switch, shows exactly the frames of a plug-in that decodes at
+// every switch; a file changed since is decoded anew, a file deleted is
+// forgotten, and the cache stays within the picture budget.
+TEST(PictureCache, SwitchesShowWhatADecodeShowsAndFollowTheFiles) {
+  const std::string dir = ::testing::TempDir();
+  const std::string files[] = {dir + "cache_a.bmp", dir + "cache_b.bmp", dir + "cache_c.bmp"};
+  const auto write = [&](int i, uint32_t tint) {
+    ASSERT_TRUE(test::writeBmp24(files[i], 30 + 7 * i, 20 + 3 * i, [=](int x, int y) {
+      return static_cast<uint32_t>(x * 9 + y * 0x0500 + i * 0x400000) ^ tint;
+    }));
+  };
+  for (int i = 0; i < 3; ++i) write(i, 0);
+  const auto fresh = [&] {
+    auto state = std::make_unique<PluginState>();
+    state->privateSettings = 1;
+    state->channelTable.assign(1, ChannelRecord());
+    for (int i = 0; i < 3; ++i) {
+      ChannelRecord record;
+      record.id = i + 1;
+      record.LogoFileName = files[i];
+      record.LogoPosX = 100 * i;
+      record.LogoSizeX = record.LogoSizeY = 300;
+      record.ColorKeyEnable = i == 2;
+      LayerSettings layer;
+      layer.number = 4;
+      layer.LogoFileName = files[(i + 1) % 3];
+      layer.LogoPosY = 500;
+      layer.LogoSizeX = layer.LogoSizeY = 200;
+      record.layers.push_back(layer);
+      state->channelTable.push_back(record);
+    }
+    state->setFormat(96, 64, kPackedYuv422);
+    state->initialized = true;
+    return state;
+  };
+  const std::unique_ptr<PluginState> cached = fresh(), decoding = fresh();
+  const std::atomic<bool> stopping{false};
+  EXPECT_EQ(cached->pictureCache.fill(*cached, stopping), 3) << "every file once";
+  std::mt19937 rng(7);
+  for (int round = 0; round < 40; ++round) {
+    if (round == 20) write(1, 0xFFFFFF);  // changed since it was decoded
+    if (round == 30) std::remove(files[2].c_str());
+    ChannelInfo channel{};
+    channel.id = static_cast<int64_t>(rng() % 3) + 1;
+    std::vector<uint8_t> got(96 * 64 * 2, 0x40), want = got;
+    FrameInfo info{};
+    info.channel = &channel;
+    info.pixels = got.data();
+    runFramePipeline(*cached, info);
+    // The plug-in as it was: nothing kept between switches.
+    decoding->pictureCache.clear();
+    info.pixels = want.data();
+    runFramePipeline(*decoding, info);
+    ASSERT_EQ(got, want) << "round " << round << ", channel " << channel.id;
+    EXPECT_EQ(cached->recordInUse().LogoFileName, decoding->recordInUse().LogoFileName);
+    if (round % 5 == 4) cached->pictureCache.fill(*cached, stopping);
+  }
+  EXPECT_TRUE(cached->channelTable[3].LogoFileName.empty()) << "the deleted file is forgotten";
+
+  // Within a budget for two pictures, the least recently used goes.
+  cached->pictureBudget = 2 * frameBudgetBytes(44, 26) + 1000;
+  cached->pictureCache.trim(*cached);
+  uint64_t shown = 0;
+  for (const LayerShow& show : cached->shows) shown += show.logo.budgetHeld();
+  EXPECT_LE(shown + cached->pictureCache.pictureBytes(), cached->pictureBudget);
+  for (const auto& file : files) std::remove(file.c_str());
 }
 
 }  // namespace

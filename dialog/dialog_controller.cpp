@@ -144,10 +144,32 @@ void DialogController::refreshAll() {
     }
   }
   if (!view_) return;
+  refreshLayers();
   refreshChannelName();
   refreshFileName();
   refreshPreview();
   refreshEnabling();
+}
+
+// The record's layers in the list, the one edited picked.
+void DialogController::refreshLayers() {
+  std::vector<int32_t> numbers;
+  int32_t selected = 1;
+  {
+    FrameHold hold(model_->frameLock());
+    numbers = model_->layerNumbers();
+    selected = model_->selectedLayer();
+  }
+  std::vector<std::string> items;
+  int32_t index = 0;
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    items.push_back(std::to_string(numbers[i]));
+    if (numbers[i] == selected) index = static_cast<int32_t>(i);
+  }
+  view_->setListItems(kIdLayerList, items);
+  view_->setChoice(kIdLayerList, index);
+  view_->setEnabled(kIdAddLayer, !numbers.empty() && numbers.size() < static_cast<size_t>(kMaxLayers));
+  view_->setEnabled(kIdRemoveLayer, selected != 1);
 }
 
 void DialogController::refreshChannelName() {
@@ -226,6 +248,9 @@ void DialogController::onCommand(int32_t controlId) noexcept {
       case kIdBottomLeft:
       case kIdBottomRight: moveToCorner(controlId); break;
       case kIdAbout: view_->showAbout(); break;
+      case kIdLayerList: selectLayer(); break;
+      case kIdAddLayer:
+      case kIdRemoveLayer: addOrRemoveLayer(controlId); break;
       case kIdOk: view_->destroyWindow(); break;
       case kIdCancel: view_->postClose(); break;
       default:
@@ -308,6 +333,28 @@ void DialogController::changeSetting(const SettingControl& c) {
 void DialogController::applyEffect(ChangeEffect effect) {
   if (effect == ChangeEffect::Rebuild) model_->rebuildOverlay();
   if (effect == ChangeEffect::RestartsShow) model_->restartShowTiming();
+}
+
+void DialogController::selectLayer() {
+  const int32_t index = view_->choice(kIdLayerList);
+  {
+    FrameHold hold(model_->frameLock());
+    const std::vector<int32_t> numbers = model_->layerNumbers();
+    if (index < 0 || static_cast<size_t>(index) >= numbers.size()) return;
+    model_->selectLayer(numbers[static_cast<size_t>(index)]);
+  }
+  view_->postNotify(kNotifyEverything);  // every control shows that layer now
+}
+
+void DialogController::addOrRemoveLayer(int32_t controlId) {
+  {
+    FrameHold hold(model_->frameLock());
+    if (controlId == kIdAddLayer)
+      model_->addLayer();
+    else
+      model_->removeLayer();
+  }
+  view_->postNotify(kNotifyEverything);
 }
 
 void DialogController::toggleMorePage() {

@@ -76,6 +76,7 @@ class DialogController {
   LogoSettings* layerInUse() const;
 
   void refreshAll();
+  void refreshLayers();
   void refreshChannelName();
   void refreshFileName();
   void refreshPreview();
@@ -87,6 +88,8 @@ class DialogController {
   void changeSetting(const SettingControl& control);
   void applyEffect(ChangeEffect effect);
   void setPrivateSettings();
+  void selectLayer();
+  void addOrRemoveLayer(int32_t controlId);
   void toggleMorePage();
   void moveToCorner(int32_t controlId);
   void stepHeldButton();

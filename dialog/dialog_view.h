@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/rect.h"
 
@@ -58,7 +59,9 @@ class DialogView {
   // An up-down's position; it writes the number into its edit, and a
   // changed text comes back as onNumberTextChanged before this returns.
   virtual void setSpinPosition(int32_t spinId, int32_t position) = 0;
-  // A drop-down list's selected item.
+  // A drop-down list's items (Windows-1251), replacing those it had; and
+  // its selected item.
+  virtual void setListItems(int32_t controlId, const std::vector<std::string>& items) = 0;
   virtual void setChoice(int32_t controlId, int32_t index) = 0;
   virtual int32_t choice(int32_t controlId) const = 0;
   // The page of further settings beside the dialog, shown or hidden.

@@ -11,7 +11,7 @@ import os
 import re
 import sys
 
-from page_layout import (Check, Choice, Group, Number, page_controls, page_ids, page_template,
+from page_layout import (Check, Choice, Group, Layers, Number, NumberPair, page_controls, page_ids, page_template,
                          page_texts)
 from resource_art import OUTPUTS, draw_art
 
@@ -139,6 +139,8 @@ PAGE = [
            # A name kept for a folder that is not there yet is followed too.
            Check('FollowFile', 5180, 'Обновлять при изменении файла', 'FollowFile', 'NextFrame',
                  needs_picture=False)]),
+    # Every control of the window and the page edits the layer picked here.
+    Group([Layers(5206)]),
     Group([Number('Drift', 5200, 'Сдвиг от выгорания, пикс.:', 'DriftPixels', 'NextFrame'),
            Number('DriftEvery', 5203, 'каждые, мин:', 'DriftMinutes', 'NextFrame', 'DriftPixels',
                   right_aligned=True)]),
@@ -147,12 +149,14 @@ PAGE = [
                   needs_picture=False),
            Number('Strength', 5185, 'Сила, пикс.:', 'CoverStrength', 'Rebuild', 'CoverMode',
                   enabled_values=[2, 3], needs_picture=False),
-           Number('RectLeft', 5188, 'Слева:', 'LogoPosX', 'Rebuild', needs_picture=False, value_range=(0, 1000)),
-           Number('RectTop', 5191, 'Сверху:', 'LogoPosY', 'Rebuild', needs_picture=False, value_range=(0, 1000)),
-           Number('RectWidth', 5194, 'Ширина:', 'LogoSizeX', 'Rebuild', needs_picture=False,
-                  value_range=(0, 1000)),
-           Number('RectHeight', 5197, 'Высота:', 'LogoSizeY', 'Rebuild', needs_picture=False,
-                  value_range=(0, 1000))]),
+           NumberPair(Number('RectLeft', 5188, 'Слева:', 'LogoPosX', 'Rebuild', needs_picture=False,
+                             value_range=(0, 1000)),
+                      Number('RectTop', 5191, 'Сверху:', 'LogoPosY', 'Rebuild', needs_picture=False,
+                             value_range=(0, 1000))),
+           NumberPair(Number('RectWidth', 5194, 'Ширина:', 'LogoSizeX', 'Rebuild', needs_picture=False,
+                             value_range=(0, 1000)),
+                      Number('RectHeight', 5197, 'Высота:', 'LogoSizeY', 'Rebuild', needs_picture=False,
+                             value_range=(0, 1000)))]),
 ]
 
 

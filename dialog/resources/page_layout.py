@@ -107,6 +107,60 @@ class Check:
         return ['AUTOCHECKBOX    "@@k%s@@", @kId%s@, %d, %d, 180, 10' % (self.stem, self.stem, x + 8, y)]
 
 
+class NumberPair:
+    """Two short numbers side by side in one row, each as a Number."""
+    height = 14
+
+    def __init__(self, left, right):
+        self.left, self.right = left, right
+
+    def controls(self):
+        return [self.left.control(), self.right.control()]
+
+    def ids(self):
+        return self.left.ids() + self.right.ids()
+
+    def texts(self):
+        return self.left.texts() + self.right.texts()
+
+    def lines(self, x, y):
+        # The right one where a single number stands; the left one before it.
+        left = [line.replace(', %d, %d, 136, 8' % (x + 8, y + 2), ', %d, %d, 40, 8' % (x + 8, y + 2))
+                    .replace(', %d, %d, 30, 12' % (x + 146, y), ', %d, %d, 30, 12' % (x + 50, y))
+                    .replace(', %d, %d, 11, 12' % (x + 176, y), ', %d, %d, 11, 12' % (x + 80, y))
+                for line in self.left.lines(x, y)]
+        right = [line.replace(', %d, %d, 136, 8' % (x + 8, y + 2), ', %d, %d, 40, 8' % (x + 100, y + 2))
+                 for line in self.right.lines(x, y)]
+        return left + right
+
+
+class Layers:
+    """The layer every control edits: a label, a drop-down of the record's
+    layers (kIdLayerList), and buttons that add one and remove the one
+    picked. No setting of its own."""
+    height = 15
+
+    def __init__(self, first_id):
+        self.first_id = first_id
+
+    def controls(self):
+        return []
+
+    def ids(self):
+        return [('kIdLayerLabel', self.first_id), ('kIdLayerList', self.first_id + 1),
+                ('kIdAddLayer', self.first_id + 2), ('kIdRemoveLayer', self.first_id + 3)]
+
+    def texts(self):
+        return [('kLayerLabel', 'Слой:'), ('kAddLayer', 'Добавить'), ('kRemoveLayer', 'Удалить')]
+
+    def lines(self, x, y):
+        return ['LTEXT           "@@kLayerLabel@@", @kIdLayerLabel@, %d, %d, 24, 8' % (x + 8, y + 2),
+                'COMBOBOX        @kIdLayerList@, %d, %d, 40, 110, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP'
+                % (x + 34, y),
+                'PUSHBUTTON      "@@kAddLayer@@", @kIdAddLayer@, %d, %d, 50, 13' % (x + 82, y),
+                'PUSHBUTTON      "@@kRemoveLayer@@", @kIdRemoveLayer@, %d, %d, 50, 13' % (x + 136, y)]
+
+
 class Group:
     """A group box around rows; `caption` a text's name, `box_id` an id's."""
 
@@ -128,7 +182,8 @@ def page_texts(groups):
 
 def page_controls(groups):
     """The page's rows of the dialog's table of setting controls."""
-    return [row.control() for g in groups for row in g.rows]
+    return [c for g in groups for row in g.rows
+            for c in (row.controls() if hasattr(row, 'controls') else [row.control()])]
 
 
 def page_template(groups, template_name):

@@ -241,6 +241,12 @@ class DialogWindow : public DialogView {
   bool isChecked(int32_t id) const override {
     return SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
   }
+  void setListItems(int32_t id, const std::vector<std::string>& items) override {
+    const HWND list = control(id);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    for (const std::string& item : items)
+      SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(fromCp1251(item.c_str()).c_str()));
+  }
   void setChoice(int32_t id, int32_t index) override { SendMessageW(control(id), CB_SETCURSEL, index, 0); }
   int32_t choice(int32_t id) const override {
     return static_cast<int32_t>(SendMessageW(control(id), CB_GETCURSEL, 0, 0));

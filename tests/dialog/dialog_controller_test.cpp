@@ -435,6 +435,50 @@ TEST_F(DialogTest, CancelRestoresTheTableButKeepsRecordsAppendedWhileOpen) {
   EXPECT_EQ(controller().previewPane(), nullptr);
 }
 
+// The layer list: every control edits the layer picked; layer 1 is never
+// removed, an eighth layer is the last; Cancel puts every layer back.
+TEST_F(DialogTest, LayersAreAddedPickedEditedRemovedAndCancelRestoresThemAll) {
+  LayerSettings kept;
+  kept.number = 5;
+  kept.LogoOpacity = 20;
+  record().layers.push_back(kept);
+  open();
+  const auto list = [&] { return view_.controls[kIdLayerList]; };
+  EXPECT_EQ(list().items, (std::vector<std::string>{"1", "5"}));
+  EXPECT_EQ(list().choice, 0);
+  EXPECT_FALSE(enabled(kIdRemoveLayer));
+
+  view_.click(kIdAddLayer);  // the lowest free number, picked
+  view_.pump();
+  EXPECT_EQ(list().items, (std::vector<std::string>{"1", "2", "5"}));
+  EXPECT_EQ(list().choice, 1);
+  EXPECT_TRUE(enabled(kIdRemoveLayer));
+  view_.editOpacity("33");
+  EXPECT_EQ(findLayer(record(), 2)->LogoOpacity, 33);
+  EXPECT_EQ(record().LogoOpacity, 60) << "layer 1 untouched";
+
+  view_.select(kIdLayerList, 2);  // layer 5: the controls show its values
+  view_.pump();
+  EXPECT_EQ(view_.controls[kIdOpacityEdit].text, "20");
+  EXPECT_EQ(state_->dialogLayer, 5);
+  view_.click(kIdRemoveLayer);  // picks the layer before it
+  view_.pump();
+  EXPECT_EQ(list().items, (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(list().choice, 1);
+  for (int i = 0; i < 8; ++i) {
+    view_.click(kIdAddLayer);
+    view_.pump();
+  }
+  EXPECT_EQ(record().layers.size(), 7u);
+  EXPECT_FALSE(enabled(kIdAddLayer));
+
+  view_.click(kIdCancel);
+  view_.pump();
+  ASSERT_EQ(record().layers.size(), 1u);
+  EXPECT_EQ(record().layers[0].number, 5);
+  EXPECT_EQ(record().layers[0].LogoOpacity, 20);
+}
+
 TEST_F(DialogTest, CancelNeverDropsTheRecordInUse) {
   open();
   // A record that reached the table but not the backup must survive Cancel,

@@ -33,6 +33,7 @@ class FakeDialogView : public DialogView {
     bool checked = false;
     bool enabled = true;
     int32_t choice = -1;
+    std::vector<std::string> items;
   };
 
   // Geometry the placement rule sees.
@@ -98,6 +99,10 @@ class FakeDialogView : public DialogView {
   void setSpinPosition(int32_t spinId, int32_t position) override {
     checkUnlocked();
     if (const SettingControl* c = settingControlFor(spinId)) editNumber(c->id, std::to_string(position));
+  }
+  void setListItems(int32_t id, const std::vector<std::string>& items) override {
+    checkUnlocked();
+    controls[id].items = items;
   }
   void setChoice(int32_t id, int32_t index) override {
     checkUnlocked();

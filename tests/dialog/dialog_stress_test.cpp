@@ -294,19 +294,12 @@ void runStress(bool uiReloads) {
           }
           break;
         case 13: {
-          // A layer selected, added or removed, as the layer controls do it.
-          {
-            platform::LockGuard hold(s.frameLock);
-            const std::vector<int32_t> numbers = s.dialogModel.layerNumbers();
-            const int what = uiReloads ? pick(3) : 0;
-            if (what == 0 && !numbers.empty())
-              s.dialogModel.selectLayer(numbers[static_cast<size_t>(pick(static_cast<int>(numbers.size())))]);
-            else if (what == 1)
-              s.dialogModel.addLayer();
-            else if (what == 2)
-              s.dialogModel.removeLayer();
-          }
-          c.onNotify(kNotifyEverything);
+          // A layer picked, added or removed.
+          const int what = uiReloads ? pick(3) : 0;
+          if (what == 0)
+            view.select(kIdLayerList, pick(static_cast<int>(view.controls[kIdLayerList].items.size()) + 1));
+          else
+            view.click(what == 1 ? kIdAddLayer : kIdRemoveLayer);
           break;
         }
         default: view.click(kIdAbout); break;

@@ -80,7 +80,7 @@ void handleCommand(HWND dialog, DialogWindow& window, WPARAM wParam) {
     }
     return;
   }
-  if (setting && setting->kind == ControlKind::Choice) {
+  if ((setting && setting->kind == ControlKind::Choice) || id == kIdLayerList) {
     if (code == CBN_SELCHANGE) controller.onCommand(id);
     return;
   }

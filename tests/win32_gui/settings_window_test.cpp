@@ -317,6 +317,59 @@ TEST_F(SettingsWindow, MorePageEditsTheFurtherSettingsLive) {
   EXPECT_EQ(ini.find("KeyTolerance"), ini.rfind("KeyTolerance")) << "written once, in COMMON";
 }
 
+// The layer list on the page: a layer added is picked and edited apart
+// from layer 1; Cancel drops it, OK keeps it in its own section.
+TEST_F(SettingsWindow, LayersAreAddedPickedRemovedAndCancelled) {
+  HWND dialog = openWithPicture(100, 200);
+  ASSERT_NE(dialog, nullptr) << "no picture loaded from " << picture_;
+  HWND page = FindWindowExW(dialog, nullptr, L"#32770", nullptr);
+  ASSERT_NE(page, nullptr);
+  click(dialog, kIdMore);
+  ASSERT_TRUE(waitFor([&] { return IsWindowVisible(page) != FALSE; }));
+  const HWND list = GetDlgItem(page, kIdLayerList);
+  const auto count = [&] { return SendMessageW(list, CB_GETCOUNT, 0, 0); };
+  const auto picked = [&] { return SendMessageW(list, CB_GETCURSEL, 0, 0); };
+  const auto pick = [&](int index) {
+    SendMessageW(list, CB_SETCURSEL, index, 0);
+    PostMessageW(page, WM_COMMAND, MAKEWPARAM(kIdLayerList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  };
+  EXPECT_EQ(controlText(page, kIdLayerLabel), fromCp1251(texts::kLayerLabel));
+  EXPECT_EQ(count(), 1);
+  EXPECT_FALSE(enabled(page, kIdRemoveLayer)) << "layer 1 stays";
+
+  click(page, kIdAddLayer);
+  ASSERT_TRUE(waitFor([&] { return count() == 2 && picked() == 1 && enabled(page, kIdRemoveLayer); }));
+  EXPECT_TRUE(waitFor([&] { return controlText(dialog, kIdFileName) == fromCp1251(texts::kNoLogo); }))
+      << "layer 2 has no picture";
+  pick(0);
+  EXPECT_TRUE(waitFor([&] { return narrow(controlText(dialog, kIdFileName)) == picture_; }))
+      << narrow(controlText(dialog, kIdFileName)) << " picked " << picked();
+  EXPECT_FALSE(enabled(page, kIdRemoveLayer));
+  pick(1);
+  ASSERT_TRUE(waitFor([&] { return enabled(page, kIdRemoveLayer); }));
+  click(page, kIdRemoveLayer);
+  ASSERT_TRUE(waitFor([&] { return count() == 1 && picked() == 0; }));
+
+  click(page, kIdAddLayer);
+  ASSERT_TRUE(waitFor([&] { return count() == 2; }));
+  click(dialog, kIdCancel);
+  ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+  dialog = open();
+  ASSERT_NE(dialog, nullptr);
+  page = FindWindowExW(dialog, nullptr, L"#32770", nullptr);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(SendMessageW(GetDlgItem(page, kIdLayerList), CB_GETCOUNT, 0, 0), 1) << "Cancel dropped it";
+
+  click(page, kIdAddLayer);
+  ASSERT_TRUE(waitFor([&] { return SendMessageW(GetDlgItem(page, kIdLayerList), CB_GETCOUNT, 0, 0) == 2; }));
+  SendMessageW(GetDlgItem(dialog, kIdOpacityEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"33"));
+  click(dialog, kIdOk);
+  ASSERT_TRUE(waitFor([&] { return !IsWindow(dialog); }));
+  const std::string ini = savedSettings();
+  EXPECT_EQ(iniValue(ini, "COMMON.2", "LogoOpacity"), "33");
+  EXPECT_EQ(iniValue(ini, "COMMON", "LogoOpacity"), "60");
+}
+
 std::string fnv1a(const std::vector<uint8_t>& bytes) {
   uint64_t h = 14695981039346656037ull;
   for (const uint8_t b : bytes) h = (h ^ b) * 1099511628211ull;

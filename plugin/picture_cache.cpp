@@ -1,6 +1,8 @@
 #include "plugin/picture_cache.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "logo/image_codec.h"
@@ -52,6 +54,7 @@ void PictureCache::erase(const Entry* entry) {
 void PictureCache::clear() {
   entries_.clear();
   discarded_.clear();
+  refused_.clear();  // the thread has stopped: nothing else touches it
 }
 
 void PictureCache::freeDiscarded(PluginState& state) {
@@ -140,18 +143,16 @@ void PictureCache::trim(PluginState& state) {
 
 std::vector<PictureCache::Wanted> PictureCache::wanted(const PluginState& state) const {
   std::vector<Wanted> list;
+  // Each file once; the record in use shows its pictures already.
+  std::unordered_set<std::string_view> listed;
+  for (int32_t shown = 1; shown <= kMaxLayers && !state.channelTable.empty(); ++shown)
+    if (const LogoSettings* layer = state.layerInUse(shown))
+      if (state.show(shown).logoLoaded) listed.insert(layer->LogoFileName);
   const auto add = [&](const ChannelRecord& record) {
     for (int32_t number = 1; number <= kMaxLayers; ++number) {
       const LogoSettings* layer = findLayer(record, number);
-      if (!layer || layer->LogoFileName.empty()) continue;
-      bool listed = false;
-      for (const Wanted& w : list) listed = listed || w.path == layer->LogoFileName;
-      // The record in use shows its pictures already.
-      for (int32_t shown = 1; shown <= kMaxLayers && !state.channelTable.empty(); ++shown) {
-        const LogoSettings* other = state.layerInUse(shown);
-        listed = listed || (other && state.show(shown).logoLoaded && other->LogoFileName == layer->LogoFileName);
-      }
-      if (!listed) list.push_back({layer->LogoFileName, *layer});
+      if (layer && !layer->LogoFileName.empty() && listed.insert(layer->LogoFileName).second)
+        list.push_back({layer->LogoFileName, *layer});
     }
   };
   // With one record for all channels, the host can switch to no other.
@@ -211,12 +212,20 @@ bool PictureCache::fillOne(PluginState& state, const Wanted& want) {
     overlayLeft = overlays < OverlayBuilder::kPreparedBudgetBytes ? OverlayBuilder::kPreparedBudgetBytes - overlays : 0;
   }
   if (!entry) {
+    // A file that would not decode, or not fit, is tried again once it
+    // changes or more of the budget is free.
+    const auto refused = refused_.find(want.path);
+    if (refused != refused_.end() && refused->second.stamp == now && refused->second.left >= pictureLeft)
+      return false;
     entry.reset(new Entry);
     // Decoded whole only: a streamed animation keeps its file and decoder.
     if (pictureLeft == 0 ||
         !entry->picture.LoadFromFile(want.path.c_str(), Truncated::kFails, pictureLeft, pictureLeft) ||
-        entry->picture.streamed())
+        entry->picture.streamed()) {
+      refused_[want.path] = Refused{now, pictureLeft};
       return false;
+    }
+    refused_.erase(want.path);
     entry->path = want.path;
     entry->stamp = entry->picture.sourceStamp();
   }

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +84,13 @@ class PictureCache {
 
   std::vector<std::unique_ptr<Entry>> entries_;
   std::vector<std::unique_ptr<Entry>> discarded_;
+  // The filling thread's own: files it could not take, as they were then
+  // and with what of the budget was left.
+  struct Refused {
+    platform::FileStamp stamp;
+    uint64_t left = 0;
+  };
+  std::map<std::string, Refused> refused_;
   uint64_t useClock_ = 0;
 };
 

@@ -19,7 +19,7 @@ failed=0
 pass() { passed=$((passed + 1)); echo "  ok    $*"; }
 fail() { failed=$((failed + 1)); echo "  FAIL  $*"; }
 
-expected_exports=$'Tulvane_Plugin_PR\nTulvane_Plugin_SetTickSource\nTulvane_Plugin_Version'
+expected_exports=$'Tulvane_Plugin_PR\nTulvane_Plugin_PictureCacheBytes\nTulvane_Plugin_SetTickSource\nTulvane_Plugin_Version'
 # Lower-case names of the DLLs the plug-in may import: all ship with Windows.
 allowed_imports='kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll msvcrt.dll comdlg32.dll comctl32.dll ole32.dll'
 

@@ -153,6 +153,16 @@ class FollowingHost {
   std::filesystem::path dir_;
 };
 
+// PluginInit and a 40x40 bottom-up BGR format.
+PluginDescriptor* startOn40x40Bgr(LoadedPlugin& plugin) {
+  PluginDescriptor* d = plugin.pr();
+  HostInitInfo init{0, nullptr};
+  d->init(&init);
+  VideoFormatInfo format{40, 40, 0, 1, 0};
+  d->setFormat(&format);
+  return d;
+}
+
 // The colour a frame shows in the logo's middle, 0x00RRGGBB, each channel
 // taken as on (0xFF) or off: the scaler's rounding leaves solid colours a
 // little short of full.
@@ -182,11 +192,7 @@ TEST(Exports, PictureFollowsItsFile) {
   FollowingHost host(picture);
   LoadedPlugin plugin;
   ASSERT_TRUE(plugin.ok());
-  PluginDescriptor* d = plugin.pr();
-  HostInitInfo init{0, nullptr};
-  d->init(&init);
-  VideoFormatInfo format{40, 40, 0, 1, 0};
-  d->setFormat(&format);
+  PluginDescriptor* d = startOn40x40Bgr(plugin);
   ChannelInfo channel{};
   channel.id = 1;
   ASSERT_EQ(middleOf(d, channel), 0xFF0000u);
@@ -254,11 +260,7 @@ TEST(Exports, LayerDrawsOverTheFirstAndFollowsItsOwnFile) {
                                 "LogoOpacity=100\n; mine\n");
   LoadedPlugin plugin;
   ASSERT_TRUE(plugin.ok());
-  PluginDescriptor* d = plugin.pr();
-  HostInitInfo init{0, nullptr};
-  d->init(&init);
-  VideoFormatInfo format{40, 40, 0, 1, 0};
-  d->setFormat(&format);
+  PluginDescriptor* d = startOn40x40Bgr(plugin);
   ChannelInfo channel{};
   channel.id = 1;
   EXPECT_EQ(middleOf(d, channel), 0x00FF00u) << "layer 3 over layer 1";

@@ -115,6 +115,106 @@ bool readLayer(ProfileStore& store, size_t section, ChannelRecord& record, int32
   return true;
 }
 
+// The sections of a file in three passes: the channel records, in file
+// order; what each section is (a record's layer, or foreign); and the text
+// the plug-in does not own, where it goes back.
+struct SectionReader {
+  ProfileStore& store;
+  StoredSettings& settings;
+  const std::vector<ProfileStore::SectionHeader> sections;
+  const size_t common, defaults;
+  std::vector<SectionRole> roles = std::vector<SectionRole>(sections.size());
+
+  bool namesChannel(size_t i, int64_t& id) const {
+    const std::string_view name = trimBlanks(sections[i].name);
+    return sections[i].start != common && sections[i].start != defaults && name != kCommonSection &&
+           name != kDefaultSection && parseWholeDecimal(name, id);
+  }
+
+  void readChannels() {
+    settings.kept.records.resize(1);
+    for (size_t i = 0; i < sections.size(); ++i) {
+      ChannelRecord record;
+      if (!namesChannel(i, record.id)) continue;
+      readRecord(store, sections[i].start, record);
+      settings.channelTable.push_back(std::move(record));
+      settings.kept.records.emplace_back();
+    }
+  }
+
+  // Pointers into the table from here on: it no longer grows.
+  void assignRoles() {
+    ChannelTable& table = settings.channelTable;
+    KeptText& kept = settings.kept;
+    std::map<std::pair<const ChannelRecord*, int32_t>, const SectionRole*> layersRead;
+    std::map<int64_t, size_t> firstOfId;  // a layer joins the first record of its channel
+    for (size_t r = table.size(); r-- > 1;) firstOfId[table[r].id] = r;
+    for (size_t i = 0, channel = 1; i < sections.size(); ++i) {
+      const size_t start = sections[i].start;
+      SectionRole& role = roles[i];
+      int64_t id = 0;
+      std::string_view base;
+      int32_t number = 0;
+      if (start == common) {
+        role.record = &table[0];
+        role.kept = &kept.records[0];
+      } else if (start == defaults) {
+        role.record = &settings.defaultRecord;
+        role.kept = &kept.defaults;
+        role.defaultsAfterCommon = common != ProfileStore::kNoSection && start > common;
+      } else if (namesChannel(i, id)) {
+        role.record = &table[channel];
+        role.kept = &kept.records[channel++];
+      } else if (splitLayerName(trimBlanks(sections[i].name), base, number)) {
+        // A layer joins its record wherever either stands; one whose record
+        // has no section, or that repeats a layer, is kept as it stands.
+        ChannelRecord* owner = nullptr;
+        KeptText::Record* ownerKept = nullptr;
+        if (base == kCommonSection) {
+          owner = &table[0];
+          ownerKept = &kept.records[0];
+        } else if (base == kDefaultSection) {
+          if (settings.hasDefaultSection) {
+            owner = &settings.defaultRecord;
+            ownerKept = &kept.defaults;
+            role.defaultsAfterCommon = common != ProfileStore::kNoSection && start > common;
+          }
+        } else if (parseWholeDecimal(base, id) && id != 0) {
+          if (const auto first = firstOfId.find(id); first != firstOfId.end()) {
+            owner = &table[first->second];
+            ownerKept = &kept.records[first->second];
+          }
+        }
+        if (owner && readLayer(store, start, *owner, number)) {
+          role.record = owner;
+          role.kept = ownerKept;
+          role.layer = number;
+          layersRead[{owner, number}] = &role;
+        } else if (owner) {
+          role.repeats = layersRead[{owner, number}];
+        }
+      }
+    }
+  }
+
+  void keepText() {
+    KeptText& kept = settings.kept;
+    std::string* after = &kept.leading;
+    for (size_t i = 0; i < sections.size(); ++i) {
+      SectionRole& role = roles[i];
+      if (!role.record) {
+        (role.repeats ? role.repeats->lines : after)->append(store.sectionText(sections[i].start));
+        continue;
+      }
+      KeptText::Section& section = (*role.kept)[static_cast<size_t>(role.layer - 1)];
+      const bool commonKeys = role.record == &settings.channelTable[0] && role.layer == 1;
+      section.lines = store.keptLines(sections[i].start, commonKeys ? isCommonKey : isRecordKey);
+      role.lines = &section.lines;
+      after = role.defaultsAfterCommon ? &kept.defaultsAfterCommon : &section.sectionsAfter;
+    }
+  }
+};
+
 }  // namespace
 
 void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
@@ -137,86 +237,12 @@ void readSettingsFromStore(ProfileStore& store, StoredSettings& settings) {
   // keys, saved back as "[3]". Only a whole number names a channel; any other
   // section, a second COMMON or DEFAULT included, is kept as it stands after
   // the section read before it.
-  KeptText& kept = settings.kept;
-  kept = KeptText();
-  kept.leading = store.leadingText();
-  const std::vector<ProfileStore::SectionHeader> sections = store.sectionHeaders();
-  std::vector<SectionRole> roles(sections.size());
-  kept.records.resize(1);
-  for (const ProfileStore::SectionHeader& section : sections) {
-    const std::string_view name = trimBlanks(section.name);
-    ChannelRecord record;
-    if (section.start != common && section.start != defaults && name != kCommonSection &&
-        name != kDefaultSection && parseWholeDecimal(name, record.id)) {
-      readRecord(store, section.start, record);
-      table.push_back(std::move(record));
-      kept.records.emplace_back();
-    }
-  }
-  // Pointers into the table from here on: it no longer grows.
-  std::map<std::pair<const ChannelRecord*, int32_t>, const SectionRole*> layersRead;
-  std::map<int64_t, size_t> firstOfId;  // a layer joins the first record of its channel
-  for (size_t r = table.size(); r-- > 1;) firstOfId[table[r].id] = r;
-  for (size_t i = 0, channel = 1; i < sections.size(); ++i) {
-    const size_t start = sections[i].start;
-    const std::string_view name = trimBlanks(sections[i].name);
-    SectionRole& role = roles[i];
-    int64_t id = 0;
-    std::string_view base;
-    int32_t number = 0;
-    if (start == common) {
-      role.record = &table[0];
-      role.kept = &kept.records[0];
-    } else if (start == defaults) {
-      role.record = &settings.defaultRecord;
-      role.kept = &kept.defaults;
-      role.defaultsAfterCommon = common != ProfileStore::kNoSection && start > common;
-    } else if (name != kCommonSection && name != kDefaultSection && parseWholeDecimal(name, id)) {
-      role.record = &table[channel];
-      role.kept = &kept.records[channel++];
-    } else if (splitLayerName(name, base, number)) {
-      // A layer joins its record wherever either stands; one whose record
-      // has no section, or that repeats a layer, is kept as it stands.
-      ChannelRecord* owner = nullptr;
-      KeptText::Record* ownerKept = nullptr;
-      if (base == kCommonSection) {
-        owner = &table[0];
-        ownerKept = &kept.records[0];
-      } else if (base == kDefaultSection) {
-        if (settings.hasDefaultSection) {
-          owner = &settings.defaultRecord;
-          ownerKept = &kept.defaults;
-          role.defaultsAfterCommon = common != ProfileStore::kNoSection && start > common;
-        }
-      } else if (parseWholeDecimal(base, id) && id != 0) {
-        if (const auto first = firstOfId.find(id); first != firstOfId.end()) {
-          owner = &table[first->second];
-          ownerKept = &kept.records[first->second];
-        }
-      }
-      if (owner && readLayer(store, start, *owner, number)) {
-        role.record = owner;
-        role.kept = ownerKept;
-        role.layer = number;
-        layersRead[{owner, number}] = &role;
-      } else if (owner) {
-        role.repeats = layersRead[{owner, number}];
-      }
-    }
-  }
-  std::string* after = &kept.leading;
-  for (size_t i = 0; i < sections.size(); ++i) {
-    SectionRole& role = roles[i];
-    if (!role.record) {
-      (role.repeats ? role.repeats->lines : after)->append(store.sectionText(sections[i].start));
-      continue;
-    }
-    KeptText::Section& section = (*role.kept)[static_cast<size_t>(role.layer - 1)];
-    section.lines = store.keptLines(sections[i].start,
-                                    role.record == &table[0] && role.layer == 1 ? isCommonKey : isRecordKey);
-    role.lines = &section.lines;
-    after = role.defaultsAfterCommon ? &kept.defaultsAfterCommon : &section.sectionsAfter;
-  }
+  settings.kept = KeptText();
+  settings.kept.leading = store.leadingText();
+  SectionReader reader{store, settings, store.sectionHeaders(), common, defaults};
+  reader.readChannels();
+  reader.assignRoles();
+  reader.keepText();
 }
 
 void loadSettingsFile(ProfileStore& store, StoredSettings& settings) {

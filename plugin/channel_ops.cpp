@@ -75,31 +75,29 @@ void loadLayer(PluginState& state, int32_t number, uint64_t budget) {
     layer->LogoFileName.clear();
 }
 
+// Every layer's picture, in number order, from `cache` when it has it ready.
+void loadLayers(PluginState& state, PictureCache* cache) {
+  // Layers the record lacks let go first, so their memory is free for the rest.
+  for (int32_t number = 1; number <= kMaxLayers; ++number)
+    if (!state.layerInUse(number)) loadLayer(state, number, 0);
+  for (int32_t number = 1; number <= kMaxLayers; ++number) {
+    if (!state.layerInUse(number) || (cache && cache->putInPlace(state, number))) continue;
+    loadLayer(state, number, pictureBudgetLeft(state, number, number));
+    rebuildOverlay(state, number);
+  }
+  // What came from the files makes room for itself among the pictures kept.
+  if (cache) cache->trim(state);
+}
+
 }  // namespace
 
 void reloadLogo(PluginState& state, int32_t number) {
   loadLayer(state, number, pictureBudgetLeft(state, number, kMaxLayers + 1));
 }
 
-void reloadLayers(PluginState& state) {
-  // Layers the record lacks let go first, so their memory is free for the rest.
-  for (int32_t number = 1; number <= kMaxLayers; ++number)
-    if (!state.layerInUse(number)) loadLayer(state, number, 0);
-  for (int32_t number = 1; number <= kMaxLayers; ++number)
-    if (state.layerInUse(number)) loadLayer(state, number, pictureBudgetLeft(state, number, number));
-}
+void reloadLayers(PluginState& state) { loadLayers(state, nullptr); }
 
-void bringInLayers(PluginState& state) {
-  for (int32_t number = 1; number <= kMaxLayers; ++number)
-    if (!state.layerInUse(number)) loadLayer(state, number, 0);
-  for (int32_t number = 1; number <= kMaxLayers; ++number) {
-    if (!state.layerInUse(number) || state.pictureCache.putInPlace(state, number)) continue;
-    loadLayer(state, number, pictureBudgetLeft(state, number, number));
-    rebuildOverlay(state, number);
-  }
-  // What came from the files makes room for itself among the pictures kept.
-  state.pictureCache.trim(state);
-}
+void bringInLayers(PluginState& state) { loadLayers(state, &state.pictureCache); }
 
 bool forgetsNameOfFailedPicture(const std::string& path) {
   // A picture whose folder cannot be reached (a drive not mounted, a share
@@ -127,10 +125,6 @@ void rebuildOverlay(PluginState& state, int32_t number) {
     clampBareRectangle(*layer);
   }
   prepareCover(state, number);
-}
-
-void rebuildOverlays(PluginState& state) {
-  for (int32_t number = 1; number <= kMaxLayers; ++number) rebuildOverlay(state, number);
 }
 
 Rect coverRectangle(const PluginState& state, int32_t number) {

@@ -32,14 +32,13 @@ void selectChannelRecord(PluginState& state);
 // budget. A layer the record lacks lets its picture go.
 void reloadLogo(PluginState& state, int32_t number);
 // The same for every layer, in number order, each within what the layers
-// before it leave.
+// before it leave, and its overlay rebuilt.
 void reloadLayers(PluginState& state);
 // What the pictures of the layers but `number` and those from `below` on
 // leave of the budget the layers share (number 0: every layer's counts).
 uint64_t pictureBudgetLeft(const PluginState& state, int32_t number, int32_t below = kMaxLayers + 1);
 // A channel switch's pictures: each layer of the record in use from the
-// picture cache when it is there, ready, else decoded as reloadLayers does
-// and its overlay rebuilt; layers the record lacks let theirs go.
+// picture cache when it is there, ready, else as reloadLayers does.
 void bringInLayers(PluginState& state);
 // Whether a picture that failed to load loses its name: it is gone from a
 // folder that is there, or does not decode. Looks at the file system.
@@ -49,7 +48,6 @@ bool forgetsNameOfFailedPicture(const std::string& path);
 // the current logo frame, then makes its cover ready for the layer's
 // rectangle. Without a picture only a cover's bare rectangle is clamped.
 void rebuildOverlay(PluginState& state, int32_t number);
-void rebuildOverlays(PluginState& state);
 // Makes the cover ready for the layer: its mode, and its rectangle (the
 // overlay's size when a picture is loaded).
 void prepareCover(PluginState& state, int32_t number);

@@ -68,7 +68,6 @@ void PluginDialogModel::removeLayer() {
 void PluginDialogModel::reloadLayers() {
   if (!recordInUse()) return;
   om::reloadLayers(state_);
-  om::rebuildOverlays(state_);
 }
 
 int32_t PluginDialogModel::privateSettings() const { return state_.privateSettings; }

@@ -1,5 +1,7 @@
-// The plug-in's own thread. It follows the picture's file, and draws a
-// streamed animation's frames ahead when woken (plugin/animation_ahead.h).
+// The plug-in's own thread. It follows each layer's file, draws a streamed
+// animation's frames ahead when woken (plugin/animation_ahead.h), and at
+// start and at every look decodes ahead the pictures a channel switch may
+// want (plugin/picture_cache.h), freeing those the cache let go.
 //
 // A picture that follows its file: the thread looks at the file of each
 // layer of the record in use once a second and, once a change has held

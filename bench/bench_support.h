@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -19,16 +20,26 @@ namespace om::bench {
 // "c" for the reference, else the level's name.
 std::string levelPath(SimdLevel level);
 
+// Processor time on POSIX. The Windows C library's clock() is wall time in
+// coarse steps, so there the steady clock: the same time, finer.
+inline double processSeconds() {
+#if defined(_WIN32)
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+#else
+  return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+#endif
+}
+
 // Processor time of the benchmark loop over `body`, per iteration, in ns.
 // `units` per iteration (pixels, frames) give the reported ns_per_unit.
 template <typename Body>
 double timeLoop(benchmark::State& state, double units, Body&& body) {
-  const std::clock_t start = std::clock();
+  const double start = processSeconds();
   for (auto _ : state) {
     body();
     benchmark::ClobberMemory();
   }
-  const double ns = 1e9 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC /
+  const double ns = 1e9 * (processSeconds() - start) /
                     static_cast<double>(state.iterations() ? state.iterations() : 1);
   state.counters["ns_per_unit"] = ns / units;
   return ns / units;

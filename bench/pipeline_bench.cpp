@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#if defined(OM_BENCH_GIF)
 #include "bench/animated_channel.h"
+#endif
 #include "common/aligned_block.h"
 #include "plugin/frame_pipeline.h"
 #include "plugin/plugin_state.h"
@@ -20,6 +22,7 @@
 namespace om {
 namespace {
 
+#if defined(OM_BENCH_GIF)
 // A small animation that steps on every video frame: 24 frames of 480x270,
 // 40 ms a frame at 25 fps.
 bench::AnimatedChannel& animated() {
@@ -43,6 +46,7 @@ void animatedCase(benchmark::State& state, const std::string& path, int kind) {
                   else a.state.show(1).canvas.BlendOverlay(a.pixels.data(), position, 60);
                 }));
 }
+#endif
 
 // A still logo "loaded" for channel 1: no switch happens while measuring.
 struct Still {
@@ -137,12 +141,14 @@ const bool registered = [] {
     for (const bool switching : {false, true})
       bench::registerPeer("frame", kLayered, (switching ? "switch_" : "plain_") + std::to_string(layers),
                           [=](benchmark::State& s, const std::string& p) { layeredCase(s, p, layers, switching); });
+#if defined(OM_BENCH_GIF)
   const char* names[] = {"stepping_frame", "plain_frame", "blend_alone"};
   for (int kind = 0; kind < 3; ++kind)
     bench::registerPeer("frame", kAnimation, names[kind],
                         [=](benchmark::State& s, const std::string& p) { animatedCase(s, p, kind); });
   bench::target("animation step over the blend alone", "frame", kAnimation, "stepping_frame", "frame",
                 kAnimation, "blend_alone", 1.2);
+#endif
   for (int layout : {kPackedYuv422, kBgr24BottomUp}) {
     const std::string name = layout == kPackedYuv422 ? "576p/still 188x100 yuv422" : "576p/still 188x100 bgr24";
     bench::registerPeer("frame", name, "pipeline", [=](benchmark::State& s, const std::string& p) {

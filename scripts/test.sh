@@ -139,6 +139,8 @@ if [[ "${SKIP_WINDOWS:-0}" != 1 ]]; then
     script_suite dll-check scripts/wine/check-dll.sh
     script_suite wine scripts/wine/run-wine-tests.sh
     script_suite wine-gui scripts/wine/run-gui-tests.sh
+    # Both builds' om_bench and om_host runs work (figures: run-bench.sh).
+    OM_HOST_BUILD=build/ci script_suite bench-windows scripts/wine/run-bench.sh --short
     # The shipping build, as 32-bit code, when this machine can run it.
     if ((${no_wine32:-0})); then
       probe=4

@@ -75,6 +75,8 @@ void printSummary(const RunSummary& s, const FrameTimes& times) {
                passThrough ? " (cpu class without SSE: frames pass through)" : "");
   std::fprintf(stderr, "  %-*s %s\n", kLabelColumns, "clock",
                s.clock == AnimationClock::VideoTime ? "video time" : "wall clock");
+  std::fprintf(stderr, "  %-*s %.2f us, included in each time above\n", kLabelColumns, "timer read",
+               s.clockReadUs);
   std::string asked;
   for (int64_t id : s.channelsAsked) asked += " " + std::to_string(id);
   std::fprintf(stderr, "  %-*s asked about:%s\n", kLabelColumns, "channelExists",

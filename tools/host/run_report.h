@@ -40,6 +40,7 @@ struct RunSummary {
   std::vector<int64_t> channelsAsked;
   std::string settingsFile;  // empty: the plug-in kept none
   int64_t pictureCacheBytes = -1;  // at the end of the run; -1: not told
+  double clockReadUs = 0;  // what one time above spends in the clock itself
 };
 
 // The summary, on stderr.

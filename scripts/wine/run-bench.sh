@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# The shipping 32-bit build's speed beside the 64-bit one's, on this machine:
+#   kernels  om_bench.exe of build/mingw-i686 and of build/mingw-x64 under
+#            Wine, every case's time per unit side by side with the ratio
+#            i686 / x64 (target <= 1.25)
+#   frames   the plain frame of a 1080p still logo through om_host: the
+#            native x64 .so, the x64 DLL and the i686 DLL under Wine, at SSE2
+#            and AVX2; the DLLs' medians over the .so's (target <= 1.25)
+# Builds nothing: run scripts/wine/build-windows.sh and a native build
+# (build/default, or the one OM_HOST_BUILD names) first.
+# On a machine that cannot execute 32-bit code the i686 columns say so.
+#
+#   scripts/wine/run-bench.sh [--filter REGEX] [--min-time S] [--frames N]
+#   scripts/wine/run-bench.sh --short   a few cases and frames: the harness
+#                                       runs (test.sh); no speed is judged
+#
+# Ends with "bench-windows: N passed, N failed (N skipped)": a run that gave
+# its figures passes, whatever they are.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+filter='^(blend|cover|preview|resample|soft_key|prepare|frame)/'
+min_time=0.3
+frames=1000
+short=0
+while [[ $# -gt 0 ]]; do
+  case $1 in
+    --filter) filter=${2:-}; shift 2 ;;
+    --min-time) min_time=${2:-}; shift 2 ;;
+    --frames) frames=${2:-}; shift 2 ;;
+    --short) short=1; shift ;;
+    *) echo "usage: $0 [--filter REGEX] [--min-time S] [--frames N] [--short]" >&2; exit 2 ;;
+  esac
+done
+if ((short)); then
+  filter='^(blend/720x576/yuv422/(c|sse2)|frame/576p/still 188x100 yuv422/pipeline)$'
+  min_time=0.01
+  frames=20
+fi
+
+passed=0 failed=0 skipped=0
+work=$(mktemp -d "${TMPDIR:-/tmp}/om-bench.XXXXXX")
+logs=$root/build/bench-logs
+mkdir -p "$logs"
+cleanup() {
+  for arch in x64 i686; do
+    [[ -d $work/prefix-$arch ]] && WINEPREFIX=$work/prefix-$arch /usr/lib/wine/wineserver -k 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+echo "processor: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
+     "family $(sed -n 's/^cpu family[[:space:]]*: //p' /proc/cpuinfo | head -1)" \
+     "model $(sed -n 's/^model[[:space:]]*: //p' /proc/cpuinfo | head -1)"
+caches=$(lscpu 2>/dev/null | sed -n 's/^\(L[123][di]\? cache\):[[:space:]]*/\1 /p' | paste -sd, -)
+echo "caches: ${caches:-not reported}"
+
+# Which Windows builds run here: x64 always (64-bit Wine); i686 when the
+# probe runs 32-bit code.
+archs=(x64)
+"$root/scripts/wine/probe-32bit.sh" >"$logs/probe-32bit.log" 2>&1
+case $? in
+  0) archs+=(i686) ;;
+  3) i686_why="this machine cannot execute 32-bit code" ;;
+  *) i686_why="no 32-bit Wine here (see $logs/probe-32bit.log)" ;;
+esac
+
+run_wine() {  # arch program [arguments]: under that arch's loader and prefix
+  local arch=$1
+  (
+    # shellcheck source=arch.sh
+    source "$root/scripts/wine/arch.sh"
+    om_wine_arch "$arch" >/dev/null || exit 2
+    export WINEPREFIX=$work/prefix-$arch
+    [[ -d $WINEPREFIX ]] || "$om_wine" wineboot -i >/dev/null 2>&1
+    timeout 1800 "$om_wine" "${@:2}"
+  )
+}
+
+# ---- kernels ----------------------------------------------------------------
+for arch in "${archs[@]}"; do
+  exe=$root/build/mingw-$arch/bench/om_bench.exe
+  if [[ ! -f $exe ]]; then
+    echo "run-bench: $exe missing; run scripts/wine/build-windows.sh" >&2
+    failed=$((failed + 1))
+    continue
+  fi
+  echo "== om_bench $arch"
+  if run_wine "$arch" "$exe" "--benchmark_filter=$filter" "--benchmark_min_time=$min_time" \
+       >"$logs/om_bench-$arch.log" 2>&1 && grep -q 'ns_per_unit=' "$logs/om_bench-$arch.log"; then
+    passed=$((passed + 1))
+  else
+    tail -20 "$logs/om_bench-$arch.log"
+    failed=$((failed + 1))
+  fi
+done
+[[ -n ${i686_why:-} ]] && skipped=$((skipped + 1))
+
+python3 - "$logs" "${i686_why:-}" <<'EOF'
+import os, re, sys
+logs, why = sys.argv[1], sys.argv[2]
+line = re.compile(r'^(.*\S)\s+[-0-9.e+]+ (?:ns|us|ms|s)\s+\d+ .*\bns_per_unit=([-0-9.e+]+)')
+times = {}
+for arch in ('x64', 'i686'):
+    path = os.path.join(logs, f'om_bench-{arch}.log')
+    if os.path.exists(path) and (arch == 'x64' or not why):
+        for text in open(path, errors='replace'):
+            m = line.match(text)
+            if m:
+                times.setdefault(m.group(1), {})[arch] = float(m.group(2))
+print(f"\n{'case':<58} {'x64 ns':>10} {'i686 ns':>10} {'i686/x64':>9}")
+missed = 0
+for name, t in times.items():
+    if 'i686' in t and t.get('x64'):
+        ratio = t['i686'] / t['x64']
+        ok = ratio <= 1.25
+        missed += not ok
+        print(f"{name:<58} {t['x64']:>10.4g} {t['i686']:>10.4g} {ratio:>9.3f} {'ok' if ok else 'MISSED'}")
+    else:
+        print(f"{name:<58} {t.get('x64', float('nan')):>10.4g} {'-':>10}")
+if why:
+    print(f"i686: not run: {why}")
+else:
+    print(f"kernels at most 1.25x their x64 time: {len(times) - missed} of {len(times)}")
+EOF
+
+# ---- frames -----------------------------------------------------------------
+# A 1080p JPEG still at 250x200 thousandths of a 1080p frame, opacity 80 %.
+logo=$work/still.jpg
+if ! convert -size 1920x1080 gradient:navy-orange -quality 90 "$logo" 2>"$logs/convert.log"; then
+  cat "$logs/convert.log"
+  failed=$((failed + 1))
+fi
+settings() {  # logo path
+  printf '[COMMON]\nPrivateSettings=1\n[1]\nLogoFileName=%s\nLogoPosX=700\nLogoPosY=50\nLogoSizeX=250\nLogoSizeY=200\nLogoOpacity=80\n' "$1"
+}
+median() { sed -nE 's/^  plain +[0-9]+ frames: median ([0-9.]+) us.*/\1/p' "$1"; }
+host_args=(--size 1920x1080 --channels "1:First@0" --frames "$frames")
+
+declare -A plain
+native=${OM_HOST_BUILD:-$root/build/default}/tools/host/om_host
+if [[ -x $native ]]; then
+  mkdir -p "$work/native/Tulvane/Plugins"
+  settings "$logo" >"$work/native/Tulvane/Plugins/Ostrane_Marquel.ini"
+fi
+for simd in sse2 avx2; do
+  log=$logs/om_host-so-$simd.log
+  if [[ -x $native ]] && "$native" "${host_args[@]}" --simd $simd --settings-dir "$work/native" >"$log" 2>&1; then
+    plain[so-$simd]=$(median "$log")
+  fi
+  for arch in "${archs[@]}"; do
+    # om_host.exe finds the settings in Plugins\ beside itself.
+    dir=$work/host-$arch
+    if [[ ! -d $dir ]]; then
+      mkdir -p "$dir/Plugins"
+      cp "$root/build/mingw-$arch/tools/host/om_host.exe" "$root/build/mingw-$arch/Ostrane_Marquel.dll" "$dir/" 2>/dev/null
+      settings "Z:${logo//\//\\}" >"$dir/Plugins/Ostrane_Marquel.ini"
+    fi
+    log=$logs/om_host-$arch-$simd.log
+    if (cd "$dir" && run_wine "$arch" om_host.exe "${host_args[@]}" --simd $simd --plugin Ostrane_Marquel.dll) >"$log" 2>&1; then
+      plain[$arch-$simd]=$(median "$log")
+    fi
+  done
+done
+echo
+printf '%-30s %10s %10s %10s %11s\n' "plain frame, median us" ".so x64" "DLL x64" "DLL i686" "i686 / .so"
+for simd in sse2 avx2; do
+  so=${plain[so-$simd]:-} x=${plain[x64-$simd]:-} i=${plain[i686-$simd]:-}
+  ratio=-
+  [[ -n $so && -n $i ]] && ratio=$(awk -v a="$i" -v b="$so" 'BEGIN { r = a / b; printf "%.3f %s", r, (r <= 1.25 ? "ok" : "MISSED") }')
+  printf '%-30s %10s %10s %10s %11s\n' "1080p still, $simd" "${so:--}" "${x:--}" "${i:--}" "$ratio"
+  for key in so x64; do
+    if [[ -n ${plain[$key-$simd]:-} ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  done
+done
+if [[ -n ${i686_why:-} ]]; then
+  echo "i686: not run: $i686_why"
+  skipped=$((skipped + 1))
+else
+  for simd in sse2 avx2; do
+    if [[ -n ${plain[i686-$simd]:-} ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  done
+fi
+echo "logs: $logs"
+echo "bench-windows: $passed passed, $failed failed ($skipped skipped)"
+((failed == 0))

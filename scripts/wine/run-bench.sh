@@ -98,33 +98,9 @@ for arch in "${archs[@]}"; do
 done
 [[ -n ${i686_why:-} ]] && skipped=$((skipped + 1))
 
-python3 - "$logs" "${i686_why:-}" <<'EOF'
-import os, re, sys
-logs, why = sys.argv[1], sys.argv[2]
-line = re.compile(r'^(.*\S)\s+[-0-9.e+]+ (?:ns|us|ms|s)\s+\d+ .*\bns_per_unit=([-0-9.e+]+)')
-times = {}
-for arch in ('x64', 'i686'):
-    path = os.path.join(logs, f'om_bench-{arch}.log')
-    if os.path.exists(path) and (arch == 'x64' or not why):
-        for text in open(path, errors='replace'):
-            m = line.match(text)
-            if m:
-                times.setdefault(m.group(1), {})[arch] = float(m.group(2))
-print(f"\n{'case':<58} {'x64 ns':>10} {'i686 ns':>10} {'i686/x64':>9}")
-missed = 0
-for name, t in times.items():
-    if 'i686' in t and t.get('x64'):
-        ratio = t['i686'] / t['x64']
-        ok = ratio <= 1.25
-        missed += not ok
-        print(f"{name:<58} {t['x64']:>10.4g} {t['i686']:>10.4g} {ratio:>9.3f} {'ok' if ok else 'MISSED'}")
-    else:
-        print(f"{name:<58} {t.get('x64', float('nan')):>10.4g} {'-':>10}")
-if why:
-    print(f"i686: not run: {why}")
-else:
-    print(f"kernels at most 1.25x their x64 time: {len(times) - missed} of {len(times)}")
-EOF
+echo
+python3 "$root/scripts/bench_compare.py" --a x64 "$logs/om_bench-x64.log" \
+  --b i686 "$logs/om_bench-i686.log" --why-no-b "${i686_why:-}"
 
 # ---- frames -----------------------------------------------------------------
 # A 1080p JPEG still at 250x200 thousandths of a 1080p frame, opacity 80 %.

@@ -344,6 +344,44 @@ TEST(Exports, CoversHideWhatIsUnderThem) {
   std::remove(picture.c_str());
 }
 
+// Zapping through four channels at every frame, 100 frames a second, while
+// the plug-in's thread decodes their pictures ahead: every frame shows its
+// own channel's picture. And PluginShutdown right after PluginInit, while
+// that thread is still decoding, again and again (the sanitizer builds
+// watch for races and leaks).
+TEST(Exports, ZappingWhileThePicturesAreDecodedAhead) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("om-zap-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
+  std::string sections = "PrivateSettings=1\n";
+  for (int i = 0; i < 4; ++i) {
+    const std::string picture = (dir / (std::to_string(i) + ".bmp")).string();
+    ASSERT_TRUE(om::test::writeBmp24(picture, 1200, 900, [&](int, int) { return colours[i]; }));
+    sections += "[" + std::to_string(i + 1) + "]\nLogoFileName=" + picture +
+                "\nLogoPosX=250\nLogoPosY=250\nLogoSizeX=500\nLogoSizeY=500\nLogoOpacity=100\n";
+  }
+  FollowingHost host("", sections);
+  LoadedPlugin plugin;
+  ASSERT_TRUE(plugin.ok());
+  for (int round = 0; round < 5; ++round) {
+    PluginDescriptor* d = startOn40x40Bgr(plugin);
+    ChannelInfo channel{};
+    channel.id = 1;
+    EXPECT_EQ(middleOf(d, channel), colours[0]);
+    d->shutdown();  // the thread has just begun decoding the others
+  }
+  PluginDescriptor* d = startOn40x40Bgr(plugin);
+  for (int frame = 0; frame < 150; ++frame) {
+    ChannelInfo channel{};
+    channel.id = frame % 4 + 1;
+    ASSERT_EQ(middleOf(d, channel), colours[frame % 4]) << "frame " << frame;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  d->shutdown();
+  std::filesystem::remove_all(dir);
+}
+
 // A host that unloads the plug-in without PluginShutdown: the follower's
 // thread keeps the module loaded, so no running code is unmapped.
 TEST(Exports, UnloadWithoutShutdownKeepsTheModule) {

@@ -5,7 +5,8 @@
 #                                       32-bit: adds the i386 architecture), Xvfb
 #   scripts/install-deps.sh bench     + the peer libraries the benchmarks compare with
 #   scripts/install-deps.sh all       everything
-# Exits 4 when all but the 32-bit packages were installed (no i386 index).
+# Exits 4 when all but the 32-bit packages were installed (the mirror gave
+# no i386 index, or one that is partial or out of step with the amd64 one).
 set -euo pipefail
 
 # ffmpeg: the loader tests compare decoded APNG frames with its decoder.
@@ -48,7 +49,7 @@ if ((${#missing[@]})); then
   sleep 20
   "${sudo_cmd[@]}" apt-get update -q || true
   install "${missing[@]}" && exit 0
-  # Without the i386 index the 32-bit packages cannot be had; everything else
+  # Without a whole i386 index the 32-bit packages cannot be had; everything else
   # still can, and the test run then counts the 32-bit suites as skipped.
   rest=()
   for p in "${missing[@]}"; do [[ $p == *:i386 ]] || rest+=("$p"); done

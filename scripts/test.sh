@@ -22,7 +22,7 @@ if [[ "${SKIP_WINDOWS:-0}" == 1 ]]; then
   scripts/install-deps.sh native
 else
   scripts/install-deps.sh windows
-  # 4: the mirror gave no i386 index, so no 32-bit Wine to run the DLL with.
+  # 4: the mirror gave no usable i386 index, so no 32-bit Wine to run the DLL with.
   (($? == 4)) && no_wine32=1
 fi
 
@@ -167,7 +167,7 @@ if [[ "${SKIP_WINDOWS:-0}" != 1 ]]; then
         total_skipped=$((total_skipped + 2))
         ;;
       4)
-        echo "== wine-i686, wine-gui-i686: skipped: 32-bit Wine could not be installed (no i386 package index)"
+        echo "== wine-i686, wine-gui-i686: skipped: 32-bit Wine could not be installed (no usable i386 package index)"
         total_skipped=$((total_skipped + 2))
         ;;
       *)

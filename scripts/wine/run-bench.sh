@@ -3,9 +3,10 @@
 #   kernels  om_bench.exe of build/mingw-i686 and of build/mingw-x64 under
 #            Wine, every case's time per unit side by side with the ratio
 #            i686 / x64 (target <= 1.25)
-#   frames   the plain frame of a 1080p still logo through om_host: the
-#            native x64 .so, the x64 DLL and the i686 DLL under Wine, at SSE2
-#            and AVX2; the DLLs' medians over the .so's (target <= 1.25)
+#   frames   the plain frame of a 1080p still logo through om_host (scalar,
+#            SSE2 and AVX2 kernels) and of a channel without a logo: the
+#            native x64 .so, the x64 DLL and the i686 DLL under Wine; the
+#            i686 DLL's median over the .so's (target <= 1.25)
 # Builds nothing: run scripts/wine/build-windows.sh and a native build
 # (build/default, or the one OM_HOST_BUILD names) first.
 # On a machine that cannot execute 32-bit code the i686 columns say so.
@@ -103,61 +104,68 @@ python3 "$root/scripts/bench_compare.py" --a x64 "$logs/om_bench-x64.log" \
   --b i686 "$logs/om_bench-i686.log" --why-no-b "${i686_why:-}"
 
 # ---- frames -----------------------------------------------------------------
-# A 1080p JPEG still at 250x200 thousandths of a 1080p frame, opacity 80 %.
+# A 1080p JPEG still at 250x200 thousandths of a 1080p frame, opacity 80 %,
+# at each kernel level; and a channel without a logo, which costs the way
+# in and out alone.
 logo=$work/still.jpg
 if ! convert -size 1920x1080 gradient:navy-orange -quality 90 "$logo" 2>"$logs/convert.log"; then
   cat "$logs/convert.log"
   failed=$((failed + 1))
 fi
-settings() {  # logo path
-  printf '[COMMON]\nPrivateSettings=1\n[1]\nLogoFileName=%s\nLogoPosX=700\nLogoPosY=50\nLogoSizeX=250\nLogoSizeY=200\nLogoOpacity=80\n' "$1"
+settings() {  # logo path, empty for none
+  printf '[COMMON]\nPrivateSettings=1\n'
+  [[ -n $1 ]] && printf '[1]\nLogoFileName=%s\nLogoPosX=700\nLogoPosY=50\nLogoSizeX=250\nLogoSizeY=200\nLogoOpacity=80\n' "$1"
 }
 median() { sed -nE 's/^  plain +[0-9]+ frames: median ([0-9.]+) us.*/\1/p' "$1"; }
-host_args=(--size 1920x1080 --channels "1:First@0" --frames "$frames")
-
-declare -A plain
 native=${OM_HOST_BUILD:-$root/build/default}/tools/host/om_host
-if [[ -x $native ]]; then
-  mkdir -p "$work/native/Tulvane/Plugins"
-  settings "$logo" >"$work/native/Tulvane/Plugins/Ostrane_Marquel.ini"
-fi
-for simd in sse2 avx2; do
-  log=$logs/om_host-so-$simd.log
-  if [[ -x $native ]] && "$native" "${host_args[@]}" --simd $simd --settings-dir "$work/native" >"$log" 2>&1; then
-    plain[so-$simd]=$(median "$log")
-  fi
-  for arch in "${archs[@]}"; do
-    # om_host.exe finds the settings in Plugins\ beside itself.
-    dir=$work/host-$arch
-    if [[ ! -d $dir ]]; then
+builds=(so "${archs[@]}")
+
+# frames ROW LOGO SIMD: one om_host run per build; plain[ROW,build] = median.
+declare -A plain
+frames() {
+  local row=$1 logo=$2 simd=$3 build dir log
+  local args=(--size 1920x1080 --channels "1:First@0" --frames "$frames" --simd "$simd")
+  for build in "${builds[@]}"; do
+    dir=$work/$row/$build
+    log=$logs/om_host-$row-$build.log
+    rm -rf "$dir"
+    if [[ $build == so ]]; then
+      [[ -x $native ]] || continue
+      mkdir -p "$dir/Tulvane/Plugins"
+      settings "$logo" >"$dir/Tulvane/Plugins/Ostrane_Marquel.ini"
+      "$native" "${args[@]}" --settings-dir "$dir" >"$log" 2>&1 || continue
+    else
+      # om_host.exe finds the settings in Plugins\ beside itself.
       mkdir -p "$dir/Plugins"
-      cp "$root/build/mingw-$arch/tools/host/om_host.exe" "$root/build/mingw-$arch/Ostrane_Marquel.dll" "$dir/" 2>/dev/null
-      settings "Z:${logo//\//\\}" >"$dir/Plugins/Ostrane_Marquel.ini"
+      cp "$root/build/mingw-$build/tools/host/om_host.exe" "$root/build/mingw-$build/Ostrane_Marquel.dll" "$dir/" || continue
+      settings "${logo:+Z:${logo//\//\\}}" >"$dir/Plugins/Ostrane_Marquel.ini"
+      (cd "$dir" && run_wine "$build" om_host.exe "${args[@]}" --plugin Ostrane_Marquel.dll) >"$log" 2>&1 || continue
     fi
-    log=$logs/om_host-$arch-$simd.log
-    if (cd "$dir" && run_wine "$arch" om_host.exe "${host_args[@]}" --simd $simd --plugin Ostrane_Marquel.dll) >"$log" 2>&1; then
-      plain[$arch-$simd]=$(median "$log")
-    fi
+    plain[$row,$build]=$(median "$log")
   done
+}
+rows=(scalar sse2 avx2 none)
+((short)) && rows=(avx2 none)
+for row in "${rows[@]}"; do
+  if [[ $row == none ]]; then frames none "" avx2; else frames "$row" "$logo" "$row"; fi
 done
+
 echo
-printf '%-30s %10s %10s %10s %11s\n' "plain frame, median us" ".so x64" "DLL x64" "DLL i686" "i686 / .so"
-for simd in sse2 avx2; do
-  so=${plain[so-$simd]:-} x=${plain[x64-$simd]:-} i=${plain[i686-$simd]:-}
+printf '%-28s %10s %10s %10s %11s\n' "plain frame, median us" ".so x64" "DLL x64" "DLL i686" "i686 / .so"
+for row in "${rows[@]}"; do
+  so=${plain[$row,so]:-} x=${plain[$row,x64]:-} i=${plain[$row,i686]:-}
   ratio=-
   [[ -n $so && -n $i ]] && ratio=$(awk -v a="$i" -v b="$so" 'BEGIN { r = a / b; printf "%.3f %s", r, (r <= 1.25 ? "ok" : "MISSED") }')
-  printf '%-30s %10s %10s %10s %11s\n' "1080p still, $simd" "${so:--}" "${x:--}" "${i:--}" "$ratio"
-  for key in so x64; do
-    if [[ -n ${plain[$key-$simd]:-} ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  label="1080p still, $row"
+  [[ $row == none ]] && label="1080p, no logo"
+  printf '%-28s %10s %10s %10s %11s\n' "$label" "${so:--}" "${x:--}" "${i:--}" "$ratio"
+  for build in "${builds[@]}"; do
+    if [[ -n ${plain[$row,$build]:-} ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
   done
 done
 if [[ -n ${i686_why:-} ]]; then
   echo "i686: not run: $i686_why"
   skipped=$((skipped + 1))
-else
-  for simd in sse2 avx2; do
-    if [[ -n ${plain[i686-$simd]:-} ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
-  done
 fi
 echo "logs: $logs"
 echo "bench-windows: $passed passed, $failed failed ($skipped skipped)"

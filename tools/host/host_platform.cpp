@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #endif
 
@@ -60,6 +61,17 @@ void setBinaryMode(FILE* stream) { (void)_setmode(_fileno(stream), _O_BINARY); }
 
 void sleepMs(unsigned ms) { Sleep(ms); }
 
+double nowUs() {
+  static const double perUs = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart) / 1e6;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / perUs;
+}
+
 #else
 
 bool PluginLibrary::open(const std::string& path, std::string& error) {
@@ -103,6 +115,10 @@ bool isTerminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
 void setBinaryMode(FILE*) {}
 
 void sleepMs(unsigned ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
+
+double nowUs() {
+  return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 #endif
 

@@ -35,5 +35,9 @@ bool isTerminal(FILE* stream);
 void setBinaryMode(FILE* stream);
 // Waits this long (MinGW's win32 thread model has no std::this_thread).
 void sleepMs(unsigned ms);
+// A monotonic clock in microseconds, as fine as the system has: a frame's
+// time is read from it. MinGW's steady_clock counts whole microseconds,
+// too coarse for a frame without a logo.
+double nowUs();
 
 }  // namespace omhost

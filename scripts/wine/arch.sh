@@ -33,3 +33,25 @@ om_wine_arch() {
     return 2
   fi
 }
+
+# Makes the Wine prefix PREFIX with wineboot, up to three tries, each from
+# nothing: now and then a new prefix's first process cannot load kernel32.dll
+# (status c0000135) and the next try goes through. Every try's output goes
+# to LOG. Extra arguments are VAR=value settings for wineboot.
+#   om_make_prefix PREFIX LOG [VAR=value ...]
+om_make_prefix() {
+  local prefix=$1 log=$2 try
+  shift 2
+  : >"$log"
+  for try in 1 2 3; do
+    rm -rf "$prefix"
+    echo "== wineboot, try $try" >>"$log"
+    if env WINEPREFIX="$prefix" "$@" timeout 300 "$om_wine" wineboot -i >>"$log" 2>&1; then
+      WINEPREFIX=$prefix "$om_wineserver" -w
+      return 0
+    fi
+    WINEPREFIX=$prefix "$om_wineserver" -k 2>/dev/null
+    WINEPREFIX=$prefix "$om_wineserver" -w 2>/dev/null
+  done
+  return 1
+}

@@ -75,7 +75,7 @@ run_wine() {  # arch program [arguments]: under that arch's loader and prefix
     source "$root/scripts/wine/arch.sh"
     om_wine_arch "$arch" >/dev/null || exit 2
     export WINEPREFIX=$work/prefix-$arch
-    [[ -d $WINEPREFIX ]] || "$om_wine" wineboot -i >/dev/null 2>&1
+    [[ -d $WINEPREFIX ]] || om_make_prefix "$WINEPREFIX" "$logs/wineboot-$arch.log" || exit 2
     timeout 1800 "$om_wine" "${@:2}"
   )
 }

@@ -77,11 +77,10 @@ failed=0
 
 echo "== making the Wine prefix ($WINEARCH)"
 start=$SECONDS
-if ! timeout 300 "$wine" wineboot -i >"$logs/wineboot.log" 2>&1; then
+if ! om_make_prefix "$WINEPREFIX" "$logs/wineboot.log"; then
   echo "run-gui-tests: wineboot failed, see $logs/wineboot.log" >&2
   exit 2
 fi
-"$wineserver" -w
 # Marlett (the glyph buttons) and Tahoma: without them the arrows show as digits.
 mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
 cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null

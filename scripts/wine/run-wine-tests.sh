@@ -65,11 +65,10 @@ skipped=0
 
 echo "== making the Wine prefix ($WINEARCH)"
 start=$SECONDS
-if ! WINEPREFIX=$work/template WINEDLLOVERRIDES=$base_overrides "$wine" wineboot -i >"$logs/wineboot.log" 2>&1; then
+if ! om_make_prefix "$work/template" "$logs/wineboot.log" WINEDLLOVERRIDES=$base_overrides; then
   echo "run-wine-tests: wineboot failed, see $logs/wineboot.log" >&2
   exit 2
 fi
-WINEPREFIX=$work/template "$wineserver" -w
 echo "   ($((SECONDS - start)) s)"
 
 # A copy of the template: the large DLL tree hard-linked (Wine never writes

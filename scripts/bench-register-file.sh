@@ -44,7 +44,5 @@ for ((r = 1; r <= rounds; ++r)); do
     if [[ $build == default ]]; then full+=("$log"); else regs8+=("$log"); fi
   done
 done
-model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
-caches=$(lscpu 2>/dev/null | sed -n 's/^\(L[123][di]\? cache\):[[:space:]]*/\1 /p' | paste -sd, -)
-echo "processor: $model; caches: ${caches:-not reported}"
+scripts/processor.sh
 python3 scripts/bench_compare.py --a full "${full[@]}" --b regs8 "${regs8[@]}"

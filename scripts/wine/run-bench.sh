@@ -52,11 +52,7 @@ cleanup() {
 trap cleanup EXIT
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-echo "processor: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)," \
-     "family $(sed -n 's/^cpu family[[:space:]]*: //p' /proc/cpuinfo | head -1)" \
-     "model $(sed -n 's/^model[[:space:]]*: //p' /proc/cpuinfo | head -1)"
-caches=$(lscpu 2>/dev/null | sed -n 's/^\(L[123][di]\? cache\):[[:space:]]*/\1 /p' | paste -sd, -)
-echo "caches: ${caches:-not reported}"
+"$root/scripts/processor.sh"
 
 # Which Windows builds run here: x64 always (64-bit Wine); i686 when the
 # probe runs 32-bit code.
